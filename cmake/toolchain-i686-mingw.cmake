@@ -1,0 +1,4 @@
+# The shipped programs and DLLs: 32-bit Windows.
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(MB_MINGW_PREFIX i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Runs one libFuzzer target for a few seconds over a scratch copy of its seed
+# corpus; a crash, leak or sanitizer report fails the test.
+#   fuzz-run.sh <fuzzer> <seed corpus folder> <seconds>
+set -eu
+fuzzer=$1
+seeds=$2
+seconds=${3:-5}
+work=$(mktemp -d "${TMPDIR:-/tmp}/fuzz.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/corpus" "$work/artifacts"
+if [ -d "$seeds" ]; then
+    cp -r "$seeds"/. "$work/corpus/" 2>/dev/null || true
+fi
+"$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -artifact_prefix="$work/artifacts/" -print_final_stats=1 "$work/corpus" 2>&1 | tail -n 40
+status=${PIPESTATUS[0]}
+if ls "$work/artifacts"/* >/dev/null 2>&1; then
+    echo "fuzz-run: the fuzzer left crash inputs:" >&2
+    for f in "$work/artifacts"/*; do echo "  $f"; xxd "$f" | head -n 8; done
+    exit 1
+fi
+exit "$status"

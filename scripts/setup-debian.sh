@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every package the build and the tests need on a fresh Debian 12 machine.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+
+PACKAGES=(
+    # build
+    cmake ninja-build make g++ clang libclang-rt-14-dev llvm
+    g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev mingw-w64-tools
+    googletest libgtest-dev libtag1-dev libfuse3-dev pkg-config
+    # Windows runtime
+    wine wine64 libwine-dev xvfb x11-apps imagemagick xdotool
+    # FAT oracles
+    mtools dosfstools fatsort fuse3
+    # audio fixtures and readers
+    sox libsox-fmt-all lame twolame ffmpeg id3v2 python3-mutagen libimage-exiftool-perl
+    # misc tools used by tests
+    file xxd procps psmisc
+)
+$SUDO apt-get install -y -qq --no-install-recommends "${PACKAGES[@]}"

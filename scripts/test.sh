@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds both builds and runs every test: the native cores (sanitizers, fuzz
+# targets briefly) and the Windows programs under Wine with an Xvfb display.
+# Extra arguments go to both ctest runs (for example -R sysctrl).
+set -uo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+jobs=${MB_JOBS:-$(nproc)}
+
+"$top/scripts/build.sh" || exit 1
+
+MB_BUILD_DIR="$top/build/win64"
+MB_SOURCE_DIR="$top"
+source "$top/scripts/wine-env.sh"
+
+cleanup() {
+    mb_wine_quiet "$WINESERVER" -k || true
+    if [ -n "${xvfb_pid:-}" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+
+# One display for the whole run.
+if [ -z "${DISPLAY:-}" ]; then
+    for n in $(seq 90 140); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+        xvfb_pid=$!
+        export DISPLAY=":$n"
+        for i in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+        break
+    done
+fi
+
+mb_wine_ready || { echo "test.sh: the Wine prefix could not be made" >&2; exit 1; }
+
+status=0
+echo "== native tests"
+(cd "$top/build/native" && ctest -j "$jobs" --output-on-failure --timeout 600 "$@") || status=1
+echo "== Windows tests under Wine"
+(cd "$top/build/win64" && ctest -j "$jobs" --output-on-failure --timeout 600 "$@") || status=1
+exit $status
