@@ -164,3 +164,16 @@ function(mb_windows_dll name)
     endif()
     target_link_libraries(${name} PRIVATE ${A_LIBS})
 endfunction()
+
+# mb_add_subdirectories()
+# Adds every direct subfolder of the current folder that has a CMakeLists.txt,
+# in name order: a component folder holds one folder per library or program.
+function(mb_add_subdirectories)
+    file(GLOB children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    list(SORT children)
+    foreach(child IN LISTS children)
+        if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+            add_subdirectory(${child})
+        endif()
+    endforeach()
+endfunction()
