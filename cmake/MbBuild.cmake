@@ -113,6 +113,10 @@ function(mb_test name)
     else()
         set(A_WINVERS native)
     endif()
+    if(MB_NATIVE AND A_ENVIRONMENT)
+        # Native tests get their environment through the same unpacking runner.
+        set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${MB_SCRIPTS_DIR}/native-run.sh)
+    endif()
     foreach(ver IN LISTS A_WINVERS)
         set(env ${A_ENVIRONMENT})
         set(prefix "")
@@ -122,13 +126,16 @@ function(mb_test name)
                 set(prefix "${ver}.")
             endif()
         endif()
-        list(JOIN env ";" envtext)
+        # GoogleTest's discovery flattens list-valued properties, so a test's
+        # variables travel packed in one, MB_TEST_ENV ("A=1|B=2"), which the
+        # runners (wine-run, native-run.sh) unpack.
+        list(JOIN env "|" envtext)
         gtest_discover_tests(${name}
             TEST_PREFIX "${prefix}"
             WORKING_DIRECTORY ${A_WORKING_DIRECTORY}
             DISCOVERY_MODE PRE_TEST
             DISCOVERY_TIMEOUT 60
-            PROPERTIES ${props} ENVIRONMENT "${envtext}")
+            PROPERTIES ${props} ENVIRONMENT "MB_TEST_ENV=${envtext}")
     endforeach()
 endfunction()
 
