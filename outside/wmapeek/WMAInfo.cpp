@@ -48,6 +48,8 @@ bool ReadExactly(HANDLE h, uint8_t* buffer, size_t count)
     return true;
 }
 
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "the header texts are handed to Windows as they are");
+
 bool IsAnsiLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 
 std::string ToAnsi(const std::u16string& text)

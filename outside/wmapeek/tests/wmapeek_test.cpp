@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -229,6 +230,65 @@ TEST(WmaInfoCorpus, LongTextsAreCutToTheirMembers)
     EXPECT_EQ(0, std::strncmp("abcdefghijklmnopqrstuvwxyzabc", info.comment, 29));
     EXPECT_STREQ("Album", info.album);
     EXPECT_STREQ("Someone", info.artist);
+}
+
+// A copy of a corpus file in the temporary folder, grown (sparsely) to a
+// given length and with its header size field changed when asked.
+class CScratchCopy {
+public:
+    CScratchCopy(const std::string& name, unsigned long long length, unsigned long long headerSize = 0)
+    {
+        char folder[MAX_PATH + 1] = {};
+        char file[MAX_PATH + 1] = {};
+        if (GetTempPathA(sizeof folder, folder) == 0 || GetTempFileNameA(folder, "wma", 0, file) == 0)
+            return;
+        m_path = file;
+        std::ifstream in(DataFile(name), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (headerSize != 0)
+            for (int i = 0; i < 8; ++i)
+                bytes[16 + i] = static_cast<char>(headerSize >> (8 * i));
+        HANDLE h = CreateFileA(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return;
+        DWORD written = 0;
+        LARGE_INTEGER end;
+        end.QuadPart = static_cast<LONGLONG>(length);
+        m_ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+               written == bytes.size() && SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+        CloseHandle(h);
+    }
+    ~CScratchCopy()
+    {
+        if (!m_path.empty())
+            DeleteFileA(m_path.c_str());
+    }
+    bool Ok() const { return m_ok; }
+    const char* Path() const { return m_path.c_str(); }
+
+private:
+    std::string m_path;
+    bool m_ok = false;
+};
+
+TEST(WmaInfoSizes, AFileOver4GbShowsTheLargestSizeNotAWrappedOne)
+{
+    CScratchCopy big("tags_128k.wma", 5ull << 30);
+    ASSERT_TRUE(big.Ok());
+    CWMAInfo info;
+    ASSERT_EQ(1, info.SetFilePath(big.Path()));
+    EXPECT_EQ(0xFFFFFFFFu, info.size);
+    EXPECT_EQ(125u, info.bitrate);
+    EXPECT_STREQ("Morning Light", info.title);
+}
+
+TEST(WmaInfoSizes, AHeaderClaimingTensOfMegabytesIsNotRead)
+{
+    CScratchCopy huge("tags_128k.wma", 100ull << 20, 80ull << 20);
+    ASSERT_TRUE(huge.Ok());
+    CWMAInfo info;
+    EXPECT_EQ(0, info.SetFilePath(huge.Path()));
+    ExpectEmpty(info);
 }
 
 // ---- files that cannot be read ---------------------------------------------------
