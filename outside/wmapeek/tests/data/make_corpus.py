@@ -163,6 +163,13 @@ def main():
                                "Description": "naïve — façade", "WM/Year": "1999"})
     rows.append(expected_row("nonascii_48k.wma"))
 
+    # Hangul and full-width digits: double-byte characters in the Korean
+    # code page, where a member must not end in half a character.
+    encode("korean_64k.wma", "64k")
+    retag("korean_64k.wma", {"Title": "봄날의 노래", "Author": "가" * 200, "WM/AlbumTitle": "앨범",
+                             "WM/Year": "２００４", "Description": "설명", "WM/Genre": "가요"})
+    rows.append(expected_row("korean_64k.wma"))
+
     encode("removed_96k.wma", "96k", metadata=full)
     retag("removed_96k.wma", {"WM/Year": "2010"},
           remove=["Title", "Author", "WM/AlbumTitle", "Description", "WM/Genre"])
