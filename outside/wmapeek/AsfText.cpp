@@ -34,9 +34,11 @@ size_t CopyTextField(const std::string& text, char* field, size_t fieldSize,
         size_t width = 1;
         if (isLeadByte != nullptr && isLeadByte(static_cast<unsigned char>(text[end])))
             width = 2;
-        // A lead byte at the very end of the text has no trail byte; it is
-        // dropped rather than shown as half a character.
-        if (end + width > text.size() || end + width > room)
+        if (end + width > room)
+            break;
+        // A lead byte without its trail byte (at the end, or before a NUL)
+        // is dropped rather than shown as half a character.
+        if (width == 2 && (end + 1 >= text.size() || text[end + 1] == '\0'))
             break;
         end += width;
     }

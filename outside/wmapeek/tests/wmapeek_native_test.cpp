@@ -625,6 +625,8 @@ TEST(AsfText, DoubleByteCharactersAreNeverSplit)
     // A lead byte without its trail byte is dropped.
     EXPECT_EQ(2u, wmapeek::CopyTextField("ab\xB1", field, sizeof field, TestLeadByte));
     EXPECT_STREQ("ab", field);
+    EXPECT_EQ(1u, wmapeek::CopyTextField(std::string("a\xB1\0b", 4), field, sizeof field, TestLeadByte));
+    EXPECT_STREQ("a", field);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
