@@ -391,8 +391,10 @@ uint32_t BitrateInKiloBits(uint32_t bitsPerSecond)
 {
     if (bitsPerSecond == 0)
         return 0;
-    const uint32_t units = static_cast<uint32_t>((static_cast<uint64_t>(bitsPerSecond) + 512) / 1024);
-    return units == 0 ? 1 : units;
+    const uint64_t units = (static_cast<uint64_t>(bitsPerSecond) + 512) / 1024;
+    if (units == 0)
+        return 1;
+    return units > ASF_MAX_KILOBITS ? ASF_MAX_KILOBITS : static_cast<uint32_t>(units);
 }
 
 }  // namespace wmapeek

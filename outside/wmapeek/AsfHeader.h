@@ -60,8 +60,14 @@ ASF_RESULT ParseAsfHeader(const uint8_t* data, size_t size, ASF_FACTS& facts);
 // 0 when none of them is there or all are 0. Saturates at 0xFFFFFFFF.
 uint32_t ChooseBitrate(const ASF_FACTS& facts);
 
-// Bits per second in units of 1024 bit/s, rounded to the nearest unit; a rate
-// that is not 0 never becomes 0, so it is never shown as unknown.
+// The largest rate in units of 1024 bit/s: callers turn the rate back into
+// bits per second by multiplying by 1024 in 32-bit arithmetic, and a larger
+// value would wrap, to 0 at worst, and divide by zero there.
+constexpr uint32_t ASF_MAX_KILOBITS = 0xFFFFFFFFu / 1024;
+
+// Bits per second in units of 1024 bit/s, rounded to the nearest unit and at
+// most ASF_MAX_KILOBITS; a rate that is not 0 never becomes 0, so it is never
+// shown as unknown.
 uint32_t BitrateInKiloBits(uint32_t bitsPerSecond);
 
 }  // namespace wmapeek

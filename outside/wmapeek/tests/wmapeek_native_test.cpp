@@ -402,7 +402,17 @@ TEST(AsfBitrate, KiloBitsAreUnitsOf1024RoundedAndNeverZeroForAnyRate)
     EXPECT_EQ(31u, wmapeek::BitrateInKiloBits(32000));   // 31.25
     EXPECT_EQ(1u, wmapeek::BitrateInKiloBits(100));
     EXPECT_EQ(0u, wmapeek::BitrateInKiloBits(0));
-    EXPECT_EQ(4194304u, wmapeek::BitrateInKiloBits(0xFFFFFFFFu));
+}
+
+TEST(AsfBitrate, TheLargestRateStillSurvivesTheCallersTimes1024)
+{
+    EXPECT_EQ(4194303u, wmapeek::BitrateInKiloBits(0xFFFFFFFFu));
+    EXPECT_EQ(4194303u, wmapeek::BitrateInKiloBits(0xFFFFFC00u));
+    for (uint32_t bps : {0xFFFFFFFFu, 0xFFFFFE00u, 0xFFFFFDFFu, 0x80000000u}) {
+        const uint32_t units = wmapeek::BitrateInKiloBits(bps);
+        EXPECT_NE(0u, static_cast<uint32_t>(units * 1024u)) << bps;
+        EXPECT_EQ(uint64_t{units} * 1024, static_cast<uint32_t>(units * 1024u)) << bps;
+    }
 }
 
 // ---- which texts are the tags -------------------------------------------------

@@ -85,7 +85,12 @@ std::string Ansi(const std::string& utf8, size_t memberSize, size_t maxChars = s
     return ansi.substr(0, memberSize - 1);
 }
 
-unsigned int KiloBits(unsigned long bitsPerSecond) { return static_cast<unsigned int>((bitsPerSecond + 512) / 1024); }
+// Units of 1024 bit/s, rounded, and no more than 1024 times fits 32 bits.
+unsigned int KiloBits(unsigned long long bitsPerSecond)
+{
+    const unsigned long long units = (bitsPerSecond + 512) / 1024;
+    return static_cast<unsigned int>(units > 0xFFFFFFFFull / 1024 ? 0xFFFFFFFFull / 1024 : units);
+}
 
 void ExpectEmpty(const CWMAInfo& info)
 {
@@ -198,6 +203,16 @@ TEST(WmaInfoCorpus, ThePlayingTimeFromSizeAndBitrateIsTheFilesDuration)
         EXPECT_GE(seconds, 1u);
         EXPECT_LE(seconds, 2u);
     }
+}
+
+TEST(WmaInfoCorpus, AnAbsurdBitrateGivesATimeInsteadOfADivisionByZero)
+{
+    CWMAInfo info;
+    ASSERT_EQ(1, info.SetFilePath(DataFile("huge_bitrate.wma").c_str()));
+    ASSERT_NE(0u, info.bitrate);
+    const unsigned int bitsPerSecond = info.bitrate * 1024;
+    ASSERT_NE(0u, bitsPerSecond);
+    EXPECT_EQ(0u, info.size * 8 / bitsPerSecond);
 }
 
 TEST(WmaInfoCorpus, TextsAreInTheAnsiCodePage)

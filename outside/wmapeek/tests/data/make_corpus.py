@@ -199,6 +199,13 @@ def main():
     open(path("stream_bitrates_128k.wma"), "wb").write(changed)
     rows.append(expected_row("stream_bitrates_128k.wma", bitrate=120000))
 
+    # A stream bitrate at the top of its field: the members must still give
+    # a playing time without dividing by zero.
+    bitrates = obj(STREAM_BITRATES, struct.pack("<HHI", 1, 1, 0xFFFFFFFF))
+    changed = with_objects(data, lambda g, b: [b, bitrates] if g == FILE_PROPERTIES else b)
+    open(path("huge_bitrate.wma"), "wb").write(changed)
+    rows.append(expected_row("huge_bitrate.wma", bitrate=0xFFFFFFFF))
+
     # Zero-length strings everywhere: an empty content description, an
     # attribute with neither name nor value, an empty album.
     def empty_texts(g, b):
