@@ -1,5 +1,6 @@
 #include "Mp3TagReader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "Mp3StreamReader.h"
@@ -100,6 +101,33 @@ std::string FrameText(const unsigned char* buf, std::size_t count, std::size_t p
     return std::string(s, strnlen(s, n));
 }
 
+// Every step reads near the start of the file (the ID3v2 frames, the sync
+// window, the first frame): reading that part once saves most file calls.
+class CHeadCache : public CMp3ByteSource {
+public:
+    explicit CHeadCache(CMp3ByteSource& source) : m_source(source), m_size(source.GetSize())
+    {
+        m_got = source.ReadAt(0, m_head, sizeof m_head);
+    }
+    std::uint64_t GetSize() override { return m_size; }
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override
+    {
+        const bool wholeFile = m_got == m_size;
+        if (offset + count <= m_got || (wholeFile && offset <= m_got)) {
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, m_got - offset));
+            std::memcpy(buffer, m_head + offset, n);
+            return n;
+        }
+        return m_source.ReadAt(offset, buffer, count);
+    }
+
+private:
+    CMp3ByteSource& m_source;
+    std::uint64_t m_size;
+    unsigned char m_head[MP3_SYNC_WINDOW];
+    std::size_t m_got;
+};
+
 } // namespace
 
 void Mp3TagReader::Read(CMp3ByteSource& source, Mp3TagRecord& tag, Mp3StreamRecord& stream,
@@ -107,9 +135,10 @@ void Mp3TagReader::Read(CMp3ByteSource& source, Mp3TagRecord& tag, Mp3StreamReco
 {
     tag = Mp3TagRecord{};
     stream = Mp3StreamRecord{};
-    if (!ReadId3v1(source, tag))
-        ReadId3v2Frames(source, tag, converter);
-    Mp3ReadStream(source, stream);
+    CHeadCache head(source);
+    if (!ReadId3v1(head, tag))
+        ReadId3v2Frames(head, tag, converter);
+    Mp3ReadStream(head, stream);
     if (stream.Bitrate < 0 || stream.Bitrate > 999)
         stream.Bitrate = 0;
 }
