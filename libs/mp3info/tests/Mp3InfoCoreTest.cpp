@@ -582,4 +582,35 @@ TEST(Corpus, EveryFileGivesItsExpectedValues)
     }
 }
 
+TEST(Corpus, Utf16TaggedFilesGiveTheStreamOfTheirBareFile)
+{
+    // Tags written by mutagen, UTF-16 texts, several paddings.
+    const std::string dir = std::string(MP3INFO_DATA) + "/corpus/";
+    for (const std::string kind : {"cbr", "vbr"}) {
+        const Read bare = ReadBytes(ReadFileBytes(dir + "utf16-" + kind + "-bare.mp3"));
+        ASSERT_NE(0, bare.stream.Version) << kind;
+        for (int pad : {0, 700, 2000, 4900}) {
+            const std::string name = "utf16-" + kind + "-pad" + std::to_string(pad) + ".mp3";
+            SCOPED_TRACE(name);
+            const Bytes data = ReadFileBytes(dir + name);
+            ASSERT_FALSE(data.empty());
+            const Read r = ReadBytes(data);
+            EXPECT_EQ(Mp3Id3v2TagEnd(data.data(), data.size()), r.stream.FrameOffset);
+            EXPECT_EQ(bare.stream.Version, r.stream.Version);
+            EXPECT_EQ(bare.stream.Layer, r.stream.Layer);
+            EXPECT_EQ(bare.stream.SampleRate, r.stream.SampleRate);
+            EXPECT_EQ(bare.stream.ChannelMode, r.stream.ChannelMode);
+            EXPECT_EQ(bare.stream.Channels, r.stream.Channels);
+            EXPECT_EQ(bare.stream.Bitrate, r.stream.Bitrate);
+            EXPECT_EQ(bare.stream.IsVbr, r.stream.IsVbr);
+            EXPECT_EQ(bare.stream.FrameCount, r.stream.FrameCount);
+            EXPECT_EQ(bare.stream.FrameLength, r.stream.FrameLength);
+        }
+        // The tag ends past the window: no stream information.
+        const Read late = ReadBytes(ReadFileBytes(dir + "utf16-" + kind + "-pad6000.mp3"));
+        EXPECT_EQ(0, late.stream.Version) << kind;
+        EXPECT_EQ(0, late.stream.Bitrate) << kind;
+    }
+}
+
 } // namespace

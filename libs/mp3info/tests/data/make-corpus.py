@@ -38,7 +38,7 @@ def source(rate, channels):
     path = os.path.join(WORK, "src-%d-%d.wav" % (rate, channels))
     if not os.path.exists(path):
         synth = ["sine", "440"] if channels == 1 else ["sine", "440", "sine", "660"]
-        run("sox", "-n", "-r", str(rate), "-c", str(channels), "-b", "16", path, "synth", SECONDS, *synth, "vol", "0.5")
+        run("sox", "-D", "-n", "-r", str(rate), "-c", str(channels), "-b", "16", path, "synth", SECONDS, *synth, "vol", "0.5")
     return path
 
 
@@ -62,8 +62,11 @@ def mutagen_stream(path):
 
 
 def exif_xing(path):
+    # exiftool's exit status is not reliable here; its output is checked.
     out = subprocess.run(["exiftool", "-s", "-s", "-s", "-n", "-VBRFrames", "-VBRBytes", path],
-                         check=True, capture_output=True, text=True).stdout.split()
+                         capture_output=True, text=True).stdout.split()
+    if len(out) != 2:
+        sys.exit("exiftool found no Xing header in " + path)
     return int(out[0]), int(out[1])
 
 
@@ -343,6 +346,8 @@ emit("both-tags.mp3", data, stream_values(TINY, len(data), t.size, 8, stream=TIN
 
 # --- UTF-16 ID3v2.3 tags of several sizes in front of CBR and VBR streams ------
 for label, stream_path, xing in (("cbr", CBR, False), ("vbr", VBRF, True)):
+    data = read(stream_path)
+    emit("utf16-%s-bare.mp3" % label, data, stream_values(stream_path, len(data), 0, 32, xing=xing))
     for pad in (0, 700, 2000, 4900, 6000):
         name = "utf16-%s-pad%d.mp3" % (label, pad)
         p = mutagen_tag(stream_path, name, 3, 1, "Unicode title", "Unicode artist", "Album", "2020",

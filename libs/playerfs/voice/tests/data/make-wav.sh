@@ -12,13 +12,13 @@ mkdir -p "$out"
 cd "$out"
 
 for rate in 8000 11025 16000 22050; do
-    sox -n -r $rate -c 1 -e ima-adpcm sox-ima-mono-$rate.wav synth 0.1 sine 440
+    sox -D -n -r $rate -c 1 -e ima-adpcm sox-ima-mono-$rate.wav synth 0.1 sine 440
 done
-sox -n -r 8000 -c 2 -e ima-adpcm sox-ima-stereo-8000.wav synth 0.1 sine 440
-sox -n -r 11025 -c 1 -e signed -b 16 sox-pcm-mono-11025.wav synth 0.1 sine 440
-sox -n -r 22050 -c 1 -e u-law sox-ulaw-mono-22050.wav synth 0.1 sine 440
+sox -D -n -r 8000 -c 2 -e ima-adpcm sox-ima-stereo-8000.wav synth 0.1 sine 440
+sox -D -n -r 11025 -c 1 -e signed -b 16 sox-pcm-mono-11025.wav synth 0.1 sine 440
+sox -D -n -r 22050 -c 1 -e u-law sox-ulaw-mono-22050.wav synth 0.1 sine 440
 
-ff() { ffmpeg -v error -y -f lavfi -i "sine=f=440:d=0.1:sample_rate=$1" "${@:2}"; }
+ff() { ffmpeg -v error -y -fflags +bitexact -f lavfi -i "sine=f=440:d=0.1:sample_rate=$1" -flags +bitexact "${@:2}"; }
 for rate in 8000 11025 16000 22050; do
     ff $rate -ac 1 -c:a adpcm_ima_wav ff-ima-mono-$rate.wav
 done
