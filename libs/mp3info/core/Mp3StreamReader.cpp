@@ -178,7 +178,7 @@ void Mp3ReadStream(CMp3ByteSource& source, Mp3StreamRecord& r)
         r.Bitrate = ClampToInt32((static_cast<std::int64_t>(r.FrameLength) - r.Padding) * r.SampleRate / factor);
     } else {
         r.FrameLength = ClampToUint32(static_cast<std::uint64_t>(factor * r.Bitrate / r.SampleRate + r.Padding));
-        r.AudioBytes = ClampToUint32(size - at);
+        r.AudioBytes = ClampToUint32(size > at ? size - at : 0);
     }
     if (r.Bitrate > 0)
         r.Seconds = ClampToUint32(size * 8 / (static_cast<std::uint64_t>(r.Bitrate) * 1000));
