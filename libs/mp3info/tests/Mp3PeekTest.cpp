@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
