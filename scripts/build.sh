@@ -12,7 +12,11 @@ if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
 configure() {
     local dir=$1
     shift
-    if [ ! -f "$top/build/$dir/CMakeCache.txt" ]; then
+    # Configured every time: component folders are found by looking, so a new
+    # one must be seen even when no CMakeLists.txt that CMake tracks changed.
+    if [ -f "$top/build/$dir/CMakeCache.txt" ]; then
+        cmake -S "$top" -B "$top/build/$dir" >/dev/null
+    else
         cmake -S "$top" -B "$top/build/$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
     fi
 }
