@@ -3,6 +3,7 @@
 // The folders come from data/make-folders.sh (MB_FILEUTIL_DATA); recycled
 // items land in the trash under XDG_DATA_HOME; the time zone is Seoul (UTC+9).
 #include "fileutil/FileUtil.h"
+#include "fileutil/WindowsCodePage.h"
 
 #include <shlwapi.h>
 
@@ -421,6 +422,17 @@ TEST(Icons, FoldersAndFilesHaveSystemImageIndexes)
     EXPECT_GE(file, 0);
     EXPECT_NE(folder, file);
     EXPECT_EQ(folder, CFileUtil::GetIconIndex(Data() + "\\tree", flags | SHGFI_ICON));
+}
+
+TEST(CodePage, KoreanTableOfTheSystemIsTheRuleTheNativeTestsUse)
+{
+    // The native tests take every byte 0x81-0xFE as a Korean lead byte.
+    const CWindowsCodePage korean(949);
+    for (int b = 0; b < 256; ++b)
+        EXPECT_EQ(b >= 0x81 && b <= 0xFE, korean.IsLeadByte(static_cast<unsigned char>(b))) << b;
+    const CWindowsCodePage western(1252);
+    for (int b = 0; b < 256; ++b)
+        EXPECT_FALSE(western.IsLeadByte(static_cast<unsigned char>(b))) << b;
 }
 
 }  // namespace
