@@ -1,7 +1,8 @@
 // CFileUtil on real folders under Wine: file facts, folder sizes,
 // recycle-bin deletes, drives, shell item ids and display names.
 // The folders come from data/make-folders.sh (MB_FILEUTIL_DATA); recycled
-// items land in the trash under XDG_DATA_HOME; the time zone is Seoul (UTC+9).
+// items land in the trash under XDG_DATA_HOME; the time zone is Korean time
+// (UTC+9, the POSIX rule KST-9, so no time zone database is needed).
 #include "fileutil/FileUtil.h"
 #include "fileutil/WindowsCodePage.h"
 
@@ -83,7 +84,7 @@ TEST(FileFacts, SizeAndLocalWriteTime)
     SYSTEMTIME t;
     ASSERT_TRUE(CFileUtil::GetFileSizeAndTime(Data() + "\\timed.txt", size, t));
     EXPECT_EQ(6u, size);
-    // 07:08:09 UTC is 16:08:09 in Seoul, a Thursday.
+    // 07:08:09 UTC is 16:08:09 in Korea, a Thursday.
     EXPECT_EQ(2004, t.wYear);
     EXPECT_EQ(5, t.wMonth);
     EXPECT_EQ(6, t.wDay);
