@@ -43,11 +43,6 @@ struct QvMp3Test : ::testing::Test {
         EXPECT_TRUE(sim.GetStats(&stats));
         return stats;
     }
-    static std::string WindowsVersion()
-    {
-        const char* version = getenv("MB_WINVER");
-        return version ? version : "winxp";
-    }
 
     CSimDriverClient sim;
     SimConfig config = {};
@@ -61,20 +56,6 @@ DWORD Elapsed(DWORD start)
 } // namespace
 
 // ---- names and opening ------------------------------------------------------
-
-TEST_F(QvMp3Test, NameBaseFollowsTheWindowsVersion)
-{
-    ASSERT_TRUE(sim.AddUnit(UNIT_NT_NAME, 3));
-    ASSERT_TRUE(sim.AddUnit(UNIT_9X_NAME, 4));
-    bool nineX = WindowsVersion() == "win98";
-    EXPECT_EQ(QvMp3OpenDriverNoBlock(3, DEVICE_STATUS_OTHER_KIND), nineX ? 0 : 1);
-    QvMp3CloseDriver();
-    EXPECT_EQ(QvMp3OpenDriverNoBlock(4, DEVICE_STATUS_OTHER_KIND), nineX ? 1 : 0);
-    QvMp3CloseDriver();
-    SimStats stats = Stats();
-    EXPECT_EQ(stats.Opens, 1u);
-    EXPECT_EQ(stats.OpenedKind, nineX ? UNIT_9X_NAME : UNIT_NT_NAME);
-}
 
 TEST_F(QvMp3Test, ScanOpensTheLowestAnsweringIndex)
 {
