@@ -326,6 +326,33 @@ TEST_F(QvMp3Test, HeldReadTimesOutAndLeavesTheNextTransferAlone)
     EXPECT_EQ(answer[1], 0x07);
 }
 
+std::atomic<int> g_wakeUps{0};
+
+VOID CALLBACK CountWakeUp(ULONG_PTR)
+{
+    g_wakeUps++;
+}
+
+TEST_F(QvMp3Test, AnUnrelatedWakeUpDuringATransferIsNotASuccess)
+{
+    AddPlayer(0);
+    config.HeldReads = 1;
+    Configure();
+    ASSERT_EQ(QvMp3OpenDriverNoBlock(0, DEVICE_STATUS_OTHER_KIND), 1);
+    unsigned char packet[3] = {10, 0, 0};
+    ASSERT_EQ(QvMp3DDWrite(packet, 3), 1);
+    // Another user of the thread's alertable waits: its call wakes the wait
+    // early, which must not pass for the read's completion.
+    g_wakeUps = 0;
+    ASSERT_NE(QueueUserAPC(CountWakeUp, GetCurrentThread(), 0), 0u);
+    unsigned char answer[64];
+    DWORD start = GetTickCount();
+    EXPECT_EQ(QvMp3DDRead(answer, 64), 0);
+    EXPECT_GE(Elapsed(start), 950u);
+    EXPECT_EQ(g_wakeUps.load(), 1);
+    EXPECT_EQ(Stats().CancelledReads, 1u);
+}
+
 TEST_F(QvMp3Test, ClosingWithAHeldReadCompletesIt)
 {
     AddPlayer(0);

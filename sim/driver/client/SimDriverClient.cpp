@@ -96,6 +96,37 @@ CSimDriverClient::~CSimDriverClient()
         CloseHandle(m_control);
 }
 
+namespace {
+
+// A prefix made before the driver existed has no service yet: install it as
+// install-driver.sh does.
+bool InstallService(const std::string& driverPath)
+{
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (!manager)
+        return false;
+    SC_HANDLE service = CreateServiceA(manager, VILOSIM_SERVICE_NAME, VILOSIM_SERVICE_NAME, SERVICE_ALL_ACCESS,
+                                       SERVICE_KERNEL_DRIVER, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                                       driverPath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
+    bool made = service != nullptr || GetLastError() == ERROR_SERVICE_EXISTS;
+    if (service)
+        CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    if (!made)
+        return false;
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\" VILOSIM_SERVICE_NAME "\\Parameters", 0,
+                        nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    DWORD unitIndex = 0;
+    RegSetValueExA(key, "UnitIndex", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&unitIndex), sizeof unitIndex);
+    RegSetValueExA(key, "VolumeLetter", 0, REG_SZ, reinterpret_cast<const BYTE*>("O"), 2);
+    RegCloseKey(key);
+    return true;
+}
+
+} // namespace
+
 bool CSimDriverClient::RefreshInstalledDriver()
 {
     if (BUILT_DRIVER[0] == 0)
@@ -110,8 +141,11 @@ bool CSimDriverClient::RefreshInstalledDriver()
         return true;
     ServiceHandles handles;
     if (!handles.Open()) {
-        m_error = "the driver service is not installed in this prefix";
-        return false;
+        if (!CopyFileA(WindowsPathOf(BUILT_DRIVER).c_str(), target.c_str(), FALSE) || !InstallService(target)) {
+            m_error = "the driver service cannot be installed in this prefix";
+            return false;
+        }
+        return true;
     }
     SERVICE_STATUS status;
     if (ControlService(handles.service, SERVICE_CONTROL_STOP, &status))

@@ -1,9 +1,11 @@
 // The stand-in driver seen from a program: its units, its private control
-// channel and the player's volume identity on the player's drive letter.
+// channel, its data channel and the state it keeps across loads.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <winioctl.h>
+
+#include <string.h>
 
 #include <string>
 #include <vector>
@@ -64,4 +66,26 @@ TEST_F(DriverTest, StatusRecordAndDataChannelAnswerThroughAUnit)
     EXPECT_EQ(answer[1], 0x10);
     EXPECT_EQ(answer[2], 0x34);
     CloseHandle(unit);
+}
+
+TEST_F(DriverTest, StatusRecordIsKeptInTheStateFile)
+{
+    ASSERT_TRUE(sim.SetState(UserData{1, 3, 0, 7}));
+    std::vector<char> windows(MAX_PATH + 1);
+    UINT length = GetWindowsDirectoryA(windows.data(), static_cast<UINT>(windows.size()));
+    ASSERT_GT(length, 0u);
+    std::string path = std::string(windows.data(), length) + "\\vilolark-state.bin";
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    unsigned char bytes[64] = {};
+    DWORD got = 0;
+    ASSERT_TRUE(ReadFile(file, bytes, sizeof bytes, &got, nullptr));
+    CloseHandle(file);
+    ASSERT_EQ(got, 24u);
+    EXPECT_EQ(memcmp(bytes, "LVSM", 4), 0);
+    EXPECT_EQ(bytes[4], 1);  // HostOpen
+    EXPECT_EQ(bytes[8], 3);  // FormatStatus
+    EXPECT_EQ(bytes[12], 0); // Ready
+    EXPECT_EQ(bytes[16], 7); // Reserved
 }
