@@ -450,22 +450,30 @@ void CompleteHeldOf(PFILE_OBJECT file)
 
 NTSTATUS HoldRead(PIRP irp)
 {
-    Locked lock;
-    for (PIRP& held : g_state.Held) {
-        if (!held) {
-            held = irp;
+    bool held = false;
+    bool cancelledAlready = false;
+    {
+        Locked lock;
+        for (PIRP& slot : g_state.Held) {
+            if (slot)
+                continue;
+            slot = irp;
+            held = true;
             IoMarkIrpPending(irp);
             IoSetCancelRoutine(irp, CancelHeldRead);
+            // Cancelled before the routine was in place: nobody else will complete it.
             if (irp->Cancel && IoSetCancelRoutine(irp, nullptr)) {
-                held = nullptr;
-                irp->IoStatus.Status = STATUS_CANCELLED;
-                irp->IoStatus.Information = 0;
-                IoCompleteRequest(irp, IO_NO_INCREMENT);
+                slot = nullptr;
+                cancelledAlready = true;
             }
-            return STATUS_PENDING;
+            break;
         }
     }
-    return STATUS_UNSUCCESSFUL;
+    if (!held)
+        return Complete(irp, STATUS_INSUFFICIENT_RESOURCES, 0);
+    if (cancelledAlready)
+        Complete(irp, STATUS_CANCELLED, 0);
+    return STATUS_PENDING;
 }
 
 // ---- dispatch --------------------------------------------------------------
