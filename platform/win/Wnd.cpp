@@ -134,6 +134,27 @@ bool CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* titl
     return true;
 }
 
+bool CWnd::CreateInPlaceOf(HWND parent, UINT id, const wchar_t* className, DWORD style, DWORD exStyle)
+{
+    HWND placeholder = ::GetDlgItem(parent, static_cast<int>(id));
+    if (!placeholder || m_hWnd)
+        return false;
+    RECT r{};
+    ::GetWindowRect(placeholder, &r);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    if (::GetWindowLongPtrW(placeholder, GWL_STYLE) & WS_VISIBLE)
+        style |= WS_VISIBLE;
+    // The placeholder's id must be free before the new window takes it.
+    ::SetWindowLongPtrW(placeholder, GWLP_ID, 0);
+    if (!CreateEx(exStyle, className, L"", style | WS_CHILD, r, parent, id)) {
+        ::SetWindowLongPtrW(placeholder, GWLP_ID, static_cast<LONG_PTR>(id));
+        return false;
+    }
+    ::SetWindowPos(m_hWnd, placeholder, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ::DestroyWindow(placeholder);
+    return true;
+}
+
 RECT CWnd::GetChildRect(UINT id) const
 {
     RECT r{};

@@ -39,6 +39,11 @@ public:
     {
         return CreateEx(exStyle, className, L"", style | WS_CHILD, rect, parent, id);
     }
+    // Takes the place of a placeholder control of a dialog template (its
+    // rectangle, id, visibility and tab order), which is destroyed; this is
+    // how a dialog hosts a window of a class its template cannot name.
+    bool CreateInPlaceOf(HWND parent, UINT id, const wchar_t* className = nullptr,
+                         DWORD style = WS_CHILD | WS_TABSTOP, DWORD exStyle = 0);
     bool DestroyWindow() { return m_hWnd && ::DestroyWindow(m_hWnd); }
 
     // Handlers call this to let the window's previous procedure handle the

@@ -203,6 +203,20 @@ TEST_F(MessageMap, ObjectsAreFoundFromTheirWindowOnAnyThread)
     worker.join();
     EXPECT_EQ(&dlg.list, found);
     EXPECT_EQ(&dlg, CWnd::FromHandle(dlg));
+    // A worker fills the list through its object while this thread pumps,
+    // as the manager's start-up thread fills the panes.
+    volatile bool filled = false;
+    std::thread filler([&] {
+        auto* l = static_cast<CListCtrl*>(CWnd::FromHandle(list));
+        l->InsertColumn(0, "Name", 100);
+        for (int i = 0; i < 5; ++i)
+            l->InsertItem(i, mb::Format("row %d", i));
+        filled = true;
+    });
+    EXPECT_TRUE(mbtest::PumpUntil([&] { return filled; }));
+    filler.join();
+    EXPECT_EQ(5, dlg.list.GetItemCount());
+    EXPECT_EQ("row 4", dlg.list.GetItemText(4, 0));
     dlg.DestroyWindow();
     EXPECT_EQ(nullptr, dlg.m_hWnd);
     EXPECT_EQ(nullptr, dlg.list.m_hWnd);
@@ -688,6 +702,104 @@ TEST_F(Controls, MenusGreyItemsAndTheSystemMenuTakesAnAboutEntry)
     EXPECT_FALSE(CMenu::GetState(sys, 16) & MF_GRAYED);
 }
 
+TEST_F(Controls, MenusComeFromTheResourceModuleAndGreyTheirItems)
+{
+    CMenu menu;
+    ASSERT_TRUE(menu.Load(IDR_CONTEXT));
+    HMENU popup = menu.GetSubMenu(0);
+    ASSERT_NE(nullptr, popup);
+    EXPECT_EQ(2, ::GetMenuItemCount(popup));
+    CMenu::Grey(popup, ID_CONTEXT_DELETE, true);
+    EXPECT_TRUE(CMenu::GetState(popup, ID_CONTEXT_DELETE) & MF_GRAYED);
+    EXPECT_FALSE(CMenu::GetState(popup, ID_CONTEXT_OPEN) & MF_GRAYED);
+}
+
+// A 2 x 2 24-bit bitmap file, as the skin's pictures are stored.
+std::string TinyBitmapFile()
+{
+    const unsigned char bmp[] = {
+        'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,                       // file header
+        40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0,  // info header
+        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+        0, 0, 255, 0, 255, 0, 0, 0,  // bottom row: red, green, padding
+        255, 0, 0, 255, 255, 255, 0, 0,  // top row: blue, white, padding
+    };
+    std::vector<char> buf(32768);
+    DWORD n = ::GetTempPathA(static_cast<DWORD>(buf.size()), buf.data());
+    std::string path = std::string(buf.data(), n) + mb::Format("mbtiny%lu.bmp", ::GetCurrentProcessId());
+    HANDLE f = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD put = 0;
+    ::WriteFile(f, bmp, sizeof bmp, &put, nullptr);
+    ::CloseHandle(f);
+    return path;
+}
+
+TEST_F(Controls, BitmapFilesLoadAtTheirOwnOrAGivenSize)
+{
+    std::string path = TinyBitmapFile();
+    CBitmap own(mb::LoadBitmapFile(path));
+    CBitmap stretched(mb::LoadBitmapFile(path, 8, 4));
+    ASSERT_NE(nullptr, static_cast<HBITMAP>(own));
+    ASSERT_NE(nullptr, static_cast<HBITMAP>(stretched));
+    BITMAP b{};
+    ::GetObjectW(own, sizeof b, &b);
+    EXPECT_EQ(2, b.bmWidth);
+    EXPECT_EQ(2, b.bmHeight);
+    ::GetObjectW(stretched, sizeof b, &b);
+    EXPECT_EQ(8, b.bmWidth);
+    EXPECT_EQ(4, b.bmHeight);
+    CBitmap none(mb::LoadBitmapFile(path + ".missing"));
+    EXPECT_EQ(nullptr, static_cast<HBITMAP>(none));
+    ::DeleteFileA(path.c_str());
+}
+
+TEST_F(Controls, TooltipsTakeTheirTools)
+{
+    CToolTipCtrl tips;
+    ASSERT_TRUE(tips.Create(dlg));
+    EXPECT_TRUE(tips.AddTool(dlg.GetDlgItem(IDC_GO), "Start"));
+    EXPECT_TRUE(tips.AddTool(dlg.GetDlgItem(IDC_EDIT), "Path"));
+    EXPECT_EQ(2, tips.GetToolCount());
+    tips.UpdateTipText(dlg.GetDlgItem(IDC_GO), "Downloading 'a.mp3': 5%");
+    tips.DestroyWindow();
+}
+
+// A window that a dialog hosts in place of a template placeholder, as the
+// progress control's site is hosted in the main dialog.
+class CHostedWnd : public CWnd {
+public:
+    int probes = 0;
+    MB_DECLARE_MESSAGE_MAP()
+    LRESULT OnProbe(WPARAM, LPARAM)
+    {
+        ++probes;
+        return 5;
+    }
+};
+
+MB_BEGIN_MESSAGE_MAP(CHostedWnd, CWnd)
+    mb::OnMessage(WM_PROBE, &CHostedWnd::OnProbe),
+MB_END_MESSAGE_MAP()
+
+TEST_F(Controls, AHostedWindowTakesThePlaceOfItsPlaceholder)
+{
+    RECT placeholder = dlg.GetChildRect(IDC_NOTE);
+    HWND old = dlg.GetDlgItem(IDC_NOTE);
+    CHostedWnd host;
+    ASSERT_TRUE(host.CreateInPlaceOf(dlg, IDC_NOTE));
+    EXPECT_FALSE(::IsWindow(old));
+    EXPECT_EQ(host.m_hWnd, dlg.GetDlgItem(IDC_NOTE));
+    RECT now = dlg.GetChildRect(IDC_NOTE);
+    EXPECT_EQ(placeholder.left, now.left);
+    EXPECT_EQ(placeholder.top, now.top);
+    EXPECT_EQ(placeholder.right, now.right);
+    EXPECT_EQ(placeholder.bottom, now.bottom);
+    EXPECT_EQ(5, ::SendMessageW(dlg.GetDlgItem(IDC_NOTE), WM_PROBE, 0, 0));
+    EXPECT_EQ(1, host.probes);
+    CHostedWnd second;
+    EXPECT_FALSE(second.CreateInPlaceOf(dlg, 4321));
+}
+
 // ---------------------------------------------------------------------------
 // Texts
 
@@ -714,6 +826,8 @@ TEST(Text, ConvertsBetweenTheCodePageAndUtf16)
 // ---------------------------------------------------------------------------
 // Shell helpers
 
+class ShellHelpers : public GuiTest {};
+
 std::string TempFolder(const std::string& name)
 {
     std::vector<char> buf(32768);
@@ -734,7 +848,7 @@ bool WriteFileText(const std::string& path, const std::string& text)
     return put == text.size();
 }
 
-TEST(Shell, FileOperationCopiesEveryPathWhateverItsLength)
+TEST_F(ShellHelpers, FileOperationCopiesEveryPathWhateverItsLength)
 {
     std::string src = TempFolder("mbsrc");
     std::string dst = TempFolder("mbdst");
@@ -764,7 +878,7 @@ std::string Bytes(const char (&s)[N])
     return std::string(s, N - 1);
 }
 
-TEST(Shell, ListsAndFiltersAreNulSeparated)
+TEST_F(ShellHelpers, ListsAndFiltersAreNulSeparated)
 {
     EXPECT_EQ(Bytes("a\0bc\0\0"), mb::DoubleNulList({"a", "bc"}));
     EXPECT_EQ(Bytes("\0"), mb::DoubleNulList({}));
@@ -777,7 +891,7 @@ TEST(Shell, ListsAndFiltersAreNulSeparated)
     EXPECT_EQ((std::vector<std::string>{"E:\\a.m3u", "E:\\b.m3u"}), mb::SplitMultiSelect(root, sizeof root));
 }
 
-TEST(Shell, StartedProgramsGiveAProcessToWatch)
+TEST_F(ShellHelpers, StartedProgramsGiveAProcessToWatch)
 {
     HANDLE process = mb::ShellStart(nullptr, "open", "cmd.exe", "/c exit 7", "", SW_HIDE);
     ASSERT_NE(nullptr, process);
@@ -789,7 +903,7 @@ TEST(Shell, StartedProgramsGiveAProcessToWatch)
     EXPECT_EQ(nullptr, mb::ShellStart(nullptr, "open", "Z:\\no\\such\\program.exe", "", ""));
 }
 
-TEST(Shell, FileInfoKnowsFoldersAndTheirIcons)
+TEST_F(ShellHelpers, FileInfoKnowsFoldersAndTheirIcons)
 {
     SHFILEINFOA info{};
     EXPECT_TRUE(mb::GetFileInfo("C:\\windows", SHGFI_TYPENAME | SHGFI_ATTRIBUTES, info));
