@@ -108,6 +108,32 @@ void GuiTest::TearDown()
     EXPECT_FALSE(m_limit.Expired()) << "the test ran past its time limit";
 }
 
+CBackgroundRun::CBackgroundRun(std::function<void()> body) : m_body(std::move(body))
+{
+    m_thread = ::CreateThread(nullptr, 0, &CBackgroundRun::Run, this, 0, nullptr);
+}
+
+CBackgroundRun::~CBackgroundRun()
+{
+    while (!Finish(1000)) {
+    }
+    ::WaitForSingleObject(m_thread, INFINITE);
+    ::CloseHandle(m_thread);
+}
+
+DWORD WINAPI CBackgroundRun::Run(void* p)
+{
+    auto* self = static_cast<CBackgroundRun*>(p);
+    self->m_body();
+    ::InterlockedExchange(&self->m_done, 1);
+    return 0;
+}
+
+bool CBackgroundRun::Finish(DWORD timeoutMs)
+{
+    return PumpUntil([this] { return Done(); }, timeoutMs);
+}
+
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {
     DWORD start = ::GetTickCount();

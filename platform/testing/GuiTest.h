@@ -74,6 +74,26 @@ protected:
     CGuiTimeLimit m_limit{20000};
 };
 
+// Runs a function on its own thread, as a worker or a user of a modal
+// window would. Finish pumps this thread's messages until it has returned; the
+// destructor does the same (so a failed assertion never leaves it running:
+// the time limit closes whatever window keeps it waiting).
+class CBackgroundRun {
+public:
+    explicit CBackgroundRun(std::function<void()> body);
+    ~CBackgroundRun();
+    CBackgroundRun(const CBackgroundRun&) = delete;
+    CBackgroundRun& operator=(const CBackgroundRun&) = delete;
+    bool Finish(DWORD timeoutMs = 10000);
+    bool Done() const { return m_done != 0; }
+
+private:
+    static DWORD WINAPI Run(void* self);
+    std::function<void()> m_body;
+    volatile LONG m_done = 0;
+    HANDLE m_thread;
+};
+
 // Processes this thread's messages (through the pre-translate chain) until
 // done() holds or the time runs out; returns done().
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);

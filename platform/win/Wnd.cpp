@@ -258,7 +258,10 @@ LRESULT CALLBACK CWnd::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     w->m_current = MSG{hwnd, msg, wp, lp, 0, {}};
     LRESULT result = w->WindowProc(msg, wp, lp);
     if (msg != WM_NCDESTROY) {
-        w->m_current = outer;
+        // A handler may have destroyed the window, and a self-owning object
+        // with it: touch the object only while it is still bound.
+        if (FromHandle(hwnd) == w)
+            w->m_current = outer;
         return result;
     }
     w->Unbind();

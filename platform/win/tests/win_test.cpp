@@ -4,6 +4,7 @@
 // from the test templates and drives them by messages.
 #include <windows.h>
 #include <commctrl.h>
+#include <dlgs.h>
 
 #include <string>
 #include <thread>
@@ -205,16 +206,13 @@ TEST_F(MessageMap, ObjectsAreFoundFromTheirWindowOnAnyThread)
     EXPECT_EQ(&dlg, CWnd::FromHandle(dlg));
     // A worker fills the list through its object while this thread pumps,
     // as the manager's start-up thread fills the panes.
-    volatile bool filled = false;
-    std::thread filler([&] {
+    mbtest::CBackgroundRun filler([&] {
         auto* l = static_cast<CListCtrl*>(CWnd::FromHandle(list));
         l->InsertColumn(0, "Name", 100);
         for (int i = 0; i < 5; ++i)
             l->InsertItem(i, mb::Format("row %d", i));
-        filled = true;
     });
-    EXPECT_TRUE(mbtest::PumpUntil([&] { return filled; }));
-    filler.join();
+    EXPECT_TRUE(filler.Finish());
     EXPECT_EQ(5, dlg.list.GetItemCount());
     EXPECT_EQ("row 4", dlg.list.GetItemText(4, 0));
     dlg.DestroyWindow();
@@ -382,11 +380,7 @@ TEST_F(ModalDialog, RunsOnAWorkerThreadWhileTheMainThreadKeepsPumping)
     owner.ShowWindow(SW_SHOW);
     CQuestionDlg question(owner, "100% Live.mp3");
     INT_PTR modal = 0;
-    volatile bool done = false;
-    std::thread worker([&] {
-        modal = question.DoModal();
-        done = true;
-    });
+    mbtest::CBackgroundRun worker([&] { modal = question.DoModal(); });
     // The main thread keeps its own windows alive meanwhile: its timers fire.
     owner.SetTimer(3, 20);
     HWND q = mbtest::WaitForWindow(L"Question");
@@ -395,8 +389,7 @@ TEST_F(ModalDialog, RunsOnAWorkerThreadWhileTheMainThreadKeepsPumping)
     EXPECT_FALSE(owner.IsWindowEnabled());
     EXPECT_EQ(L"'100% Live.mp3' already exists. Do you want to overwrite it?", mbtest::ItemText(q, IDC_QUESTION_TEXT));
     mbtest::Click(q, IDC_ANSWER_NO);
-    EXPECT_TRUE(mbtest::PumpUntil([&] { return done; }));
-    worker.join();
+    EXPECT_TRUE(worker.Finish());
     EXPECT_EQ(IDOK, modal);
     EXPECT_EQ(2, question.result);
     EXPECT_NE(::GetCurrentThreadId(), question.initThread);
@@ -409,16 +402,11 @@ TEST_F(ModalDialog, ClosingTheWorkerQuestionCountsAsCancel)
 {
     CQuestionDlg question(nullptr, "a.mp3");
     INT_PTR modal = 0;
-    volatile bool done = false;
-    std::thread worker([&] {
-        modal = question.DoModal();
-        done = true;
-    });
+    mbtest::CBackgroundRun worker([&] { modal = question.DoModal(); });
     HWND q = mbtest::WaitForWindow(L"Question");
     ASSERT_NE(nullptr, q);
     ::PostMessageW(q, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(mbtest::PumpUntil([&] { return done; }));
-    worker.join();
+    EXPECT_TRUE(worker.Finish());
     EXPECT_EQ(IDCANCEL, modal);
     EXPECT_EQ(3, question.result);
 }
@@ -889,6 +877,53 @@ TEST_F(ShellHelpers, ListsAndFiltersAreNulSeparated)
     EXPECT_EQ((std::vector<std::string>{"E:\\MUSIC\\a.m3u", "E:\\MUSIC\\b.m3u"}), mb::SplitMultiSelect(many, sizeof many));
     const char root[] = "E:\\\0a.m3u\0b.m3u\0";
     EXPECT_EQ((std::vector<std::string>{"E:\\a.m3u", "E:\\b.m3u"}), mb::SplitMultiSelect(root, sizeof root));
+}
+
+// Types into the file name box of the open dialog and presses Open.
+void AnswerOpenDialog(HWND dlg, const std::string& text)
+{
+    HWND edit = ::GetDlgItem(dlg, edt1);
+    if (!edit)
+        edit = ::GetDlgItem(::GetDlgItem(dlg, cmb13), 1001);
+    ::SetWindowTextA(edit ? edit : ::GetDlgItem(dlg, cmb13), text.c_str());
+    mbtest::Click(dlg, IDOK);
+}
+
+TEST_F(ShellHelpers, OpenDialogReturnsEveryFileOfAMultipleSelection)
+{
+    std::string dir = TempFolder("mbopen");
+    ASSERT_TRUE(WriteFileText(dir + "\\first.m3u", "#EXTM3U\r\n"));
+    ASSERT_TRUE(WriteFileText(dir + "\\second list.m3u", "#EXTM3U\r\n"));
+    std::vector<std::string> chosen;
+    mbtest::CBackgroundRun user([&] {
+        chosen = mb::FileDialog(true, nullptr, "M3U (*.m3u)|*.m3u|All files (*.*)|*.*|", "m3u", "",
+                                OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR);
+    });
+    HWND dlg = mbtest::WaitForWindow(L"Open");
+    ASSERT_NE(nullptr, dlg);
+    // First into the folder, then both names at once.
+    AnswerOpenDialog(dlg, dir);
+    mbtest::PumpFor(300);
+    AnswerOpenDialog(dlg, "\"first.m3u\" \"second list.m3u\"");
+    EXPECT_TRUE(user.Finish());
+    ASSERT_EQ(2u, chosen.size());
+    std::vector<std::string> want = {dir + "\\first.m3u", dir + "\\second list.m3u"};
+    for (size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(0, ::lstrcmpiA(want[i].c_str(), chosen[i].c_str())) << chosen[i];
+    mb::FileOperation(nullptr, FO_DELETE, {dir}, "", FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI);
+}
+
+TEST_F(ShellHelpers, CancellingTheSaveDialogGivesNoPath)
+{
+    std::vector<std::string> chosen{"unchanged"};
+    mbtest::CBackgroundRun user([&] {
+        chosen = mb::FileDialog(false, nullptr, "M3U (*.m3u)|*.m3u|", "m3u", "list.m3u", OFN_EXPLORER | OFN_OVERWRITEPROMPT);
+    });
+    HWND dlg = mbtest::WaitForWindow(L"Save As");
+    ASSERT_NE(nullptr, dlg);
+    mbtest::Click(dlg, IDCANCEL);
+    EXPECT_TRUE(user.Finish());
+    EXPECT_TRUE(chosen.empty());
 }
 
 TEST_F(ShellHelpers, StartedProgramsGiveAProcessToWatch)
