@@ -273,6 +273,9 @@ std::string SaveScreenshot(HWND window, const std::string& name)
     RECT r{};
     if (!::GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top)
         return {};
+    // Tests run side by side on one display: lift the window above the others
+    // for the moment of the picture.
+    ::SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     PumpFor(200);
     std::vector<char> full(32768);
@@ -292,12 +295,12 @@ std::string SaveScreenshot(HWND window, const std::string& name)
     std::string script = "import -window root -crop " + crop + " +repage '" + tmp + "' 2>/dev/null || "
                          "xwd -root -silent | convert xwd:- -crop " + crop + " +repage '" + tmp + "'; "
                          "mv -f '" + tmp + "' '" + host + "'";
-    if (!RunHostShell(script))
-        return {};
+    bool started = RunHostShell(script);
     // A host process may outlive the handle Wine gives for it: wait for the file.
     DWORD start = ::GetTickCount();
-    while (!NonEmptyFile(path) && ::GetTickCount() - start < 20000)
+    while (started && !NonEmptyFile(path) && ::GetTickCount() - start < 20000)
         ::Sleep(50);
+    ::SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     return NonEmptyFile(path) ? path : std::string();
 }
 

@@ -575,6 +575,8 @@ TEST_F(Controls, ListRoundTripsRowsTextsDataAndSelection)
     list.Select(-1, false);
     EXPECT_EQ(0u, list.GetSelectedCount());
     list.Select(2);
+    dlg.ShowWindow(SW_SHOW);
+    EXPECT_FALSE(mbtest::SaveScreenshot(dlg, "win_list_selection").empty());
     EXPECT_TRUE(list.DeleteItem(0));
     EXPECT_EQ(std::vector<int>{1}, list.GetSelectedItems());
     EXPECT_EQ(longName, list.GetItemText(0, 0));
@@ -688,6 +690,44 @@ TEST_F(Controls, MenusGreyItemsAndTheSystemMenuTakesAnAboutEntry)
     EXPECT_TRUE(CMenu::GetState(sys, 16) & MF_GRAYED);
     CMenu::Grey(sys, 16, false);
     EXPECT_FALSE(CMenu::GetState(sys, 16) & MF_GRAYED);
+}
+
+TEST_F(Controls, ButtonsEditsAndStaticsKeepTheirState)
+{
+    CEdit edit;
+    ASSERT_TRUE(edit.SubclassDlgItem(IDC_EDIT, dlg));
+    edit.SetText("E:\\MUSIC");
+    edit.SetSel(0, -1);
+    edit.ReplaceSel("Vilo Lark");
+    EXPECT_EQ("Vilo Lark", edit.GetText());
+    edit.SetTextW(L"\u00c9t\u00e9");
+    EXPECT_EQ(L"\u00c9t\u00e9", dlg.GetItemTextW(IDC_EDIT));
+
+    CButton check;
+    ASSERT_TRUE(check.CreateChild(L"BUTTON", dlg, 1103, RECT{0, 0, 80, 16}, WS_CHILD | BS_AUTOCHECKBOX));
+    EXPECT_EQ(static_cast<UINT>(BST_UNCHECKED), check.GetCheck());
+    check.Click();
+    EXPECT_EQ(static_cast<UINT>(BST_CHECKED), dlg.IsItemChecked(1103));
+    dlg.CheckItem(1103, BST_UNCHECKED);
+    EXPECT_EQ(static_cast<UINT>(BST_UNCHECKED), check.GetCheck());
+    dlg.EnableItem(1103, false);
+    EXPECT_FALSE(check.IsWindowEnabled());
+
+    CStatic picture;
+    ASSERT_TRUE(picture.CreateChild(L"STATIC", dlg, 1104, RECT{0, 0, 32, 32}, WS_CHILD | SS_ICON));
+    HICON icon = ::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_WARNING));
+    picture.SetIcon(icon);
+    EXPECT_EQ(icon, reinterpret_cast<HICON>(picture.Send(STM_GETIMAGE, IMAGE_ICON)));
+
+    CFont font(mb::CreatePointFont(90, "Tahoma", FW_BOLD));
+    ASSERT_NE(nullptr, static_cast<HFONT>(font));
+    edit.SetFont(font);
+    EXPECT_EQ(static_cast<HFONT>(font), edit.GetFont());
+    LOGFONTA lf{};
+    ::GetObjectA(font, sizeof lf, &lf);
+    EXPECT_EQ(FW_BOLD, lf.lfWeight);
+    EXPECT_LT(lf.lfHeight, 0);
+    edit.SetFont(nullptr, false);
 }
 
 TEST_F(Controls, MenusComeFromTheResourceModuleAndGreyTheirItems)
