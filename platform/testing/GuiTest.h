@@ -66,12 +66,14 @@ private:
     volatile LONG m_expired = 0;
 };
 
-// A GoogleTest fixture for window tests: a time limit (20 s) that fails the
-// test when it runs out.
+// A GoogleTest fixture for window tests: a time limit (20 s unless asked
+// otherwise) that fails the test when it runs out.
 class GuiTest : public ::testing::Test {
 protected:
+    // Tests of slow windows (the shell's file dialogs) ask for more time.
+    explicit GuiTest(DWORD limitMs = 20000) : m_limit(limitMs) {}
     void TearDown() override;
-    CGuiTimeLimit m_limit{20000};
+    CGuiTimeLimit m_limit;
 };
 
 // Runs a function on its own thread, as a worker or a user of a modal

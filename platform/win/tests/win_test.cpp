@@ -919,6 +919,13 @@ TEST_F(ShellHelpers, ListsAndFiltersAreNulSeparated)
     EXPECT_EQ((std::vector<std::string>{"E:\\a.m3u", "E:\\b.m3u"}), mb::SplitMultiSelect(root, sizeof root));
 }
 
+// The shell's file dialogs take seconds to open under Wine when many tests
+// share the machine.
+class FileDialogs : public GuiTest {
+protected:
+    FileDialogs() : GuiTest(50000) {}
+};
+
 // Types into the file name box of the open dialog and presses Open.
 void AnswerOpenDialog(HWND dlg, const std::string& text)
 {
@@ -929,7 +936,7 @@ void AnswerOpenDialog(HWND dlg, const std::string& text)
     mbtest::Click(dlg, IDOK);
 }
 
-TEST_F(ShellHelpers, OpenDialogReturnsEveryFileOfAMultipleSelection)
+TEST_F(FileDialogs, OpenReturnsEveryFileOfAMultipleSelection)
 {
     std::string dir = TempFolder("mbopen");
     ASSERT_TRUE(WriteFileText(dir + "\\first.m3u", "#EXTM3U\r\n"));
@@ -939,7 +946,7 @@ TEST_F(ShellHelpers, OpenDialogReturnsEveryFileOfAMultipleSelection)
         chosen = mb::FileDialog(true, nullptr, "M3U (*.m3u)|*.m3u|All files (*.*)|*.*|", "m3u", "",
                                 OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR);
     });
-    HWND dlg = mbtest::WaitForWindow(L"Open");
+    HWND dlg = mbtest::WaitForWindow(L"Open", 30000);
     ASSERT_NE(nullptr, dlg);
     // First into the folder, then both names at once.
     AnswerOpenDialog(dlg, dir);
@@ -953,13 +960,13 @@ TEST_F(ShellHelpers, OpenDialogReturnsEveryFileOfAMultipleSelection)
     mb::FileOperation(nullptr, FO_DELETE, {dir}, "", FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI);
 }
 
-TEST_F(ShellHelpers, CancellingTheSaveDialogGivesNoPath)
+TEST_F(FileDialogs, CancellingSaveGivesNoPath)
 {
     std::vector<std::string> chosen{"unchanged"};
     mbtest::CBackgroundRun user([&] {
         chosen = mb::FileDialog(false, nullptr, "M3U (*.m3u)|*.m3u|", "m3u", "list.m3u", OFN_EXPLORER | OFN_OVERWRITEPROMPT);
     });
-    HWND dlg = mbtest::WaitForWindow(L"Save As");
+    HWND dlg = mbtest::WaitForWindow(L"Save As", 30000);
     ASSERT_NE(nullptr, dlg);
     mbtest::Click(dlg, IDCANCEL);
     EXPECT_TRUE(user.Finish());
