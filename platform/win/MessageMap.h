@@ -50,7 +50,8 @@ struct CMessageMap {
 
 namespace mb {
 
-// Menu items, accelerators and button clicks (notification code 0 or 1).
+// Menu items, accelerators and button clicks: notification code 0, or 1
+// without a control (an accelerator).
 const UINT ANY_COMMAND_CODE = 0xFFFFFFFFu;
 
 template <class T, class F>

@@ -42,12 +42,15 @@ LRESULT CALLBACK CreationProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-bool Matches(const CMessageEntry& e, UINT msg, UINT code, UINT id)
+bool Matches(const CMessageEntry& e, UINT msg, UINT code, UINT id, bool fromControl)
 {
     if (e.message != msg)
         return false;
     if (msg == WM_COMMAND) {
-        bool codeOk = e.code == mb::ANY_COMMAND_CODE ? code <= 1 : e.code == code;
+        // Code 1 is an accelerator only when no control sent it; from a
+        // control it is a notification such as CBN_SELCHANGE.
+        bool command = code == 0 || (code == 1 && !fromControl);
+        bool codeOk = e.code == mb::ANY_COMMAND_CODE ? command : e.code == code;
         return codeOk && id >= e.firstId && id <= e.lastId;
     }
     if (msg == WM_NOTIFY)
@@ -242,7 +245,7 @@ bool CWnd::DispatchMessageMap(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result)
     }
     for (const CMessageMap* map = GetMessageMap(); map; map = map->base ? map->base() : nullptr) {
         for (const CMessageEntry* e = map->entries; e->kind != MB_KIND_END; ++e) {
-            if (!e->reflected && Matches(*e, msg, code, id))
+            if (!e->reflected && Matches(*e, msg, code, id, msg == WM_COMMAND && lp != 0))
                 return CallEntry(this, *e, wp, lp, result);
         }
     }

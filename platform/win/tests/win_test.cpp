@@ -125,9 +125,14 @@ TEST_F(MessageMap, CommandsReachTheirHandlersByIdAndRange)
     // A command nobody maps goes to the dialog manager and changes nothing.
     mbtest::Click(dlg, 1999);
     EXPECT_EQ(2, dlg.goClicks);
-    // A real button click arrives the same way.
+    // A real button click arrives the same way, and so does an accelerator.
     ::SendMessageW(dlg.GetDlgItem(IDC_GO), BM_CLICK, 0, 0);
-    EXPECT_EQ(3, dlg.goClicks);
+    dlg.Send(WM_COMMAND, MAKEWPARAM(IDC_GO, 1), 0);
+    EXPECT_EQ(4, dlg.goClicks);
+    // A control's notification code 1 (here a combo's selection change) is
+    // no command.
+    dlg.Send(WM_COMMAND, MAKEWPARAM(IDC_GO, CBN_SELCHANGE), reinterpret_cast<LPARAM>(dlg.GetDlgItem(IDC_GO)));
+    EXPECT_EQ(4, dlg.goClicks);
     dlg.DestroyWindow();
 }
 
