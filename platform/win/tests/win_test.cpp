@@ -978,6 +978,20 @@ TEST_F(FileDialogs, CancellingSaveGivesNoPath)
     EXPECT_TRUE(chosen.empty());
 }
 
+TEST_F(FileDialogs, FolderBrowserReturnsTheChosenFolder)
+{
+    // A folder that Wine's browser tree can reach by path.
+    std::string dir = "C:\\windows\\system32";
+    std::string chosen = "unchanged";
+    mbtest::CBackgroundRun user([&] { chosen = mb::BrowseForFolder(nullptr, "Select a disk drive:"); });
+    HWND dlg = mbtest::WaitForWindow(L"Browse for Folder", 30000);
+    ASSERT_NE(nullptr, dlg);
+    ::SendMessageA(dlg, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(dir.c_str()));
+    mbtest::Click(dlg, IDOK);
+    EXPECT_TRUE(user.Finish());
+    EXPECT_EQ(0, ::lstrcmpiA(dir.c_str(), chosen.c_str())) << chosen;
+}
+
 TEST_F(ShellHelpers, StartedProgramsGiveAProcessToWatch)
 {
     HANDLE process = mb::ShellStart(nullptr, "open", "cmd.exe", "/c exit 7", "", SW_HIDE);
