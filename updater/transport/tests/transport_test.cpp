@@ -167,6 +167,38 @@ TEST_F(NtTransport, UnopenableVolumeGivesMinus24)
     EXPECT_TRUE(io.passThroughs.empty());
 }
 
+TEST_F(NtTransport, TableCountAboveTenIsClampedToWhatCameBack)
+{
+    player.faults.tableCount = 300;
+    CQvGetLogicalTable command(10);
+    ASSERT_EQ(transport.Execute(command), 0);
+    LogicalMediaTable table;
+    ASSERT_EQ(command.GetTable(table), 0);
+    EXPECT_EQ(table.count, 10); // no more than the table and the reply hold
+    EXPECT_EQ(table.entries[1].tag, 0x0A);
+    EXPECT_EQ(table.entries[5].driveNumber, 0);
+}
+
+TEST_F(NtTransport, UnreadableTableIsACheckCondition)
+{
+    player.faults.unreadableTable = true;
+    CQvGetLogicalTable command(10);
+    EXPECT_EQ(transport.Execute(command), QV_E_SCSI_STATUS);
+    EXPECT_EQ(command.Reply(), nullptr);
+}
+
+TEST_F(NtTransport, ASlotNumberIsNotADriveNumber)
+{
+    // The player numbers its drives itself: slot 3 means nothing to it.
+    CQvGetLogicalDriveInfo bySlot(3, 0, 0);
+    EXPECT_EQ(transport.Execute(bySlot), QV_E_SCSI_STATUS);
+    CQvGetLogicalDriveInfo byNumber(player.DriveByTag(1, 0x00)->number, 0, 0);
+    ASSERT_EQ(transport.Execute(byNumber), 0);
+    uint32_t size = 0;
+    EXPECT_EQ(byNumber.GetSectorSize(size), 0);
+    EXPECT_EQ(size, 2048u);
+}
+
 // ------------------------------------------------------- lock and dismount
 
 TEST_F(NtTransport, BusyLockGivesMinus31AfterTenTries)
