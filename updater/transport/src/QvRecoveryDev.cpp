@@ -81,7 +81,10 @@ int CQvRecoveryDev::WriteBlock(const uint8_t* buffer, uint32_t length)
                 WaitForSingleObjectEx(g_completionEvent, INFINITE, TRUE);
             return Fail(QV_E_RECOVERY_TIMEOUT);
         }
-        // Another APC woke the wait: our write is still under way.
+        // Another APC woke the wait, or a stale signal: our write is still
+        // under way, and it can only complete inside one of our waits.
+        if (w == WAIT_OBJECT_0)
+            ResetEvent(g_completionEvent);
     }
     return m_write.overlapped.Offset != 0 ? 0 : Fail(QV_E_RECOVERY_WRITE);
 }

@@ -15,8 +15,14 @@ int QvCurrentVersionClass()
 
 int QvCreateTransport(CQvTransportOwner* owner, CQvDeviceIo* io, std::unique_ptr<CQvScsiTransport>& transport)
 {
+    return QvCreateTransportForClass(QvCurrentVersionClass(), owner, io, transport);
+}
+
+int QvCreateTransportForClass(int versionClass, CQvTransportOwner* owner, CQvDeviceIo* io,
+                              std::unique_ptr<CQvScsiTransport>& transport)
+{
     transport.reset();
-    switch (QvCurrentVersionClass()) {
+    switch (versionClass) {
     case 0:
     case 1:
         transport = std::make_unique<CQvScsi_9x>(owner, io);

@@ -270,6 +270,10 @@ BOOL CSimDeviceIo::WriteEx(HANDLE handle, const void* data, DWORD length, OVERLA
     p->done = done;
     p->overlapped = overlapped;
     p->bytes = device->Write(static_cast<const uint8_t*>(data), length);
+    if (device->PlayerBack() && comeBackPlayer) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        volumes[comeBackLetter] = comeBackPlayer;
+    }
     p->delayMs = device->neverComplete ? INFINITE : device->delayMs;
     p->cancel = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &p->thread, 0, FALSE,

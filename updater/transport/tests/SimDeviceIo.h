@@ -28,6 +28,10 @@ public:
     std::map<wchar_t, DriveMap> driveMaps; // drive map answers per letter
     int reportedSenseLength = 18;          // SenseInfoLength the driver hands back
     bool failPassThrough = false;          // DeviceIoControl itself fails
+    // The player that appears at this letter once a recovery device has the
+    // whole image.
+    wchar_t comeBackLetter = 0;
+    CSimPlayerTarget* comeBackPlayer = nullptr;
 
     // What happened.
     struct PassThrough {

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "qv/QvRecoveryDev.h"
 #include "qv/QvScsi_Nt.h"
+#include "qv/QvErrors.h"
 #include "qv/QvTransportFactory.h"
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -334,6 +335,11 @@ TEST(TransportFactory, XpGetsThePassThroughTransport)
     ASSERT_EQ(QvCreateTransport(&owner, &io, transport), 0);
     ASSERT_NE(transport, nullptr);
     EXPECT_EQ(transport->Name(), "CQvScsi_Nt");
+    EXPECT_EQ(QvCreateTransportForClass(2, &owner, &io, transport), 0);
+    EXPECT_EQ(transport->Name(), "CQvScsi_Nt");
+    // Versions after the 5.x line have no transport.
+    EXPECT_EQ(QvCreateTransportForClass(6, &owner, &io, transport), QV_E_NO_TRANSPORT);
+    EXPECT_EQ(transport, nullptr);
 }
 
 // ------------------------------------------------------------ recovery mode
@@ -379,6 +385,21 @@ TEST_F(Recovery, ImageOf4097BytesEndsWithAOneByteBlock)
     EXPECT_EQ(device.Received(), image);
     EXPECT_TRUE(device.PlayerBack());
     EXPECT_EQ(progress.steps, 2);
+}
+
+TEST_F(Recovery, ThePlayerComesBackAsADriveAfterTheImage)
+{
+    CSimPlayerTarget player;
+    io.comeBackLetter = L'V';
+    io.comeBackPlayer = &player;
+    io.extraDrives |= 1u << ('V' - 'A');
+    io.driveTypes[L'V'] = DRIVE_REMOVABLE;
+    CTestOwner owner;
+    CQvScsi_Nt transport(&owner, &io);
+    EXPECT_EQ(transport.ScanDrivesByInquiry(), QV_E_NO_DEVICE);
+    ASSERT_EQ(Stream(3 * 4096 + 100), 0);
+    ASSERT_EQ(transport.ScanDrivesByInquiry(), 0);
+    EXPECT_EQ(transport.DriveLetter(), u'V');
 }
 
 TEST_F(Recovery, NoDeviceGivesMinus14AfterAHundredNames)

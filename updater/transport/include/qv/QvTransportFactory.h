@@ -9,3 +9,5 @@ int QvCurrentVersionClass();
 // transport receives the new object, whose own construction result (for
 // instance -19 without WNASPI32.DLL) is returned.
 int QvCreateTransport(CQvTransportOwner* owner, CQvDeviceIo* io, std::unique_ptr<CQvScsiTransport>& transport);
+int QvCreateTransportForClass(int versionClass, CQvTransportOwner* owner, CQvDeviceIo* io,
+                              std::unique_ptr<CQvScsiTransport>& transport);
