@@ -68,6 +68,7 @@ bool IsBlankName(const uint8_t* e)
 int DirEntryList::Parse(const uint8_t* entries, int maxEntries)
 {
     Groups.clear();
+    NameIndexValid = false;
     UsedEntries = GroupCount = HasLabel = 0;
     std::memset(LabelEntry, 0, sizeof LabelEntry);
     Capacity = maxEntries;
@@ -119,6 +120,7 @@ int DirEntryList::AddGroup(const DirEntryGroup& group)
     UsedEntries += copy->EntryCount();
     ++GroupCount;
     Groups.push_back(std::move(copy));
+    NameIndexValid = false;
     return 1;
 }
 
@@ -128,6 +130,7 @@ int DirEntryList::RemoveAt(int index)
     UsedEntries -= Groups[size_t(index)]->EntryCount();
     --GroupCount;
     Groups.erase(Groups.begin() + index);
+    NameIndexValid = false;
     return 1;
 }
 
@@ -156,12 +159,17 @@ int DirEntryList::FindByLongName(const char* name, int* index, const std::vector
     std::u16string wanted = CodePage.AnsiToUnicode(name);
     if (wanted.size() > 256) wanted.resize(256);
     wanted = FoldAscii(wanted);
-    for (int i = 0; i < GroupCount; ++i) {
+    if (!NameIndexValid) {
+        NameIndex.clear();
+        for (int i = 0; i < GroupCount; ++i) NameIndex[FoldAscii(GetLongName(*Groups[size_t(i)]))].push_back(i);
+        NameIndexValid = true;
+    }
+    const auto found = NameIndex.find(wanted);
+    if (found == NameIndex.end()) return 0;
+    for (int i : found->second) {
         if (taken && size_t(i) < taken->size() && (*taken)[size_t(i)]) continue;
-        if (FoldAscii(GetLongName(*Groups[size_t(i)])) == wanted) {
-            if (index) *index = i;
-            return 1;
-        }
+        if (index) *index = i;
+        return 1;
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "code_page.h"
@@ -67,6 +68,10 @@ private:
 
     const ICodePage& CodePage;
     std::vector<std::unique_ptr<DirEntryGroup>> Groups;
+    // Folded long name -> group indices in list order, built on the first
+    // search: an order of n names would otherwise decode n x n names.
+    mutable std::unordered_map<std::u16string, std::vector<int>> NameIndex;
+    mutable bool NameIndexValid = false;
 };
 
 // ASCII letters folded to upper case, the only folding names are compared with.

@@ -618,7 +618,9 @@ TEST_F(Images, InitDirectoryLeavesNoDeletedEntryBehind)
     for (size_t i = 0; i < root.size(); i += 32) {
         if (root[i] == 0) ended = true;
         EXPECT_NE(0xE5, root[i]) << "entry " << i / 32;
-        if (ended) EXPECT_EQ(0, root[i]) << "entry " << i / 32;
+        if (ended) {
+            EXPECT_EQ(0, root[i]) << "entry " << i / 32;
+        }
     }
 }
 

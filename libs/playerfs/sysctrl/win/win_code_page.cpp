@@ -11,7 +11,7 @@ std::u16string ToUnicode(UINT codePage, const std::string& text)
     if (text.empty()) return std::u16string();
     const int n = MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), nullptr, 0);
     if (n <= 0) return std::u16string();
-    std::vector<wchar_t> out(size_t(n));
+    std::vector<wchar_t> out(static_cast<size_t>(n));
     MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), out.data(), n);
     return std::u16string(out.begin(), out.end());
 }
