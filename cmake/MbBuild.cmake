@@ -114,21 +114,31 @@ function(mb_test name)
         set(A_WINVERS native)
     endif()
     foreach(ver IN LISTS A_WINVERS)
-        set(env ${A_ENVIRONMENT})
         set(prefix "")
+        # gtest_discover_tests hands every PROPERTIES element on as its own
+        # argument, so a second ENVIRONMENT entry would become a property
+        # name: the Windows version travels as its own property.
+        set(verprops "")
         if(MB_WINDOWS)
-            list(APPEND env MB_WINVER=${ver})
+            set(verprops ENVIRONMENT_MODIFICATION "MB_WINVER=set:${ver}")
             if(NOT ver STREQUAL "winxp")
                 set(prefix "${ver}.")
             endif()
         endif()
-        list(JOIN env ";" envtext)
+        set(envprops "")
+        if(A_ENVIRONMENT)
+            list(LENGTH A_ENVIRONMENT envcount)
+            if(envcount GREATER 1)
+                message(FATAL_ERROR "mb_test(${name}): give ENVIRONMENT one VAR=value")
+            endif()
+            set(envprops ENVIRONMENT "${A_ENVIRONMENT}")
+        endif()
         gtest_discover_tests(${name}
             TEST_PREFIX "${prefix}"
             WORKING_DIRECTORY ${A_WORKING_DIRECTORY}
             DISCOVERY_MODE PRE_TEST
             DISCOVERY_TIMEOUT 60
-            PROPERTIES ${props} ENVIRONMENT "${envtext}")
+            PROPERTIES ${props} ${envprops} ${verprops})
     endforeach()
 endfunction()
 
