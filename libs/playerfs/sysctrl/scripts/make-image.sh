@@ -11,6 +11,9 @@
 #   reserved  like basic, but with 4 reserved sectors
 #   lower     8.3-only names with the lower-case flags (lower.mp3, naïve.mp3,
 #             MIXED.mp3)
+#   lower437  the same with café.mp3 in place of naïve.mp3: mtools writes
+#             code page 850, and É (unlike Ï) is the same byte in 437, the
+#             OEM code page Wine gives the tests
 #   deep      64 MB FAT16 with folder DEEP beyond its first 32 MB
 #   broken    basic, then a long-name sequence in the root broken by hand
 set -euo pipefail
@@ -78,6 +81,11 @@ frag)
 lower)
     format 12 4096
     mcopy -i "$image" "$(file_of 'lower.mp3' 10)" "$(file_of 'naïve.mp3' 20)" "$(file_of 'MIXED.mp3' 30)" ::/
+    mcopy -i "$image" "$(file_of 'Upper.MP3' 40)" "$(file_of 'PLAIN.MP3' 50)" ::/
+    ;;
+lower437)
+    format 12 4096
+    mcopy -i "$image" "$(file_of 'lower.mp3' 10)" "$(file_of 'café.mp3' 20)" "$(file_of 'MIXED.mp3' 30)" ::/
     mcopy -i "$image" "$(file_of 'Upper.MP3' 40)" "$(file_of 'PLAIN.MP3' 50)" ::/
     ;;
 deep)
