@@ -634,6 +634,7 @@ struct fuse* MountView(const struct fuse_operations& ops, const std::string& fsn
     const char* argv[] = {"mb_memoryd", "-o", options.c_str()};
     struct fuse_args args = FUSE_ARGS_INIT(3, const_cast<char**>(argv));
     struct fuse* f = fuse_new(&args, &ops, sizeof ops, device);
+    fuse_opt_free_args(&args);
     if (!f) {
         *error = "cannot set up the view " + mountpoint;
         return nullptr;

@@ -1,0 +1,69 @@
+# How tests get a simulated player memory (include this file, then call):
+#
+# mb_memory_fixture(<fixture> STATE <dir> INTERNAL_KIB <n> [LABEL <label>]
+#                   [EXTERNAL_KIB <n> [EXTERNAL_LABEL <label>]])
+#   CTest steps <fixture>.start and <fixture>.stop (the fixture's set-up and
+#   clean-up) that make fresh FAT images and serve them with mb_memoryd: the
+#   internal memory's files under <dir>/internal/files and its raw image as
+#   <dir>/internal/raw/image (external likewise).
+#
+# mb_memory_wine_test(<name> SOURCES ... [LIBS ...] FIXTURE <fixture> STATE <dir>
+#                     LETTER <x> [EXTERNAL_LETTER <y>] [WINVERS ...] [TIMEOUT s])
+#   A GoogleTest program (as mb_test) whose cases require the fixture, see the
+#   internal memory as drive <x> (files X:\, raw \\.\X:) and hold drive_<x>.
+include_guard(GLOBAL)
+include(GoogleTest)
+set(MB_MEMORY_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/scripts/memory.sh)
+
+function(mb_memory_fixture fixture)
+    cmake_parse_arguments(A "" "STATE;INTERNAL_KIB;LABEL;EXTERNAL_KIB;EXTERNAL_LABEL" "" ${ARGN})
+    set(args start ${A_STATE} --new-internal ${A_INTERNAL_KIB} ${A_LABEL})
+    if(A_EXTERNAL_KIB)
+        list(APPEND args --new-external ${A_EXTERNAL_KIB} ${A_EXTERNAL_LABEL})
+    endif()
+    add_test(NAME ${fixture}.start COMMAND ${MB_MEMORY_SCRIPT} ${args})
+    set_tests_properties(${fixture}.start PROPERTIES FIXTURES_SETUP ${fixture} TIMEOUT 60 LABELS memory)
+    add_test(NAME ${fixture}.stop COMMAND ${MB_MEMORY_SCRIPT} stop ${A_STATE})
+    set_tests_properties(${fixture}.stop PROPERTIES FIXTURES_CLEANUP ${fixture} TIMEOUT 60 LABELS memory)
+endfunction()
+
+function(mb_memory_dosdevices out state letter external)
+    set(map "${letter}:=${state}/internal/files ${letter}::=${state}/internal/raw/image")
+    if(external)
+        string(APPEND map " ${external}:=${state}/external/files ${external}::=${state}/external/raw/image")
+    endif()
+    set(${out} "${map}" PARENT_SCOPE)
+endfunction()
+
+function(mb_memory_wine_test name)
+    cmake_parse_arguments(A "" "FIXTURE;STATE;LETTER;EXTERNAL_LETTER;TIMEOUT" "SOURCES;LIBS;WINVERS" ${ARGN})
+    add_executable(${name} ${A_SOURCES})
+    target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gtest_main)
+    if(NOT MB_WINE_TESTS)
+        return()
+    endif()
+    if(NOT A_TIMEOUT)
+        set(A_TIMEOUT 120)
+    endif()
+    if(NOT A_WINVERS)
+        set(A_WINVERS winxp)
+    endif()
+    mb_memory_dosdevices(map ${A_STATE} ${A_LETTER} "${A_EXTERNAL_LETTER}")
+    set(locks drive_${A_LETTER})
+    if(A_EXTERNAL_LETTER)
+        list(APPEND locks drive_${A_EXTERNAL_LETTER})
+    endif()
+    foreach(ver IN LISTS A_WINVERS)
+        set(prefix "")
+        if(NOT ver STREQUAL "winxp")
+            set(prefix "${ver}.")
+        endif()
+        gtest_discover_tests(${name}
+            TEST_PREFIX "${prefix}"
+            WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+            DISCOVERY_MODE PRE_TEST
+            DISCOVERY_TIMEOUT 60
+            PROPERTIES TIMEOUT ${A_TIMEOUT} RESOURCE_LOCK "${locks}" FIXTURES_REQUIRED ${A_FIXTURE}
+                       LABELS wine ENVIRONMENT "MB_DOSDEVICES=${map};MB_WINVER=${ver}")
+    endforeach()
+endfunction()
