@@ -420,9 +420,11 @@ int FilesSetxattr(const char* path, const char* name, const char* value, size_t 
     r = d->Volume.Stat(path, &node);
     if (r != 0)
         return r;
-    if (node.IsDirectory())
-        bits &= ~static_cast<unsigned long>(FAT_ATTR_READONLY);
-    return d->Volume.SetAttributes(path, static_cast<uint8_t>(bits));
+    // Read-only travels as the write bits of the mode (chmod), as Wine keeps
+    // it; this attribute carries hidden, system and archive.
+    const uint8_t carried = FAT_ATTR_HIDDEN | FAT_ATTR_SYSTEM | FAT_ATTR_ARCHIVE;
+    uint8_t attributes = static_cast<uint8_t>((node.Attributes & ~carried) | (bits & carried));
+    return d->Volume.SetAttributes(path, attributes);
 }
 
 int FilesListxattr(const char* path, char* list, size_t size)

@@ -8,7 +8,8 @@
 #   <dir>/internal/raw/image (external likewise).
 #
 # mb_memory_wine_test(<name> SOURCES ... [LIBS ...] FIXTURE <fixture> STATE <dir>
-#                     LETTER <x> [EXTERNAL_LETTER <y>] [WINVERS ...] [TIMEOUT s])
+#                     LETTER <x> [EXTERNAL_LETTER <y>] [WINVERS ...] [TIMEOUT s]
+#                     [TEST_FILTER gtest-filter])
 #   A GoogleTest program (as mb_test) whose cases require the fixture, see the
 #   internal memory as drive <x> (files X:\, raw \\.\X:) and hold drive_<x>.
 include_guard(GLOBAL)
@@ -36,7 +37,7 @@ function(mb_memory_dosdevices out state letter external)
 endfunction()
 
 function(mb_memory_wine_test name)
-    cmake_parse_arguments(A "" "FIXTURE;STATE;LETTER;EXTERNAL_LETTER;TIMEOUT" "SOURCES;LIBS;WINVERS" ${ARGN})
+    cmake_parse_arguments(A "" "FIXTURE;STATE;LETTER;EXTERNAL_LETTER;TIMEOUT;TEST_FILTER" "SOURCES;LIBS;WINVERS" ${ARGN})
     add_executable(${name} ${A_SOURCES})
     target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gtest_main)
     if(NOT MB_WINE_TESTS)
@@ -53,6 +54,10 @@ function(mb_memory_wine_test name)
     if(A_EXTERNAL_LETTER)
         list(APPEND locks drive_${A_EXTERNAL_LETTER})
     endif()
+    set(filter "")
+    if(A_TEST_FILTER)
+        set(filter TEST_FILTER ${A_TEST_FILTER})
+    endif()
     foreach(ver IN LISTS A_WINVERS)
         set(prefix "")
         if(NOT ver STREQUAL "winxp")
@@ -63,6 +68,7 @@ function(mb_memory_wine_test name)
             WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
             DISCOVERY_MODE PRE_TEST
             DISCOVERY_TIMEOUT 60
+            ${filter}
             PROPERTIES TIMEOUT ${A_TIMEOUT} RESOURCE_LOCK "${locks}" FIXTURES_REQUIRED ${A_FIXTURE}
                        LABELS wine ENVIRONMENT "MB_DOSDEVICES=${map};MB_WINVER=${ver}")
     endforeach()

@@ -7,9 +7,15 @@ set(MEMORY_M ${CMAKE_CURRENT_BINARY_DIR}/memory_m)
 mb_memory_fixture(memory_m STATE ${MEMORY_M} INTERNAL_KIB 16384 LABEL VILO)
 mb_memory_wine_test(memory_drive_tests
     SOURCES tests/memory_wine_test.cpp tests/raw_drive.cpp
-    FIXTURE memory_m STATE ${MEMORY_M} LETTER m)
+    FIXTURE memory_m STATE ${MEMORY_M} LETTER m TEST_FILTER MemoryDrive.*)
 
 if(MB_WINE_TESTS)
+    add_test(NAME MemoryLabel.VolumeLabelAgreesWithTheImage
+             COMMAND ${MB_WINE_RUN} $<TARGET_FILE:memory_drive_tests> --gtest_filter=MemoryLabel.*)
+    set_tests_properties(MemoryLabel.VolumeLabelAgreesWithTheImage PROPERTIES
+        FIXTURES_REQUIRED memory_m RESOURCE_LOCK drive_m LABELS wine TIMEOUT 120
+        ENVIRONMENT "MB_DOSDEVICES=m:=${MEMORY_M}/internal/files m::=${MEMORY_M}/no-raw-device;MB_WINVER=winxp;MB_PREFIX=memory_label;MB_MEMORY_IMAGE=${MEMORY_M}/internal/raw/image")
+
     # What the drive tests left on the image, checked from Linux.
     add_test(NAME memory_m.image_is_fsck_clean COMMAND ${MB_MEMORY_SCRIPT} fsck ${MEMORY_M} internal)
     add_test(NAME memory_m.mdir_lists_the_raw_order

@@ -559,6 +559,11 @@ TEST_F(MemoryDaemonTest, DosAttributesTravelThroughTheWineAttribute)
     EXPECT_EQ(std::string::npos, out.find("SHR")) << out;
     EXPECT_NE(std::string::npos, out.find("R")) << out;
     EXPECT_EQ(-1, setxattr(A("/SETTINGS.DAT").c_str(), "user.DOSATTRIB", "junk", 4, 0));
+    // Wine sets the mode first and then hidden and system alone: read-only stays.
+    ASSERT_EQ(0, setxattr(A("/SETTINGS.DAT").c_str(), "user.DOSATTRIB", "0x6", 3, 0));
+    n = getxattr(A("/SETTINGS.DAT").c_str(), "user.DOSATTRIB", buf, sizeof buf - 1);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ("0x7", std::string(buf, static_cast<size_t>(n)));
 }
 
 TEST_F(MemoryDaemonTest, LabelFileReadsAndSetsTheVolumeLabelUnlisted)

@@ -2,6 +2,8 @@
 // memory's files and \\.\M: its raw sectors, one storage behind both.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -98,33 +100,18 @@ TEST(MemoryDrive, FreeSpaceAgreesWithTheFat)
     CRawDrive raw;
     ASSERT_TRUE(raw.Open('M', false)) << raw.LastError;
     ASSERT_TRUE(raw.Load());
+    // Wine counts a folder drive's space in units of 4 KiB, rounded down.
     uint64_t clusterBytes = raw.SectorsPerCluster * raw.BytesPerSector;
-    EXPECT_EQ(raw.FreeClusters() * clusterBytes, free.QuadPart);
-    EXPECT_EQ(raw.FreeClusters() * clusterBytes, avail.QuadPart);
-    EXPECT_EQ(raw.ClusterCount * clusterBytes, total.QuadPart);
+    auto units = [](uint64_t bytes) { return bytes / 4096 * 4096; };
+    EXPECT_EQ(units(raw.FreeClusters() * clusterBytes), free.QuadPart);
+    EXPECT_EQ(units(raw.FreeClusters() * clusterBytes), avail.QuadPart);
+    EXPECT_EQ(units(raw.ClusterCount * clusterBytes), total.QuadPart);
+    uint64_t before = free.QuadPart;
     EXPECT_TRUE(DeleteFileA("M:\\space.bin"));
     ASSERT_TRUE(GetDiskFreeSpaceExA("M:\\", &avail, &total, &free));
     ASSERT_TRUE(raw.Load());
-    EXPECT_EQ(raw.FreeClusters() * clusterBytes, free.QuadPart);
-}
-
-TEST(MemoryDrive, VolumeLabelAgreesWithTheImage)
-{
-    CRawDrive raw;
-    ASSERT_TRUE(raw.Open('M', false)) << raw.LastError;
-    ASSERT_TRUE(raw.Load());
-    char label[64] = {}, fs[64] = {};
-    DWORD serial = 0, maxName = 0, flags = 0;
-    ASSERT_TRUE(GetVolumeInformationA("M:\\", label, sizeof label, &serial, &maxName, &flags, fs, sizeof fs))
-        << GetLastError();
-    EXPECT_EQ(raw.RootLabel(), label);
-    ASSERT_TRUE(SetVolumeLabelA("M:\\", "LARK")) << GetLastError();
-    EXPECT_EQ("LARK", raw.RootLabel());
-    ASSERT_TRUE(GetVolumeInformationA("M:\\", label, sizeof label, &serial, &maxName, &flags, fs, sizeof fs));
-    EXPECT_STREQ("LARK", label);
-    ASSERT_TRUE(SetVolumeLabelA("M:\\", "VILO"));
-    EXPECT_EQ("VILO", raw.RootLabel());
-    EXPECT_EQ(FindNames("M:\\*").end(), std::find(FindNames("M:\\*").begin(), FindNames("M:\\*").end(), ".windows-label"));
+    EXPECT_EQ(units(raw.FreeClusters() * clusterBytes), free.QuadPart);
+    EXPECT_GE(free.QuadPart, before + 96 * 1024);
 }
 
 TEST(MemoryDrive, RawRewriteOfTheOrderShowsAtOnce)
@@ -185,6 +172,38 @@ TEST(MemoryDrive, HiddenSystemReadOnlyReachTheEntry)
     EXPECT_EQ(INVALID_HANDLE_VALUE, h) << "a read-only file refuses writing";
     if (h != INVALID_HANDLE_VALUE)
         CloseHandle(h);
+}
+
+// Wine reads a drive's label from its raw device when it can open one and
+// from the folder otherwise; this case runs with the raw device unmapped
+// (MB_DOSDEVICES m::= a missing path) and reads the image by its Linux path.
+// Wine's mount manager reads a folder drive's label once, when the prefix's
+// server starts, so the case runs in a prefix of its own started after the
+// memory; a label set later reaches the image at once, but Wine itself shows
+// it only from the next server start (a gap of Wine, not of the memory).
+TEST(MemoryLabel, VolumeLabelAgreesWithTheImage)
+{
+    const char* image = std::getenv("MB_MEMORY_IMAGE");
+    ASSERT_NE(nullptr, image);
+    std::string path = std::string("Z:") + image;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    CRawDrive raw;
+    ASSERT_TRUE(raw.OpenPath(path, false)) << path << " " << raw.LastError;
+    ASSERT_TRUE(raw.Load());
+    char label[64] = {}, fs[64] = {};
+    DWORD serial = 0, maxName = 0, flags = 0;
+    ASSERT_TRUE(GetVolumeInformationA("M:\\", label, sizeof label, &serial, &maxName, &flags, fs, sizeof fs))
+        << GetLastError();
+    EXPECT_EQ("VILO", raw.RootLabel());
+    EXPECT_EQ(raw.RootLabel(), label);
+    ASSERT_TRUE(SetVolumeLabelA("M:\\", "Lark")) << GetLastError();
+    EXPECT_EQ("LARK", raw.RootLabel());
+    ASSERT_TRUE(SetVolumeLabelA("M:\\", "")) << GetLastError();
+    EXPECT_EQ("", raw.RootLabel());
+    ASSERT_TRUE(SetVolumeLabelA("M:\\", "VILO"));
+    EXPECT_EQ("VILO", raw.RootLabel());
+    auto names = FindNames("M:\\*");
+    EXPECT_EQ(names.end(), std::find(names.begin(), names.end(), ".windows-label"));
 }
 
 }  // namespace

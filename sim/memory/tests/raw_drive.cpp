@@ -14,8 +14,12 @@ CRawDrive::~CRawDrive()
 
 bool CRawDrive::Open(char letter, bool write)
 {
+    return OpenPath(std::string("\\\\.\\") + letter + ":", write);
+}
+
+bool CRawDrive::OpenPath(const std::string& path, bool write)
+{
     Close();
-    std::string path = std::string("\\\\.\\") + letter + ":";
     Handle = CreateFileA(path.c_str(), GENERIC_READ | (write ? GENERIC_WRITE : 0), FILE_SHARE_READ | FILE_SHARE_WRITE,
                          nullptr, OPEN_EXISTING, 0, nullptr);
     LastError = GetLastError();

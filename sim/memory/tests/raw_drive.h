@@ -18,6 +18,7 @@ class CRawDrive {
 public:
     ~CRawDrive();
     bool Open(char letter, bool write);
+    bool OpenPath(const std::string& path, bool write);
     void Close();
     bool Read(uint64_t offset, void* data, uint32_t size);
     bool Write(uint64_t offset, const void* data, uint32_t size);
