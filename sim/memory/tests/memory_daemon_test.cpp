@@ -32,7 +32,7 @@ class CDaemon {
 public:
     ~CDaemon() { Stop(); }
 
-    bool Start(const std::string& image, const std::string& root)
+    bool Start(const std::string& image, const std::string& root, const std::string& external = "")
     {
         Files = root + "/files";
         Raw = root + "/raw";
@@ -46,6 +46,13 @@ public:
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         std::vector<std::string> args = {MB_MEMORYD, "serve", "--control", Control, "--memory", "internal", image,
                                          Files, Raw};
+        if (!external.empty()) {
+            ExternalFiles = root + "/xfiles";
+            ExternalRaw = root + "/xraw";
+            mkdir(ExternalFiles.c_str(), 0755);
+            mkdir(ExternalRaw.c_str(), 0755);
+            args.insert(args.end(), {"--memory", "external", external, ExternalFiles, ExternalRaw});
+        }
         std::vector<char*> argv;
         for (auto& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
@@ -88,13 +95,23 @@ public:
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
+        Kill();
+    }
+
+    // As a crash would: no clean-up by the daemon.
+    void Kill()
+    {
+        if (Pid <= 0)
+            return;
         kill(Pid, SIGKILL);
         waitpid(Pid, nullptr, 0);
         Pid = 0;
-        RunCommand("umount -l " + Quote(Files) + "; umount -l " + Quote(Raw));
+        for (const auto& m : {Files, Raw, ExternalFiles, ExternalRaw})
+            if (!m.empty())
+                RunCommand("umount -l " + Quote(m));
     }
 
-    std::string Files, Raw, Control, Log;
+    std::string Files, Raw, ExternalFiles, ExternalRaw, Control, Log;
     pid_t Pid = 0;
     int ExitStatus = -1;
 };
@@ -388,12 +405,16 @@ void CompareTrees(const std::string& mem, const std::string& plain, const std::s
     }
 }
 
-TEST_F(MemoryDaemonTest, RandomOperationsMatchAPlainFolderAndStayFsckClean)
+class RandomSequenceTest : public MemoryDaemonTest, public ::testing::WithParamInterface<int> {
+};
+
+TEST_P(RandomSequenceTest, MatchesAPlainFolderAndStaysFsckClean)
 {
-    ASSERT_NO_FATAL_FAILURE(StartOn(2000, 12));
+    const int bits = GetParam();
+    ASSERT_NO_FATAL_FAILURE(StartOn(bits == 12 ? 2000 : 4096, bits));
     std::string plain = Dir + "/plain";
     std::string label;
-    for (uint32_t seed = 1; seed <= 4; ++seed) {
+    for (uint32_t seed = static_cast<uint32_t>(bits); seed < static_cast<uint32_t>(bits) + 4; ++seed) {
         RunCommand("rm -rf " + Quote(plain) + " && mkdir " + Quote(plain));
         for (const auto& n : ListDir(A("")))
             RunCommand("rm -rf " + Quote(A("/" + n)));
@@ -413,6 +434,9 @@ TEST_F(MemoryDaemonTest, RandomOperationsMatchAPlainFolderAndStayFsckClean)
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Fat, RandomSequenceTest, ::testing::Values(12, 16),
+                         [](const ::testing::TestParamInfo<int>& info) { return "Fat" + std::to_string(info.param); });
 
 // ---- coherence of the two views ----
 
@@ -618,6 +642,42 @@ TEST_F(MemoryDaemonTest, DamagedImageIsNotServed)
     EXPECT_NE(0, Daemon.ExitStatus);
     EXPECT_NE(std::string::npos, ReadLog().find("not a sound FAT12/FAT16 image")) << ReadLog();
     EXPECT_EQ(bytes, ReadWholeFile(Image));
+}
+
+TEST_F(MemoryDaemonTest, KilledDaemonLeavesAConsistentImage)
+{
+    ASSERT_NO_FATAL_FAILURE(StartOn(2000, 12));
+    ASSERT_EQ(0, mkdir(A("/MUSIC").c_str(), 0755));
+    for (int i = 0; i < 5; ++i)
+        ASSERT_EQ(0, WriteFile(A("/MUSIC/track " + std::to_string(i) + ".mp3"), RandomBytes(30000, i)));
+    ASSERT_EQ(0, truncate(A("/MUSIC/track 1.mp3").c_str(), 100));
+    ASSERT_EQ(0, unlink(A("/MUSIC/track 2.mp3").c_str()));
+    Daemon.Kill();
+    std::string report;
+    EXPECT_TRUE(FsckClean(Image, &report)) << report;
+    EXPECT_EQ(std::vector<std::string>({"track 0.mp3", "track 1.mp3", "track 3.mp3", "track 4.mp3"}),
+              MdirNames(Image, "::/MUSIC"));
+}
+
+TEST_F(MemoryDaemonTest, InternalAndExternalMemoriesAreSeparateDrives)
+{
+    ASSERT_TRUE(MakeImage(Image, 4096, 16, "INTERNAL"));
+    std::string card = Dir + "/card.img";
+    ASSERT_TRUE(MakeImage(card, 1440, 12, "CARD"));
+    ASSERT_TRUE(Daemon.Start(Image, Dir, card)) << ReadLog();
+    ASSERT_EQ(0, WriteFile(A("/in.txt"), RandomBytes(10, 1)));
+    ASSERT_EQ(0, WriteFile(Daemon.ExternalFiles + "/out.txt", RandomBytes(20, 2)));
+    EXPECT_EQ(std::vector<std::string>({"in.txt"}), MdirNames(Image, "::/"));
+    EXPECT_EQ(std::vector<std::string>({"out.txt"}), MdirNames(card, "::/"));
+    ASSERT_EQ(0, Daemon.Command("pull external"));
+    struct stat st;
+    EXPECT_NE(0, stat((Daemon.ExternalFiles + "/out.txt").c_str(), &st));
+    EXPECT_NE(0, stat((Daemon.ExternalRaw + "/image").c_str(), &st));
+    EXPECT_EQ(RandomBytes(10, 1), ReadWholeFile(A("/in.txt"))) << "the internal memory stays";
+    ASSERT_EQ(0, Daemon.Command("insert external"));
+    EXPECT_EQ(RandomBytes(20, 2), ReadWholeFile(Daemon.ExternalFiles + "/out.txt"));
+    std::string report;
+    EXPECT_TRUE(FsckClean(card, &report)) << report;
 }
 
 }  // namespace
