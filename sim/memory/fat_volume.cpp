@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <set>
 
@@ -115,9 +116,22 @@ struct Session {
         int r = ParseBootSector(boot, sizeof boot, Store.Size(), &G);
         if (r != 0)
             return r;
+        // The FAT is only what the range checks in ParseBootSector promise;
+        // most calls (a lookup in the root) never need it, so it is read on
+        // first use.
+        Fat.clear();
+        return 0;
+    }
+
+    int LoadFat()
+    {
+        if (!Fat.empty())
+            return 0;
         Fat.assign(static_cast<size_t>(G.SectorsPerFat) * G.BytesPerSector, 0);
-        if (!Store.ReadAt(static_cast<uint64_t>(G.ReservedSectors) * G.BytesPerSector, Fat.data(), Fat.size()))
+        if (!Store.ReadAt(static_cast<uint64_t>(G.ReservedSectors) * G.BytesPerSector, Fat.data(), Fat.size())) {
+            Fat.clear();
             return -EIO;
+        }
         return 0;
     }
 
@@ -136,6 +150,8 @@ struct Session {
 
     void SetNext(uint32_t c, uint32_t v)
     {
+        if (Fat.empty() && LoadFat() != 0)
+            return;  // every caller walked or allocated first, so this never happens
         size_t off;
         if (G.FatBits == 16) {
             off = c * 2;
@@ -150,16 +166,23 @@ struct Session {
         DirtyFatSectors.insert(static_cast<uint32_t>((off + 1) / G.BytesPerSector));
     }
 
-    int Chain(uint32_t first, std::vector<uint32_t>* out) const
+    // The whole chain, or its first `limit` clusters (a read needs no more).
+    int Chain(uint32_t first, std::vector<uint32_t>* out, size_t limit = SIZE_MAX) const
     {
         out->clear();
-        if (first == 0)
+        if (first == 0 || limit == 0)
             return 0;
+        if (const_cast<Session*>(this)->LoadFat() != 0)
+            return -EIO;
+        std::vector<bool> seen(MaxCluster() + 1, false);
         uint32_t c = first;
         for (;;) {
-            if (c < 2 || c > MaxCluster() || out->size() >= G.ClusterCount)
+            if (c < 2 || c > MaxCluster() || seen[c])
                 return -EIO;  // out of range, free, bad, or a loop
+            seen[c] = true;
             out->push_back(c);
+            if (out->size() == limit)
+                return 0;
             uint32_t v = Next(c);
             if (IsEnd(v))
                 return 0;
@@ -167,8 +190,10 @@ struct Session {
         }
     }
 
-    uint32_t FreeClusters() const
+    uint32_t FreeClusters()
     {
+        if (LoadFat() != 0)
+            return 0;
         uint32_t n = 0;
         for (uint32_t c = 2; c <= MaxCluster(); ++c)
             if (Next(c) == 0)
@@ -180,6 +205,8 @@ struct Session {
     int Allocate(uint32_t n, std::vector<uint32_t>* out)
     {
         out->clear();
+        if (LoadFat() != 0)
+            return -EIO;
         for (uint32_t c = 2; c <= MaxCluster() && out->size() < n; ++c)
             if (Next(c) == 0)
                 out->push_back(c);
@@ -797,15 +824,28 @@ int CFatVolume::Read(const std::string& path, uint64_t offset, size_t size, std:
 {
     data->clear();
     Session s(Store);
-    Loc loc;
-    std::vector<uint32_t> chain;
-    int r = LoadFile(s, path, &loc, &chain);
+    int r = s.Load();
     if (r != 0)
         return r;
+    Loc loc;
+    r = Resolve(s, path, &loc);
+    if (r != 0)
+        return r;
+    if (loc.IsRoot || (loc.Entry()[11] & FAT_ATTR_DIRECTORY))
+        return -EISDIR;
     uint64_t fileSize = Get32(loc.Entry() + 28);
-    if (offset >= fileSize)
+    if (offset >= fileSize || size == 0)
         return 0;
     uint64_t n = std::min<uint64_t>(size, fileSize - offset);
+    // Only the clusters up to the end of the read are walked: reading a large
+    // file piece by piece stays linear.
+    size_t need = static_cast<size_t>((offset + n + s.G.ClusterBytes - 1) / s.G.ClusterBytes);
+    std::vector<uint32_t> chain;
+    r = s.Chain(Get16(loc.Entry() + 26), &chain, need);
+    if (r != 0)
+        return r;
+    if (chain.size() < need)
+        return -EIO;  // the file claims more than its chain holds
     data->resize(static_cast<size_t>(n));
     uint64_t done = 0;
     while (done < n) {
@@ -813,7 +853,13 @@ int CFatVolume::Read(const std::string& path, uint64_t offset, size_t size, std:
         size_t index = static_cast<size_t>(pos / s.G.ClusterBytes);
         uint32_t within = static_cast<uint32_t>(pos % s.G.ClusterBytes);
         uint64_t chunk = std::min<uint64_t>(n - done, s.G.ClusterBytes - within);
-        if (!Store.ReadAt(s.ClusterOffset(chain[index]) + within, data->data() + done, static_cast<size_t>(chunk)))
+        // Consecutive clusters are read in one piece.
+        while (done + chunk < n && index + 1 < chain.size() && chain[index + 1] == chain[index] + 1) {
+            ++index;
+            chunk = std::min<uint64_t>(n - done, chunk + s.G.ClusterBytes);
+        }
+        if (!Store.ReadAt(s.ClusterOffset(chain[static_cast<size_t>(pos / s.G.ClusterBytes)]) + within,
+                          data->data() + done, static_cast<size_t>(chunk)))
             return -EIO;
         done += chunk;
     }
@@ -1170,6 +1216,15 @@ int CFatVolume::SetTimes(const std::string& path, const time_t* modified, const 
         Put16(e + 18, d);
     }
     return WriteEntries(s, loc.Parent, loc.Found.Index, 1);
+}
+
+int CFatVolume::GetGeometry(FatGeometry* geometry)
+{
+    Session s(Store);
+    int r = s.Load();
+    if (r == 0)
+        *geometry = s.G;
+    return r;
 }
 
 int CFatVolume::GetSpace(FatSpace* space)

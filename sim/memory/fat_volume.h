@@ -87,6 +87,7 @@ public:
     // Read-only, hidden, system and archive; the other bits are kept.
     int SetAttributes(const std::string& path, uint8_t attributes);
     int SetTimes(const std::string& path, const time_t* modified, const time_t* accessed);
+    int GetGeometry(FatGeometry* geometry);
     int GetSpace(FatSpace* space);
     int GetLabel(std::string* label);      // empty when the volume has none
     int SetLabel(const std::string& label);  // empty removes it

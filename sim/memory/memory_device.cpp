@@ -94,11 +94,11 @@ int FilesGetattr(const char* path, struct stat* st, struct fuse_file_info*)
     r = d->Volume.Stat(path, &node);
     if (r != 0)
         return r;
-    FatSpace space;
-    r = d->Volume.GetSpace(&space);
+    FatGeometry geometry;
+    r = d->Volume.GetGeometry(&geometry);
     if (r != 0)
         return r;
-    FillStat(node, space.ClusterBytes, st);
+    FillStat(node, geometry.ClusterBytes, st);
     return 0;
 }
 

@@ -23,11 +23,14 @@ die() { echo "memory.sh: $*" >&2; exit 1; }
 
 make_image() {
     local image=$1 kib=$2 label=${3:-}
-    local bits=16
-    # A FAT16 needs at least 4085 clusters; smaller memories are FAT12.
+    local bits=16 cluster=(-s 1)
+    # A FAT16 needs at least 4085 clusters, so smaller memories are FAT12;
+    # above 32 MB one-sector clusters would be too many for a FAT16.
     [ "$kib" -lt 2100 ] && bits=12
+    [ "$kib" -gt 32000 ] && cluster=()
     rm -f "$image"
-    mkfs.fat -C -F "$bits" -S 512 -s 1 ${label:+-n "$label"} "$image" "$kib" >/dev/null || die "mkfs.fat failed for $image"
+    mkfs.fat -C -F "$bits" -S 512 "${cluster[@]}" ${label:+-n "$label"} "$image" "$kib" >/dev/null ||
+        die "mkfs.fat failed for $image"
 }
 
 unmount_all() {

@@ -91,11 +91,19 @@ public:
             if (waitpid(Pid, &status, WNOHANG) == Pid) {
                 Pid = 0;
                 ExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                Unmount();  // in case it died instead of quitting
                 return;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         Kill();
+    }
+
+    void Unmount()
+    {
+        for (const auto& m : {Files, Raw, ExternalFiles, ExternalRaw})
+            if (!m.empty() && RunCommand("grep -q ' " + m + " fuse' /proc/mounts") == 0)
+                RunCommand("umount -l " + Quote(m));
     }
 
     // As a crash would: no clean-up by the daemon.
@@ -106,9 +114,7 @@ public:
         kill(Pid, SIGKILL);
         waitpid(Pid, nullptr, 0);
         Pid = 0;
-        for (const auto& m : {Files, Raw, ExternalFiles, ExternalRaw})
-            if (!m.empty())
-                RunCommand("umount -l " + Quote(m));
+        Unmount();
     }
 
     std::string Files, Raw, ExternalFiles, ExternalRaw, Control, Log;
