@@ -483,9 +483,9 @@ int RawGetattr(const char* path, struct stat* st, struct fuse_file_info*)
 {
     CMemoryDevice* d = Device();
     std::unique_lock<std::mutex> lock;
-    int r = d->Enter(&lock);
-    if (r != 0 && r != -EIO)
-        return r;  // a damaged image is still readable and writable raw
+    int r = d->Enter(&lock, false);
+    if (r != 0)
+        return r;
     std::memset(st, 0, sizeof *st);
     FillOwner(st);
     if (std::strcmp(path, "/") == 0) {
@@ -508,8 +508,8 @@ int RawReaddir(const char* path, void* buf, fuse_fill_dir_t filler, off_t, struc
 {
     CMemoryDevice* d = Device();
     std::unique_lock<std::mutex> lock;
-    int r = d->Enter(&lock);
-    if (r != 0 && r != -EIO)
+    int r = d->Enter(&lock, false);
+    if (r != 0)
         return r;
     if (std::strcmp(path, "/") != 0)
         return -ENOTDIR;
@@ -523,8 +523,8 @@ int RawOpen(const char* path, struct fuse_file_info* fi)
 {
     CMemoryDevice* d = Device();
     std::unique_lock<std::mutex> lock;
-    int r = d->Enter(&lock);
-    if (r != 0 && r != -EIO)
+    int r = d->Enter(&lock, false);
+    if (r != 0)
         return r;
     if (std::strcmp(path, kRawFile) != 0)
         return -ENOENT;
@@ -536,8 +536,8 @@ int RawRead(const char*, char* buf, size_t size, off_t offset, struct fuse_file_
 {
     CMemoryDevice* d = Device();
     std::unique_lock<std::mutex> lock;
-    int r = d->Enter(&lock);
-    if (r != 0 && r != -EIO)
+    int r = d->Enter(&lock, false);
+    if (r != 0)
         return r;
     uint64_t total = d->Store.Size();
     if (offset < 0)
@@ -552,8 +552,8 @@ int RawWrite(const char*, const char* buf, size_t size, off_t offset, struct fus
 {
     CMemoryDevice* d = Device();
     std::unique_lock<std::mutex> lock;
-    int r = d->Enter(&lock);
-    if (r != 0 && r != -EIO)
+    int r = d->Enter(&lock, false);
+    if (r != 0)
         return r;
     uint64_t total = d->Store.Size();
     if (offset < 0)
@@ -568,8 +568,8 @@ int RawTruncate(const char*, off_t size, struct fuse_file_info*)
 {
     CMemoryDevice* d = Device();
     std::unique_lock<std::mutex> lock;
-    int r = d->Enter(&lock);
-    if (r != 0 && r != -EIO)
+    int r = d->Enter(&lock, false);
+    if (r != 0)
         return r;
     return static_cast<uint64_t>(size) == d->Store.Size() ? 0 : -EPERM;
 }
@@ -578,7 +578,7 @@ int RawFsync(const char*, int, struct fuse_file_info*)
 {
     CMemoryDevice* d = Device();
     std::unique_lock<std::mutex> lock;
-    d->Enter(&lock);
+    d->Enter(&lock, false);
     return fdatasync(d->Store.Descriptor()) == 0 ? 0 : -errno;
 }
 
@@ -746,11 +746,13 @@ bool CMemoryDevice::IsPulled()
     return Pulled;
 }
 
-int CMemoryDevice::Enter(std::unique_lock<std::mutex>* lock)
+int CMemoryDevice::Enter(std::unique_lock<std::mutex>* lock, bool checkTree)
 {
     *lock = std::unique_lock<std::mutex>(Lock);
     if (Pulled)
         return -ENOMEDIUM;
+    if (!checkTree)
+        return 0;  // the raw view serves a damaged image as it is
     if (!Verified)
         Verified = Volume.Verify() == 0;
     return Verified ? 0 : -EIO;

@@ -33,7 +33,8 @@ public:
 
     // For the file system callbacks: takes the lock, then 0 or the error that
     // every operation must give now (-ENOMEDIUM pulled, -EIO damaged image).
-    int Enter(std::unique_lock<std::mutex>* lock);
+    // The raw view asks with checkTree false: it serves a damaged image too.
+    int Enter(std::unique_lock<std::mutex>* lock, bool checkTree = true);
     // Raw writes may change anything: the tree is checked again before the
     // next file operation.
     void RawWritten() { Verified = false; }
