@@ -8,10 +8,13 @@
 #   <dir>/internal/raw/image (external likewise).
 #
 # mb_memory_wine_test(<name> SOURCES ... [LIBS ...] FIXTURE <fixture> STATE <dir>
-#                     LETTER <x> [EXTERNAL_LETTER <y>] [WINVERS ...] [TIMEOUT s]
-#                     [TEST_FILTER gtest-filter])
-#   A GoogleTest program (as mb_test) whose cases require the fixture, see the
-#   internal memory as drive <x> (files X:\, raw \\.\X:) and hold drive_<x>.
+#                     LETTER <x> [TIMEOUT s] [TEST_FILTER gtest-filter])
+#   A GoogleTest program (as mb_test, Windows XP) whose cases require the
+#   fixture, see the internal memory as drive <x> (files X:\, raw \\.\X:) and
+#   hold drive_<x>.
+#
+# mb_memory_dosdevices(<var> <dir> <letter> [<external letter>])
+#   The MB_DOSDEVICES text for a plain add_test (both memories, any version).
 include_guard(GLOBAL)
 include(GoogleTest)
 set(MB_MEMORY_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/scripts/memory.sh)
@@ -37,7 +40,7 @@ function(mb_memory_dosdevices out state letter external)
 endfunction()
 
 function(mb_memory_wine_test name)
-    cmake_parse_arguments(A "" "FIXTURE;STATE;LETTER;EXTERNAL_LETTER;TIMEOUT;TEST_FILTER" "SOURCES;LIBS;WINVERS" ${ARGN})
+    cmake_parse_arguments(A "" "FIXTURE;STATE;LETTER;TIMEOUT;TEST_FILTER" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${A_SOURCES})
     target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gtest_main)
     if(NOT MB_WINE_TESTS)
@@ -46,30 +49,19 @@ function(mb_memory_wine_test name)
     if(NOT A_TIMEOUT)
         set(A_TIMEOUT 120)
     endif()
-    if(NOT A_WINVERS)
-        set(A_WINVERS winxp)
-    endif()
-    mb_memory_dosdevices(map ${A_STATE} ${A_LETTER} "${A_EXTERNAL_LETTER}")
-    set(locks drive_${A_LETTER})
-    if(A_EXTERNAL_LETTER)
-        list(APPEND locks drive_${A_EXTERNAL_LETTER})
-    endif()
+    mb_memory_dosdevices(map ${A_STATE} ${A_LETTER} "")
     set(filter "")
     if(A_TEST_FILTER)
         set(filter TEST_FILTER ${A_TEST_FILTER})
     endif()
-    foreach(ver IN LISTS A_WINVERS)
-        set(prefix "")
-        if(NOT ver STREQUAL "winxp")
-            set(prefix "${ver}.")
-        endif()
-        gtest_discover_tests(${name}
-            TEST_PREFIX "${prefix}"
-            WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-            DISCOVERY_MODE PRE_TEST
-            DISCOVERY_TIMEOUT 60
-            ${filter}
-            PROPERTIES TIMEOUT ${A_TIMEOUT} RESOURCE_LOCK "${locks}" FIXTURES_REQUIRED ${A_FIXTURE}
-                       LABELS wine ENVIRONMENT "MB_DOSDEVICES=${map};MB_WINVER=${ver}")
-    endforeach()
+    # Discovery hands the properties on as one text split at every ';', so
+    # each property here holds a single value (Windows XP is wine-run's
+    # default version).
+    gtest_discover_tests(${name}
+        WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 60
+        ${filter}
+        PROPERTIES TIMEOUT ${A_TIMEOUT} RESOURCE_LOCK drive_${A_LETTER} FIXTURES_REQUIRED ${A_FIXTURE}
+                   LABELS wine ENVIRONMENT "MB_DOSDEVICES=${map}")
 endfunction()
