@@ -23,5 +23,7 @@ PACKAGES=(
     sox libsox-fmt-all lame twolame ffmpeg id3v2 python3-mutagen libimage-exiftool-perl
     # misc tools used by tests
     file xxd procps psmisc
+    # locale sources for tests that run with a Korean code page (localedef)
+    locales
 )
 $SUDO apt-get install -y -qq --no-install-recommends "${PACKAGES[@]}"
