@@ -379,8 +379,9 @@ TEST_F(EndStates, APlayerThatStopsAnsweringEndsWith7)
     const std::string b = MakePc("b.mp3", 3000);
     // The player's drive goes away after the first item.
     owner.onMessage = [](const CRecord& r) {
-        if (r.msg == WM_XFER_ITEM_COMPLETE)
+        if (r.msg == WM_XFER_ITEM_COMPLETE) {
             EXPECT_TRUE(MoveFileA((WorkFolder() + "\\player").c_str(), (WorkFolder() + "\\player.gone").c_str()));
+        }
     };
     EXPECT_EQ(TRANSFER_NO_ANSWER, Download({a, b}, "R:\\"));
     EXPECT_EQ(std::vector<std::string>{a}, owner.Paths(WM_XFER_ITEM_PROCESSING));
@@ -398,7 +399,6 @@ TEST_F(EndStates, AMemoryOfExactly4GiBAnswersAndTakesTheFile)
     const std::string a = MakePc("a.mp3", 70000);
     EXPECT_EQ(TRANSFER_DOWNLOAD_DONE, Download({a}, "T:\\"));
     ExpectSameBytes(a, "T:\\a.mp3");
-    EXPECT_EQ(0u, CTransferEngine::GetFreeSpace("Q:\\", nullptr, nullptr));  // no such drive
 }
 
 // ---- items: sizes, chunks, messages -------------------------------------
@@ -480,8 +480,48 @@ TEST_F(Items, ChunksAre320KBOnXPAnd16KBOtherwise)
         EXPECT_EQ(platformClass == 3 ? 0x50000u : 0x4000u, atQuestion) << "class " << platformClass;
         EXPECT_FALSE(Exists("R:\\a.mp3")) << "the partly written file is deleted";
     }
-    // Uploads always use 16 KB.
-    ASSERT_TRUE(WriteBytes("R:\\b.mp3", Pattern(1024 * 1024)));
+}
+
+// Presses cancel, as the user would, once the copy has written its first
+// bytes (a cancel pending when a folder copy starts fails it at once).
+class CCancelWhenBytesFlow {
+public:
+    explicit CCancelWhenBytesFlow(CTransferEngine& engine) : m_engine(engine)
+    {
+        m_thread = CreateThread(nullptr, 0, &CCancelWhenBytesFlow::Watch, this, 0, nullptr);
+    }
+    ~CCancelWhenBytesFlow()
+    {
+        InterlockedExchange(&m_stop, 1);
+        WaitForSingleObject(m_thread, INFINITE);
+        CloseHandle(m_thread);
+    }
+    bool Pressed() const { return m_pressed != 0; }
+
+private:
+    static DWORD WINAPI Watch(void* p)
+    {
+        auto* self = static_cast<CCancelWhenBytesFlow*>(p);
+        while (!self->m_stop) {
+            TRANSFER_STATUS s;
+            if (self->m_engine.GetStatus(&s) && s.ItemBytesDone > 0) {
+                self->m_engine.Cancel();
+                InterlockedExchange(&self->m_pressed, 1);
+                return 0;
+            }
+        }
+        return 0;
+    }
+    CTransferEngine& m_engine;
+    HANDLE m_thread;
+    volatile LONG m_stop = 0;
+    volatile LONG m_pressed = 0;
+};
+
+TEST_F(Items, UploadsCopyIn16KBChunks)
+{
+    ASSERT_TRUE(WriteBytes("R:\\b.mp3", Pattern(24 * 1024 * 1024)));
+    CreateDirectoryA(Pc("up").c_str(), nullptr);
     std::uint32_t atQuestion = 0;
     prompter.onPrompt = [&](const std::string& text) {
         if (text == "Upload is not complete. Do you want to cancel it?") {
@@ -490,17 +530,20 @@ TEST_F(Items, ChunksAre320KBOnXPAnd16KBOtherwise)
             atQuestion = s.ItemBytesDone;
         }
     };
-    engine.ClearFileList();
-    engine.AddFile("R:\\b.mp3");
-    CreateDirectoryA(Pc("up").c_str(), nullptr);
-    HANDLE thread = engine.StartUpload(Pc("up"), TRANSFER_UPLOAD, owner.hwnd);
-    // Set once the worker runs: the upload has no processing message.
-    engine.Cancel();
     prompter.QueueAnswer(IDYES);
-    const int state = Finish(thread);
-    if (atQuestion)
-        EXPECT_EQ(0x4000u, atQuestion);
+    int state = 0;
+    {
+        CCancelWhenBytesFlow user(engine);
+        state = Upload({"R:\\b.mp3"}, Pc("up"));
+        ASSERT_TRUE(user.Pressed());
+    }
     EXPECT_EQ(TRANSFER_STOPPED, state);
+    EXPECT_GT(atQuestion, 0u);
+    EXPECT_EQ(0u, atQuestion % 0x4000u);
+    EXPECT_LT(atQuestion, 24u * 1024 * 1024);
+    std::vector<std::string> names;
+    ListTree(Pc("up"), "", names);
+    EXPECT_TRUE(names.empty()) << "the cancelled copy leaves nothing: " << (names.empty() ? "" : names[0]);
 }
 
 TEST_F(Items, APlaylistIsDownloadedOnlyWhenTheUserAgrees)
@@ -548,19 +591,27 @@ TEST_F(Items, AFileCopiedOntoItselfIsRefusedAndKept)
     EXPECT_TRUE(prompter.Asked("Failed to create 'same.mp3'."));
 }
 
-TEST_F(Items, AReadFailureMidFileIsReportedAndLeavesNoTruncatedCopy)
+// A kernel status file reports 4096 bytes and holds a few: a source that ends
+// before its size, as a file cut short under the copy does.
+const char* const kShortSource = "Z:\\sys\\devices\\system\\cpu\\online";
+
+TEST_F(Items, ASourceEndingBeforeItsSizeIsAReadFailureAndLeavesNoTruncatedCopy)
 {
-    const std::string a = MakePc("locked.mp3", 200000);
-    // Another program holds a lock on bytes in the middle of the file.
-    HANDLE other = CreateFileA(a.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, other);
-    ASSERT_TRUE(LockFile(other, 100000, 0, 1000, 0));
-    EXPECT_EQ(TRANSFER_STOPPED, Download({a}, "R:\\", TRANSFER_DOWNLOAD, 0));
-    UnlockFile(other, 100000, 0, 1000, 0);
-    CloseHandle(other);
-    EXPECT_FALSE(Exists("R:\\locked.mp3"));
-    EXPECT_TRUE(prompter.Asked("Failed to read the file."));
-    EXPECT_TRUE(owner.Of(WM_XFER_FILE_DONE).empty());
+    ASSERT_TRUE(Exists(kShortSource));
+    const std::string a = MakePc("a.mp3", 100);
+    prompter.QueueAnswer(IDYES);  // go on after the failure
+    EXPECT_EQ(TRANSFER_DOWNLOAD_DONE, Download({kShortSource, a}, "R:\\", TRANSFER_DOWNLOAD, 0));
+    EXPECT_FALSE(Exists("R:\\online"));
+    ASSERT_GE(prompter.Count(), 1u);
+    EXPECT_EQ(std::string("Failed to read the file.\r\n") + kNext, prompter.Text(0));
+    EXPECT_EQ(std::vector<std::string>{kShortSource}, owner.Paths(WM_XFER_ITEM_SKIPPED));
+    ASSERT_EQ(1u, owner.Of(WM_XFER_FILE_DONE).size());
+    EXPECT_EQ(1u, owner.Of(WM_XFER_FILE_DONE)[0].wp);
+    // At the last item the failure is shown and the run stops.
+    owner.records.clear();
+    EXPECT_EQ(TRANSFER_STOPPED, Download({kShortSource}, "R:\\", TRANSFER_DOWNLOAD, 3));
+    EXPECT_EQ("Failed to read the file.", prompter.Text(prompter.Count() - 1));
+    EXPECT_FALSE(Exists("R:\\online"));
 }
 
 // ---- overwrite question ---------------------------------------------------
@@ -624,29 +675,24 @@ TEST_F(Overwrite, CancelEndsAnUploadWith4)
 
 TEST_F(Overwrite, AnUploadAnsweredYesKeepsThePcFileWhenTheCopyFails)
 {
-    ASSERT_TRUE(WriteBytes("R:\\a.mp3", Pattern(200000)));
+    ASSERT_TRUE(WriteBytes("R:\\online", Pattern(200000)));
     CreateDirectoryA(Pc("up").c_str(), nullptr);
-    ASSERT_TRUE(WriteBytes(Pc("up\\a.mp3"), Pattern(777, 5)));
-    HANDLE other = CreateFileA("R:\\a.mp3", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, other);
-    ASSERT_TRUE(LockFile(other, 100000, 0, 1000, 0));
+    ASSERT_TRUE(WriteBytes(Pc("up\\online"), Pattern(777, 5)));
     asker.answers = {OVERWRITE_YES};
-    EXPECT_EQ(TRANSFER_STOPPED, Upload({"R:\\a.mp3"}, Pc("up")));
-    UnlockFile(other, 100000, 0, 1000, 0);
-    CloseHandle(other);
+    EXPECT_EQ(TRANSFER_STOPPED, Upload({kShortSource}, Pc("up")));
     std::vector<unsigned char> data;
-    ASSERT_TRUE(ReadBytes(Pc("up\\a.mp3"), data));
+    ASSERT_TRUE(ReadBytes(Pc("up\\online"), data));
     EXPECT_TRUE(data == Pattern(777, 5));
     EXPECT_TRUE(owner.Of(WM_XFER_SOURCE_DELETED).empty()) << "the PC file is still there";
     std::vector<std::string> names;
     ListTree(Pc("up"), "", names);
-    EXPECT_EQ(std::vector<std::string>{"a.mp3"}, names);
-    EXPECT_TRUE(prompter.Asked("Failed to open 'a.mp3'."));
-    // Answered Yes again without the lock, the copy replaces it.
+    EXPECT_EQ(std::vector<std::string>{"online"}, names) << "no scratch copy left behind";
+    EXPECT_TRUE(prompter.Asked("Failed to open 'online'."));
+    // Answered Yes with a sound source, the copy replaces it.
     asker.answers = {OVERWRITE_YES};
     owner.records.clear();
-    EXPECT_EQ(TRANSFER_UPLOAD_DONE, Upload({"R:\\a.mp3"}, Pc("up")));
-    ExpectSameBytes("R:\\a.mp3", Pc("up\\a.mp3"));
+    EXPECT_EQ(TRANSFER_UPLOAD_DONE, Upload({"R:\\online"}, Pc("up")));
+    ExpectSameBytes("R:\\online", Pc("up\\online"));
     ASSERT_EQ(1u, owner.Of(WM_UPLOAD_FILE_DONE).size());
     EXPECT_EQ(1, owner.Of(WM_UPLOAD_FILE_DONE)[0].lp);
 }
@@ -825,17 +871,20 @@ TEST_F(FolderCopy, AnExistingTargetFolderFailsTheTreeCopy)
 
 // ---- cancel -----------------------------------------------------------------
 
+
 TEST_F(Cancel, ConfirmedInANestedFolderFailsTheItemAndKeepsAMovedSource)
 {
     CreateDirectoryA(Pc("Outer").c_str(), nullptr);
     CreateDirectoryA(Pc("Outer\\Inner").c_str(), nullptr);
-    ASSERT_TRUE(WriteBytes(Pc("Outer\\Inner\\deep.mp3"), Pattern(200000)));
-    owner.onMessage = [this](const CRecord& r) {
-        if (r.msg == WM_XFER_ITEM_PROCESSING)
-            engine.Cancel();
-    };
+    ASSERT_TRUE(WriteBytes(Pc("Outer\\Inner\\deep.mp3"), Pattern(24 * 1024 * 1024)));
     prompter.QueueAnswer(IDYES);
-    EXPECT_EQ(TRANSFER_STOPPED, Download({Pc("Outer")}, "R:\\", TRANSFER_PC_CUT, 0));
+    int state = 0;
+    {
+        CCancelWhenBytesFlow user(engine);
+        state = Download({Pc("Outer")}, "R:\\", TRANSFER_PC_CUT, 0);
+        ASSERT_TRUE(user.Pressed());
+    }
+    EXPECT_EQ(TRANSFER_STOPPED, state);
     ASSERT_EQ(1u, prompter.Count());
     EXPECT_EQ(kNotComplete, prompter.Text(0));
     EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), prompter.Records()[0].type);
@@ -843,6 +892,25 @@ TEST_F(Cancel, ConfirmedInANestedFolderFailsTheItemAndKeepsAMovedSource)
     EXPECT_FALSE(Exists("R:\\Outer\\Inner\\deep.mp3")) << "the partly written file is deleted";
     EXPECT_TRUE(owner.Of(WM_XFER_SOURCE_DELETED).empty());
     EXPECT_EQ(std::vector<std::string>{Pc("Outer")}, owner.Paths(WM_XFER_ITEM_SKIPPED));
+}
+
+TEST_F(Cancel, AnsweringNoGoesOnWithTheSameFile)
+{
+    const std::string a = MakePc("a.mp3", 24 * 1024 * 1024);
+    prompter.QueueAnswer(IDNO);
+    int state = 0;
+    {
+        CCancelWhenBytesFlow user(engine);
+        state = Download({a}, "R:\\", TRANSFER_PC_CUT, 0);
+        ASSERT_TRUE(user.Pressed());
+    }
+    EXPECT_EQ(TRANSFER_DOWNLOAD_DONE, state);
+    EXPECT_EQ(1u, prompter.Count());
+    EXPECT_FALSE(Exists(a));
+    EXPECT_TRUE(Exists("R:\\a.mp3"));
+    std::vector<unsigned char> data;
+    ASSERT_TRUE(ReadBytes("R:\\a.mp3", data));
+    EXPECT_TRUE(data == Pattern(24 * 1024 * 1024));
 }
 
 TEST_F(Cancel, BeforeAnItemAsksAndCanGoOnWithTheNext)
@@ -874,11 +942,13 @@ TEST_F(Cancel, DuringTheLastChunkLetsTheFileFinish)
         if (r.msg == WM_XFER_ITEM_PROCESSING && r.path.find("small") != std::string::npos)
             engine.Cancel();
     };
-    EXPECT_EQ(TRANSFER_DOWNLOAD_DONE, Download({small, a}, "R:\\", TRANSFER_DOWNLOAD, 3));
+    EXPECT_EQ(TRANSFER_STOPPED, Download({small, a}, "R:\\", TRANSFER_DOWNLOAD, 3));
     ExpectSameBytes(small, "R:\\small.mp3");
-    // The question comes before the next item (answered Yes: cancel it).
-    ASSERT_GE(prompter.Count(), 1u);
+    // The question comes before the next item, the last (answered Yes: the
+    // run stops without it).
+    ASSERT_EQ(1u, prompter.Count());
     EXPECT_EQ(kNotComplete, prompter.Text(0));
+    EXPECT_FALSE(Exists("R:\\a.mp3"));
 }
 
 // ---- status and lifecycle ---------------------------------------------------
