@@ -62,7 +62,12 @@ CTransferEngine::~CTransferEngine()
 {
     if (m_thread) {
         Cancel();
-        WaitForSingleObject(m_thread, INFINITE);
+        // The worker may be sending its owner a message on this very thread:
+        // handle sent messages while waiting, or both would wait for ever.
+        while (MsgWaitForMultipleObjects(1, &m_thread, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
+            MSG msg;
+            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
         CloseHandle(m_thread);
     }
     delete m_voice;

@@ -697,6 +697,29 @@ TEST_F(Overwrite, AnUploadAnsweredYesKeepsThePcFileWhenTheCopyFails)
     EXPECT_EQ(1, owner.Of(WM_UPLOAD_FILE_DONE)[0].lp);
 }
 
+TEST_F(Overwrite, AReplacedTargetWhoseCopyFailedIsReportedGone)
+{
+    ASSERT_TRUE(WriteBytes("R:\\online", Pattern(300, 4)));
+    asker.answers = {OVERWRITE_YES};
+    EXPECT_EQ(TRANSFER_STOPPED, Download({kShortSource}, "R:\\"));
+    EXPECT_FALSE(Exists("R:\\online"));
+    ASSERT_EQ(1u, owner.Of(WM_XFER_SOURCE_DELETED_EXT).size());
+    EXPECT_EQ(0u, owner.Of(WM_XFER_SOURCE_DELETED_EXT)[0].wp);
+    EXPECT_TRUE(owner.Of(WM_XFER_FILE_DONE).empty());
+}
+
+TEST_F(Overwrite, TheQuestionGetsALongNameShortened)
+{
+    const std::string name(90, 'n');
+    const std::string item = MakePc(name + ".mp3", 10);
+    ASSERT_TRUE(WriteBytes("R:\\" + name + ".mp3", Pattern(5)));
+    asker.answers = {OVERWRITE_NO};
+    EXPECT_EQ(TRANSFER_DOWNLOAD_DONE, Download({item}, "R:\\"));
+    ASSERT_EQ(1u, asker.names.size());
+    EXPECT_LE(asker.names[0].size(), 53u + 2);
+    EXPECT_EQ(0u, asker.names[0].find("nnnn"));
+}
+
 // ---- the test copy after a download ----------------------------------------
 
 TEST_F(CopyTestFile, IsCopiedAfterASuccessfulLastItemAndDeletedAtOnce)
