@@ -9,8 +9,13 @@
 
 namespace {
 
-class OverwriteQuestion : public mbtest::GuiTest {
+// A busy machine (eight Wine programs at once) can take seconds per dialog,
+// so the limit is wider than the harness's usual one.
+class OverwriteQuestion : public ::testing::Test {
 protected:
+    void TearDown() override { EXPECT_FALSE(m_limit.Expired()) << "the test ran past its time limit"; }
+    mbtest::CGuiTimeLimit m_limit{90000};
+
     // Runs the dialog on its own thread (as the engine's worker does), lets
     // drive() answer it, and returns the dialog's result and DoModal's.
     std::pair<int, INT_PTR> Run(const std::string& name, const std::function<void(HWND)>& drive,
@@ -20,14 +25,14 @@ protected:
         dlg.SetFileName(name);
         INT_PTR modal = -2;
         mbtest::CBackgroundRun run([&] { modal = dlg.DoModal(); });
-        HWND h = mbtest::WaitForWindow(L"Overwrite");
+        HWND h = mbtest::WaitForWindow(L"Overwrite", 30000);
         EXPECT_NE(nullptr, h);
         if (h) {
             if (question)
                 *question = mbtest::ItemText(h, IDC_OVERWRITE_QUESTION);
             drive(h);
         }
-        EXPECT_TRUE(run.Finish());
+        EXPECT_TRUE(run.Finish(30000));
         return {dlg.m_result, modal};
     }
 };
@@ -81,11 +86,11 @@ TEST_F(OverwriteQuestion, TheEngineAskerReturnsTheAnswerAndDisablesTheOwnerMeanw
     int answer = -1;
     COverwriteQuestion asker;
     mbtest::CBackgroundRun run([&] { answer = asker.AskOverwrite(owner, "x.mp3"); });
-    HWND h = mbtest::WaitForWindow(L"Overwrite");
+    HWND h = mbtest::WaitForWindow(L"Overwrite", 30000);
     ASSERT_NE(nullptr, h);
     EXPECT_FALSE(::IsWindowEnabled(owner));
     mbtest::Click(h, IDC_OVERWRITE_YES_ALL);
-    EXPECT_TRUE(run.Finish());
+    EXPECT_TRUE(run.Finish(30000));
     EXPECT_EQ(1, answer);
     EXPECT_TRUE(::IsWindowEnabled(owner));
     ::DestroyWindow(owner);
