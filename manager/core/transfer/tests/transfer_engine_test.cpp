@@ -845,6 +845,22 @@ TEST_F(FolderCopy, AMoveWithALockedFileKeepsItsSource)
     EXPECT_TRUE(prompter.Asked("Failed to open '01.mp3'."));
 }
 
+TEST_F(FolderCopy, ADiskThatFillsInsideANestedFolderFailsTheItem)
+{
+    CreateDirectoryA(Pc("Tree").c_str(), nullptr);
+    CreateDirectoryA(Pc("Tree\\Inner").c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes(Pc("Tree\\Inner\\big.mp3"), Pattern(2 * 1024 * 1024)));
+    owner.onMessage = [](const CRecord& r) {
+        if (r.msg == WM_XFER_ITEM_PROCESSING)
+            WriteBytes("S:\\other.bin", Pattern(1536 * 1024, 9));
+    };
+    EXPECT_EQ(TRANSFER_STOPPED, Download({Pc("Tree")}, "S:\\", TRANSFER_PC_CUT, 0));
+    EXPECT_FALSE(Exists("S:\\Tree\\Inner\\big.mp3")) << "no truncated file is left";
+    EXPECT_TRUE(Exists(Pc("Tree\\Inner\\big.mp3"))) << "the moved source stays";
+    EXPECT_TRUE(owner.Of(WM_XFER_FILE_DONE).empty());
+    EXPECT_TRUE(prompter.Asked("Failed to write a file to the memory."));
+}
+
 TEST_F(FolderCopy, ACompleteMoveDeletesTheSourceFolder)
 {
     MakeTree(Pc("Tree"));
