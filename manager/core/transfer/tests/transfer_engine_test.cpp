@@ -394,6 +394,23 @@ TEST_F(EndStates, APlayerThatStopsAnsweringEndsWith7)
     EXPECT_EQ("The Vilo Lark is not communicating with your computer.  Please retry.", prompter.Text(0));
 }
 
+TEST_F(EndStates, AnUploadFromAPlayerThatStopsAnsweringEndsWith7)
+{
+    ASSERT_TRUE(WriteBytes("R:\\a.mp3", Pattern(3000)));
+    ASSERT_TRUE(WriteBytes("R:\\b.mp3", Pattern(3000)));
+    CreateDirectoryA(Pc("up").c_str(), nullptr);
+    owner.onMessage = [](const CRecord& r) {
+        if (r.msg == WM_UPLOAD_FILE_DONE) {
+            EXPECT_TRUE(MoveFileA((WorkFolder() + "\\player").c_str(), (WorkFolder() + "\\player.gone").c_str()));
+        }
+    };
+    EXPECT_EQ(TRANSFER_NO_ANSWER, Upload({"R:\\a.mp3", "R:\\b.mp3"}, Pc("up")));
+    EXPECT_TRUE(Exists(Pc("up\\a.mp3")));
+    EXPECT_FALSE(Exists(Pc("up\\b.mp3")));
+    ASSERT_EQ(1u, prompter.Count());
+    EXPECT_EQ(0u, prompter.Text(0).find("Failed to open 'b.mp3'."));
+}
+
 TEST_F(EndStates, AMemoryOfExactly4GiBAnswersAndTakesTheFile)
 {
     std::uint32_t freeBytes = 0, totalBytes = 0;
