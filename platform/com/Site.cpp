@@ -65,11 +65,11 @@ HRESULT CEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VA
 
 // --- CControlSite ---
 
-HRESULT CControlSite::Create(HWND host, REFCLSID clsid, CPtr<CControlSite>* out)
+HRESULT CControlSite::Create(HWND host, REFCLSID clsid, CControlSite** out)
 {
     if (!out)
         return E_POINTER;
-    out->Release();
+    *out = nullptr;
     CPtr<CControlSite> site(new (std::nothrow) CControlSite(host));
     if (!site)
         return E_OUTOFMEMORY;
@@ -100,7 +100,7 @@ HRESULT CControlSite::Create(HWND host, REFCLSID clsid, CPtr<CControlSite>* out)
         site->Destroy();
         return hr;
     }
-    *out = site;
+    *out = site.Detach();
     return S_OK;
 }
 

@@ -42,7 +42,7 @@ class CControlSite : public IOleClientSite, public IOleInPlaceSite, public IOleI
 public:
     // Creates the control by class id inside host (filling its client
     // area), activates it in place and returns the site holding it.
-    static HRESULT Create(HWND host, REFCLSID clsid, CPtr<CControlSite>* out);
+    static HRESULT Create(HWND host, REFCLSID clsid, CControlSite** out);
 
     // Connects the handler to the control's default event interface (or the
     // one given).

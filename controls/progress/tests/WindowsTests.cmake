@@ -8,6 +8,11 @@ mb_test(progress_tests
     TIMEOUT 120
     LABELS gui)
 add_dependencies(progress_tests Progress)
+# The shipped 32-bit module, when that build is there, is checked for its
+# type library's width and identity.
+get_filename_component(mb_builds_dir ${CMAKE_BINARY_DIR} DIRECTORY)
+target_compile_definitions(progress_tests PRIVATE
+    MB_WIN32_PROGRESS_DLL="Z:${mb_builds_dir}/win32/bin/Progress.dll")
 
 if(MB_WINE_TESTS)
     add_test(NAME progress.regsvr32
