@@ -58,6 +58,7 @@ protected:
     void OnMouseMove(int x, int y) override;
     void OnCreateWindow() override;
     void OnDestroyWindow() override;
+    std::vector<CLSID> PropertyPages() const override { return {CLSID_ProgressProp}; }
 
 private:
     HRESULT Refuse(progress::PUT_RESULT result);

@@ -3,12 +3,14 @@
 
 #include "Module.h"
 #include "ProgressCtl.h"
+#include "ProgressProp.h"
 #include "Registry.h"
 
 namespace {
 
 const mbcom::CClassEntry kClasses[] = {
     {&CLSID_ProgressCtl, &mbcom::CreateObject<ProgressCtl>},
+    {&CLSID_ProgressProp, &mbcom::CreateObject<ProgressProp>},
 };
 
 mbcom::CClassRegistration ControlRegistration()
@@ -20,6 +22,11 @@ mbcom::CClassRegistration ControlRegistration()
     r.toolboxBitmap = 102;
     r.miscStatus = 131473;
     return r;
+}
+
+mbcom::CClassRegistration PageRegistration()
+{
+    return {&CLSID_ProgressProp, L"ProgressProp Class", L"Progress.ProgressProp.1", L"Progress.ProgressProp"};
 }
 
 }  // namespace
@@ -47,10 +54,13 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer()
 {
     HRESULT hr = mbcom::RegisterComClass(ControlRegistration());
     if (SUCCEEDED(hr))
+        hr = mbcom::RegisterComClass(PageRegistration());
+    if (SUCCEEDED(hr))
         hr = mbcom::RegisterModuleTypeLib();
     if (FAILED(hr)) {
         // Half a registration would leave a class that cannot be created.
         mbcom::UnregisterComClass(ControlRegistration());
+        mbcom::UnregisterComClass(PageRegistration());
     }
     return hr;
 }
@@ -59,5 +69,6 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer()
 {
     HRESULT hr = mbcom::UnregisterModuleTypeLib();
     HRESULT hr2 = mbcom::UnregisterComClass(ControlRegistration());
-    return FAILED(hr2) ? hr2 : hr;
+    HRESULT hr3 = mbcom::UnregisterComClass(PageRegistration());
+    return FAILED(hr2) ? hr2 : FAILED(hr3) ? hr3 : hr;
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -768,4 +769,191 @@ TEST_F(Hosted, AmbientPropertiesAreNotFound)
     VARIANT r;
     VariantInit(&r);
     EXPECT_EQ(DISP_E_MEMBERNOTFOUND, Call(ambient, DISPID_AMBIENT_USERMODE, DISPATCH_PROPERTYGET, {}, &r));
+}
+
+// --- the property page ---
+
+namespace {
+
+class CRecordingPageSite : public IPropertyPageSite {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyPageSite)) {
+            *out = this;
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --m_refs; }
+    HRESULT STDMETHODCALLTYPE OnStatusChange(DWORD flags) override
+    {
+        m_status.push_back(flags);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetLocaleID(LCID* lcid) override
+    {
+        *lcid = LOCALE_USER_DEFAULT;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPageContainer(IUnknown** out) override
+    {
+        *out = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
+
+    ULONG m_refs = 1;
+    std::vector<DWORD> m_status;
+};
+
+// A page shown in a window of the test, editing the objects given.
+class CShownPage {
+public:
+    explicit CShownPage(std::vector<IUnknown*> objects)
+    {
+        m_frame = CreateWindowExW(0, L"STATIC", L"Page frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 420, 300,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        EXPECT_EQ(S_OK, CoCreateInstance(CLSID_ProgressProp, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
+                                         reinterpret_cast<void**>(&m_page)));
+        if (!m_page)
+            return;
+        m_page->SetPageSite(&m_site);
+        EXPECT_EQ(S_OK, m_page->SetObjects(static_cast<ULONG>(objects.size()), objects.data()));
+        RECT r{0, 0, 400, 260};
+        EXPECT_EQ(S_OK, m_page->Activate(m_frame, &r, FALSE));
+        m_page->Show(SW_SHOW);
+        m_dialog = GetWindow(m_frame, GW_CHILD);
+    }
+    ~CShownPage()
+    {
+        if (m_page) {
+            m_page->Deactivate();
+            m_page->SetObjects(0, nullptr);
+            m_page->SetPageSite(nullptr);
+            m_page.Release();
+        }
+        DestroyWindow(m_frame);
+    }
+    void SetCount(const wchar_t* text) { SetDlgItemTextW(m_dialog, 200, text); }
+    void Choose(int segment, int colour)
+    {
+        HWND list = GetDlgItem(m_dialog, 211 + segment);
+        SendMessageW(list, CB_SETCURSEL, colour, 0);
+        SendMessageW(m_dialog, WM_COMMAND, MAKEWPARAM(211 + segment, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    }
+    std::vector<std::wstring> Texts() const
+    {
+        std::vector<std::wstring> texts;
+        for (HWND c = GetWindow(m_dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            wchar_t buf[128] = {};
+            GetWindowTextW(c, buf, 128);
+            texts.push_back(buf);
+        }
+        return texts;
+    }
+
+    HWND m_frame = nullptr;
+    HWND m_dialog = nullptr;
+    CRecordingPageSite m_site;
+    CPtr<IPropertyPage> m_page;
+};
+
+short Colour(IProgressCtl* ctl, short segment)
+{
+    short c = -1;
+    ctl->get_BitmapOrder(segment, &c);
+    return c;
+}
+
+short Count(IProgressCtl* ctl)
+{
+    short n = -1;
+    ctl->get_ProgressNum(&n);
+    return n;
+}
+
+}  // namespace
+
+TEST(PropertyPage, TheControlNamesItsPage)
+{
+    auto ctl = NewControl();
+    CPtr<ISpecifyPropertyPages> pages;
+    ASSERT_EQ(S_OK, ctl.As(&pages));
+    CAUUID list{};
+    ASSERT_EQ(S_OK, pages->GetPages(&list));
+    ASSERT_EQ(1u, list.cElems);
+    EXPECT_TRUE(IsEqualCLSID(CLSID_ProgressProp, list.pElems[0]));
+    CoTaskMemFree(list.pElems);
+}
+
+TEST_F(Hosted, PageShowsTheFirstObjectInKorean)
+{
+    auto ctl = NewControl();
+    ctl->put_ProgressNum(3);
+    ctl->put_BitmapOrder(2, 1);
+    CShownPage page({ctl.Get()});
+    ASSERT_TRUE(page.m_page);
+    ASSERT_NE(nullptr, page.m_dialog);
+    wchar_t count[16] = {};
+    GetDlgItemTextW(page.m_dialog, 200, count, 16);
+    EXPECT_STREQ(L"3", count);
+    const wchar_t* names[] = {L"\uBE68\uAC04\uC0C9", L"\uD30C\uB780\uC0C9", L"\uB178\uB780\uC0C9", L"\uB179\uC0C9"};
+    for (int i = 0; i < 4; ++i) {
+        HWND list = GetDlgItem(page.m_dialog, 211 + i);
+        ASSERT_EQ(4, SendMessageW(list, CB_GETCOUNT, 0, 0));
+        for (int c = 0; c < 4; ++c) {
+            wchar_t text[32] = {};
+            SendMessageW(list, CB_GETLBTEXT, c, reinterpret_cast<LPARAM>(text));
+            EXPECT_STREQ(names[c], text);
+        }
+        EXPECT_EQ(i == 2 ? 1 : 0, SendMessageW(list, CB_GETCURSEL, 0, 0));
+    }
+    auto texts = page.Texts();
+    for (const wchar_t* label : {L"\uBD84\uD560 \uAC1C\uC218 :", L"(1\uAC1C\uC5D0\uC11C 4\uAC1C\uAE4C\uC9C0)",
+                                 L"\uBE44\uD2B8\uB9F5 \uC120\uD0DD :", L"1\uBC88\uC9F8 :", L"4\uBC88\uC9F8 :"})
+        EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), std::wstring(label))) << "missing label";
+    // Filling the page is no change.
+    EXPECT_EQ(S_FALSE, page.m_page->IsPageDirty());
+    mbtest::SaveScreenshot(page.m_frame, "progress_property_page");
+}
+
+TEST_F(Hosted, ChoosingGreenStoresColourThree)
+{
+    auto first = NewControl();
+    auto second = NewControl();
+    CShownPage page({first.Get(), second.Get()});
+    ASSERT_TRUE(page.m_page);
+    page.Choose(1, 3);
+    EXPECT_EQ(S_OK, page.m_page->IsPageDirty());
+    EXPECT_FALSE(page.m_site.m_status.empty());
+    page.SetCount(L"2");
+    EXPECT_EQ(S_OK, page.m_page->Apply());
+    EXPECT_EQ(S_FALSE, page.m_page->IsPageDirty());
+    for (IProgressCtl* ctl : {first.Get(), second.Get()}) {
+        EXPECT_EQ(3, Colour(ctl, 1));
+        EXPECT_EQ(0, Colour(ctl, 0));
+        EXPECT_EQ(2, Count(ctl));
+    }
+}
+
+TEST_F(Hosted, RefusedCountLeavesObjectsUnchangedAndThePageDirty)
+{
+    auto ctl = NewControl();
+    CShownPage page({ctl.Get()});
+    ASSERT_TRUE(page.m_page);
+    for (const wchar_t* bad : {L"0", L"5"}) {
+        page.SetCount(bad);
+        page.Choose(0, 2);
+        EXPECT_EQ(S_OK, page.m_page->IsPageDirty());
+        // The failure reaches the frame, with the control's description.
+        EXPECT_EQ(DISP_E_EXCEPTION, page.m_page->Apply());
+        EXPECT_EQ(kCountError, ErrorDescription());
+        EXPECT_EQ(S_OK, page.m_page->IsPageDirty());
+        EXPECT_EQ(4, Count(ctl));
+        EXPECT_EQ(0, Colour(ctl, 0));
+    }
 }

@@ -12,6 +12,7 @@ CLSID='{31115939-CC5B-4246-8A5C-BE7B656DCB86}'
 LIBID='{F69519F4-3BF3-47BA-8616-D984E7CD6511}'
 IID='{B8B86314-BDC7-4109-895C-18D63D112944}'
 DIID='{26045CFE-676C-4DC8-8466-B0A8337BCEF3}'
+PAGE='{90322438-0DCB-417E-9DA5-E9BC79BE4405}'
 
 query() { "$run" reg query "$@" 2>/dev/null | tr -d '\r'; }
 
@@ -69,6 +70,15 @@ expect "$key\\Version" "(Default)" "1.0"
 expect "HKCR\\Progress.ProgressCtl.1\\CLSID" "(Default)" "$CLSID"
 expect "HKCR\\Progress.ProgressCtl\\CLSID" "(Default)" "$CLSID"
 expect "HKCR\\Progress.ProgressCtl\\CurVer" "(Default)" "Progress.ProgressCtl.1"
+page="HKCR\\CLSID\\$PAGE"
+expect "$page" "(Default)" "ProgressProp Class"
+expect "$page\\ProgID" "(Default)" "Progress.ProgressProp.1"
+expect "$page\\VersionIndependentProgID" "(Default)" "Progress.ProgressProp"
+expect "$page\\InprocServer32" "(Default)" "$win_dll"
+expect "$page\\InprocServer32" "ThreadingModel" "Apartment"
+expect_key "$page\\Programmable"
+expect "HKCR\\Progress.ProgressProp.1\\CLSID" "(Default)" "$PAGE"
+expect "HKCR\\Progress.ProgressProp\\CLSID" "(Default)" "$PAGE"
 expect "HKCR\\TypeLib\\$LIBID\\1.0" "(Default)" "Progress 1.0 Type Library"
 # This build is 64-bit: its type library is registered for win64.
 expect "HKCR\\TypeLib\\$LIBID\\1.0\\0\\win64" "(Default)" "$win_dll"
@@ -83,6 +93,9 @@ fi
 expect_no_key "$key"
 expect_no_key "HKCR\\Progress.ProgressCtl.1"
 expect_no_key "HKCR\\Progress.ProgressCtl"
+expect_no_key "$page"
+expect_no_key "HKCR\\Progress.ProgressProp.1"
+expect_no_key "HKCR\\Progress.ProgressProp"
 expect_no_key "HKCR\\TypeLib\\$LIBID\\1.0\\0\\win64"
 
 # Unregistering twice is no failure.
