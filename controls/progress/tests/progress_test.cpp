@@ -815,7 +815,13 @@ class CShownPage {
 public:
     explicit CShownPage(std::vector<IUnknown*> objects)
     {
-        m_frame = CreateWindowExW(0, L"STATIC", L"Page frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 420, 300,
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+        wc.lpszClassName = L"ProgressTestPageFrame";
+        RegisterClassW(&wc);
+        m_frame = CreateWindowExW(0, L"ProgressTestPageFrame", L"Page frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 420, 300,
                                   nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         EXPECT_EQ(S_OK, CoCreateInstance(CLSID_ProgressProp, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
                                          reinterpret_cast<void**>(&m_page)));
@@ -918,6 +924,8 @@ TEST_F(Hosted, PageShowsTheFirstObjectInKorean)
         EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), std::wstring(label))) << "missing label";
     // Filling the page is no change.
     EXPECT_EQ(S_FALSE, page.m_page->IsPageDirty());
+    RedrawWindow(page.m_frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    mbtest::PumpFor(200);
     mbtest::SaveScreenshot(page.m_frame, "progress_property_page");
 }
 
