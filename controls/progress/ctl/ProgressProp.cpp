@@ -7,6 +7,11 @@ namespace {
 
 const wchar_t kTitle[] = L"Progress";
 
+INT_PTR CALLBACK MeasureProc(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
 }  // namespace
 
 ProgressProp::~ProgressProp()
@@ -102,16 +107,21 @@ HRESULT ProgressProp::GetPageInfo(PROPPAGEINFO* info)
         memcpy(info->pszTitle, kTitle, sizeof(kTitle));
     info->size.cx = 0;
     info->size.cy = 0;
-    // The page's size is its template's, in pixels of this screen.
-    HWND probe = CreateDialogParamW(mbcom::CModule::Instance(), MAKEINTRESOURCEW(IDD_PROGRESSPROP), nullptr,
-                                    DefDlgProcW, 0);
+    // The page's size is its template's, in pixels of this screen: made once
+    // (hidden, under a hidden parent, as the page is a child) and measured.
+    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                  mbcom::CModule::Instance(), nullptr);
+    HWND probe = parent ? CreateDialogParamW(mbcom::CModule::Instance(), MAKEINTRESOURCEW(IDD_PROGRESSPROP),
+                                             parent, MeasureProc, 0)
+                        : nullptr;
     if (probe) {
         RECT r{};
         GetWindowRect(probe, &r);
         info->size.cx = r.right - r.left;
         info->size.cy = r.bottom - r.top;
-        DestroyWindow(probe);
     }
+    if (parent)
+        DestroyWindow(parent);
     info->pszDocString = nullptr;
     info->pszHelpFile = nullptr;
     info->dwHelpContext = 0;

@@ -405,8 +405,9 @@ TEST(Dispatch, BadSegmentThroughInvokeIsAnError)
     EXCEPINFO ex{};
     HRESULT hr = Call(d, 3, DISPATCH_METHOD, {mbcom::MakeI2(9), mbcom::MakeI4(30)}, nullptr, &ex);
     EXPECT_TRUE(hr == DISP_E_EXCEPTION || hr == E_INVALIDARG) << std::hex << hr;
-    if (hr == DISP_E_EXCEPTION)
+    if (hr == DISP_E_EXCEPTION) {
         EXPECT_EQ(E_INVALIDARG, ex.scode);
+    }
     SysFreeString(ex.bstrDescription);
     SysFreeString(ex.bstrSource);
     SysFreeString(ex.bstrHelpFile);
@@ -894,6 +895,20 @@ TEST(PropertyPage, TheControlNamesItsPage)
     ASSERT_EQ(1u, list.cElems);
     EXPECT_TRUE(IsEqualCLSID(CLSID_ProgressProp, list.pElems[0]));
     CoTaskMemFree(list.pElems);
+}
+
+TEST(PropertyPage, InfoGivesTitleAndTemplateSize)
+{
+    CPtr<IPropertyPage> page;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ProgressProp, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
+                                     reinterpret_cast<void**>(&page)));
+    PROPPAGEINFO info{};
+    ASSERT_EQ(S_OK, page->GetPageInfo(&info));
+    ASSERT_NE(nullptr, info.pszTitle);
+    EXPECT_STREQ(L"Progress", info.pszTitle);
+    EXPECT_GT(info.size.cx, 200);
+    EXPECT_GT(info.size.cy, 120);
+    CoTaskMemFree(info.pszTitle);
 }
 
 TEST_F(Hosted, PageShowsTheFirstObjectInKorean)

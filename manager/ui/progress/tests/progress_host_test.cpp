@@ -75,6 +75,7 @@ MB_BEGIN_MESSAGE_MAP(CHostDlg, CDialog)
     mb::OnCommand(IDC_GO, &CHostDlg::OnGo),
 MB_END_MESSAGE_MAP()
 
+#if MB_CONTROL_REGISTERED
 long GetPos(CProgressCtl& ctl, short segment)
 {
     VARIANT r;
@@ -82,6 +83,7 @@ long GetPos(CProgressCtl& ctl, short segment)
     EXPECT_EQ(S_OK, mbcom::InvokeByDispid(ctl.GetControlDispatch(), 4, DISPATCH_METHOD, {mbcom::MakeI2(segment)}, &r));
     return r.lVal;
 }
+#endif
 
 }  // namespace
 
