@@ -9,7 +9,6 @@ namespace {
 const wchar_t kWindowClass[] = L"MbComControl";
 
 LONG PixelsToHimetric(LONG px, int dpi) { return MulDiv(px, 2540, dpi); }
-LONG HimetricToPixels(LONG hm, int dpi) { return MulDiv(hm, dpi, 2540); }
 
 int ScreenDpi(bool horizontal)
 {
