@@ -775,3 +775,17 @@ TEST_F(MediaFormat, SystemDriveMissingFromTheNewTableFails)
     for (const SimRecord& r : Log())
         EXPECT_NE(r.subcommand, SUB_WRITE_SECTORS);
 }
+
+TEST(MediaFiles, MissingFirmwareFileStopsTheOpenWithItsSlot)
+{
+    InFolder folder("empty-" + std::to_string(::getpid()));
+    CSimPlayerTarget player;
+    CSimBinding binding(&player);
+    CQvUpdater updater(&binding);
+    EXPECT_EQ(updater.OpenUsbMscDevice(), QV_E_FILE_OPEN);
+    EXPECT_EQ(updater.ErrorInfo().LastError(), QV_E_FILE_OPEN);
+    EXPECT_EQ(updater.ErrorInfo().Detail(), 1); // the boot manager, the first system drive
+    std::string name;
+    updater.Config().ComponentFileName(updater.ErrorInfo().Detail(), name);
+    EXPECT_EQ(name, "bootmanager.sb");
+}

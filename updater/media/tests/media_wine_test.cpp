@@ -76,15 +76,15 @@ TEST_F(WineMedia, WholeFormat)
 {
     std::wstring path = Env(L"QV_DATA_IMAGE");
     ASSERT_FALSE(path.empty());
+    std::string narrow(path.begin(), path.end());
     {
         // A fresh 40 MB data drive of zeros.
-        std::ofstream image(path, std::ios::binary | std::ios::trunc);
+        std::ofstream image(narrow, std::ios::binary | std::ios::trunc);
         std::vector<char> zeros(1 << 20, 0);
         for (int i = 0; i < 40; ++i)
             image.write(zeros.data(), std::streamsize(zeros.size()));
         ASSERT_TRUE(bool(image));
     }
-    std::string narrow(path.begin(), path.end());
     ASSERT_TRUE(player.AttachDataImage(narrow));
     ASSERT_EQ(updater.OpenUsbMscDevice(), 0);
     ASSERT_EQ(updater.FormatMedia(), 0);
@@ -102,4 +102,21 @@ TEST_F(WineMedia, WholeFormat)
     int current = 0;
     ASSERT_EQ(updater.IsAllocationCurrent(current), 0);
     EXPECT_EQ(current, 1);
+}
+
+TEST_F(WineMedia, RecoveryStreamsTheMassStorageFirmware)
+{
+    CSimRecoveryDevice device;
+    device.expectedSize = 100000;
+    io.recoveryDevices[0] = &device;
+    ASSERT_EQ(updater.OpenRecoveryDevice(), 0);
+    ASSERT_EQ(updater.RecoverUsbMsc(&progress), 0);
+    std::ifstream file("usbmsc.sb", std::ios::binary);
+    std::vector<uint8_t> all((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_GE(all.size(), 100000u);
+    std::vector<uint8_t> image(all.end() - 100000, all.end());
+    EXPECT_EQ(device.Received(), image);
+    EXPECT_TRUE(device.PlayerBack());
+    // A second stream needs the device opened again.
+    EXPECT_NE(updater.RecoverUsbMsc(&progress), 0);
 }
