@@ -12,7 +12,9 @@ CQvFwComponent::CQvFwComponent(const CQvConfigInfo* config, uint8_t slot, CQvErr
 {
     std::memcpy(m_marker, QV_FW_MARKER, sizeof m_marker);
     SetLastError(Load());
-    if (errorInfo)
+    // Only a failure is recorded: a component that loads must not overwrite
+    // the record of a device failure the dialogs are about to report.
+    if (errorInfo && LastError() != 0)
         errorInfo->Record(*this, slot);
 }
 

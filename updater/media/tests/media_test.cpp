@@ -210,8 +210,9 @@ TEST_F(FirmwareFile, HeaderVersionsAndImageAfterTheMarker)
     EXPECT_EQ(Bytes(block.Data() + 4, block.Data() + 16), Bytes(12, 0xFF));
     ASSERT_EQ(c->ReadImageBlock(5000, 8, block), 0);
     EXPECT_EQ(Bytes(block.Data(), block.Data() + 8), Bytes(8, 0xFF));
-    EXPECT_EQ(info.Detail(), 1);
-    EXPECT_EQ(info.Name(), "CQvFwComponent");
+    // A component that loads leaves the failure record alone.
+    EXPECT_EQ(info.Detail(), 255);
+    EXPECT_EQ(info.Name(), "");
 }
 
 TEST_F(FirmwareFile, ComponentLineFirstStillEndsWithBoth)
@@ -266,6 +267,7 @@ TEST_F(FirmwareFile, BrokenFilesAreRefused)
     CQvFwComponent missing(&config, 1, &info);
     EXPECT_EQ(missing.LastError(), QV_E_FILE_OPEN);
     EXPECT_EQ(info.LastError(), QV_E_FILE_OPEN);
+    EXPECT_EQ(info.Name(), "CQvFwComponent");
     EXPECT_EQ(info.Detail(), 1);
 }
 

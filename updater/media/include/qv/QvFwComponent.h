@@ -13,8 +13,8 @@
 
 class CQvFwComponent : public CQvBase, public CQvImageSource {
 public:
-    // Loads the slot's file at once; the result is the last error, and the
-    // component is recorded in errorInfo with its slot as the detail.
+    // Loads the slot's file at once; the result is the last error, and a
+    // failing component is recorded in errorInfo with its slot as the detail.
     CQvFwComponent(const CQvConfigInfo* config, uint8_t slot, CQvErrorInfo* errorInfo,
                    std::string name = "CQvFwComponent");
 
