@@ -543,7 +543,9 @@ void RandomUnits(uint64_t seed, int count, uint64_t from, uint64_t to)
 }
 } // namespace
 
-TEST(FormatSweep, RandomSmallSizes) { RandomUnits(20261209, 150, 200, 100000); }
+TEST(FormatSweep, RandomSmallSizes) { RandomUnits(20261209, 50, 200, 20000); }
+TEST(FormatSweep, RandomSmallFat16Sizes) { RandomUnits(1209, 50, 20000, 100000); }
+TEST(FormatSweep, RandomSizesOfEveryBand) { RandomUnits(2026, 50, 200, 4194304); }
 TEST(FormatSweep, RandomMediumSizes) { RandomUnits(9122026, 60, 100000, 1000000); }
 TEST(FormatSweep, RandomLargeSizes) { RandomUnits(42, 20, 1000000, 4194304); }
 

@@ -12,9 +12,10 @@ int CQvSystemBinding::CreateTransport(CQvTransportOwner* owner, std::unique_ptr<
 
 std::string CQvSystemBinding::ToOem(const std::u16string& text)
 {
-    // One OEM byte per character: the buffer is sized from the text.
+    // A double-byte OEM code page takes up to two bytes a character: the
+    // buffer is sized for that from the text.
     std::wstring wide(text.begin(), text.end());
-    std::vector<char> oem(wide.size() + 1, 0);
+    std::vector<char> oem(2 * wide.size() + 1, 0);
     if (!CharToOemW(wide.c_str(), oem.data()))
         return std::string();
     return std::string(oem.data());
