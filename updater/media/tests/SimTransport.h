@@ -51,6 +51,7 @@ public:
     }
     int SendCdb(const CQvByteArray& cdb, size_t cdbLength, int direction, CQvByteArray& reply) override
     {
+        cdbs.emplace_back(cdb.Data(), cdb.Data() + cdbLength);
         size_t payload = cdb.Count() - cdbLength;
         size_t length = reply.Count() > payload ? reply.Count() : payload;
         std::vector<uint8_t> data(length + 1, 0);
@@ -70,6 +71,7 @@ public:
     }
 
     bool present = true;
+    std::vector<std::vector<uint8_t>> cdbs; // every CDB sent, in order
     int opens = 0;
     int closes = 0;
     bool IsOpen() const { return m_open; }

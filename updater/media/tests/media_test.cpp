@@ -408,6 +408,21 @@ TEST_F(Media, UpdateCommandSequence)
         }
     }
 
+    // The information types: product (8) then component (7) version set,
+    // the sector size (0) read, and the read-back of every component version
+    // (7) and of the player's product version (8).
+    std::vector<int> types;
+    for (const auto& cdb : binding.last->cdbs)
+        if ((cdb[0] == OP_VENDOR_OUT && cdb[1] == SUB_SET_DRIVE_INFO) ||
+            (cdb[0] == OP_VENDOR_IN && cdb[1] == SUB_DRIVE_INFO))
+            types.push_back(cdb[3]);
+    // The open reads four component versions and the product version; the
+    // first drive then gets 8, 7 and its sector size, the next one 8 again.
+    std::vector<int> wanted(types.begin(), types.begin() + 9);
+    EXPECT_EQ(wanted, (std::vector<int>{7, 7, 7, 7, 8, 8, 7, 0, 8}));
+    EXPECT_EQ(std::vector<int>(types.end() - 5, types.end()), (std::vector<int>{7, 7, 7, 7, 8}));
+    EXPECT_EQ(binding.last->closes, 1);
+
     // The player holds the images and the versions read back match the files.
     for (int slot = 1; slot <= 4; ++slot) {
         SimDrive* d = player.DriveByTag(1, FIRMWARE[slot - 1].tag);
