@@ -211,7 +211,8 @@ uint8_t CSimPlayerTarget::Execute(const uint8_t* cdb, size_t cdbLength, bool dat
         put(16, product, 16);
         put(32, revision, 4);
         size_t n = std::min<size_t>({dataLength, 96, size_t(cdb[4])});
-        std::memcpy(data, reply, n);
+        if (n)
+            std::memcpy(data, reply, n);
         *transferred = n;
         return STATUS_GOOD;
     }
@@ -254,7 +255,7 @@ uint8_t CSimPlayerTarget::Execute(const uint8_t* cdb, size_t cdbLength, bool dat
 uint8_t CSimPlayerTarget::Vendor(const uint8_t* cdb, bool dataIn, uint8_t* data, size_t dataLength, uint8_t* sense,
                                  size_t* transferred)
 {
-    if (dataIn)
+    if (dataIn && dataLength)
         std::memset(data, 0, dataLength);
     switch (cdb[1]) {
     case SUB_CHIP_REVISION:

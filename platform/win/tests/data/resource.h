@@ -1,0 +1,23 @@
+// Ids of the test-only templates and strings.
+#define IDD_HARNESS 100
+#define IDD_PROBE 101
+#define IDD_QUESTION 102
+#define IDC_GO 1001
+#define IDC_EDIT 1002
+#define IDC_LIST 1003
+#define IDC_TREE 1004
+#define IDC_COMBO 1005
+#define IDC_NOTE 1006
+#define IDC_RANGE_FIRST 1020
+#define IDC_RANGE_LAST 1022
+#define IDC_PROBE_TEXT 1010
+#define IDC_YES 1174
+#define IDC_YES_ALL 1172
+#define IDC_ANSWER_NO 1173
+#define IDC_QUESTION_TEXT 1171
+#define IDS_GREETING 200
+#define IDS_COUNT 201
+#define IDS_QUESTION 202
+#define IDR_CONTEXT 300
+#define ID_CONTEXT_OPEN 32801
+#define ID_CONTEXT_DELETE 32802

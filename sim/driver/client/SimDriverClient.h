@@ -1,0 +1,36 @@
+// Test-side handle on the stand-in player driver: makes sure the driver of
+// this build runs in the prefix, and sets the simulated player up through the
+// driver's private control device.
+#pragma once
+
+#include <windows.h>
+
+#include "vilosim/SimProtocol.h"
+
+class CSimDriverClient {
+public:
+    CSimDriverClient() = default;
+    ~CSimDriverClient();
+    CSimDriverClient(const CSimDriverClient&) = delete;
+    CSimDriverClient& operator=(const CSimDriverClient&) = delete;
+
+    // Starts the service when needed (first replacing an installed driver
+    // file that differs from this build's) and opens the control device.
+    bool Connect();
+    bool Reset();
+    bool AddUnit(DWORD kind, DWORD index);
+    bool RemoveUnit(DWORD kind, DWORD index);
+    bool SetConfig(const vilosim::SimConfig& config);
+    bool GetConfig(vilosim::SimConfig* config);
+    bool GetStats(vilosim::SimStats* stats);
+    bool SetState(const vilosim::UserData& record);
+    const char* LastError() const { return m_error; }
+
+private:
+    bool Control(DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength);
+    bool RefreshInstalledDriver();
+    bool StartService();
+
+    HANDLE m_control = INVALID_HANDLE_VALUE;
+    const char* m_error = "";
+};
