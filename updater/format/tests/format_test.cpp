@@ -2,7 +2,10 @@
 // boundaries of the boot sector's size fields, what the formatter writes and
 // reads back, and a sweep of unit sizes whose written partitions fsck.fat,
 // mtools and file must accept.
+#include "QV_SysCtrl.h"
 #include "SimTransport.h"
+#include "file_sector_device.h"
+#include "sysctrl_seams.h"
 #include "qv/QvDisk.h"
 #include "qv/QvFormatter.h"
 #include "qv/QvMediaErrors.h"
@@ -152,6 +155,19 @@ void CheckUnit(uint64_t total, uint32_t bytesPerSector, bool withLabel = false)
     EXPECT_EQ(FsckComplaints(fsck), "") << fsck;
     // The label entry counts as a file to fsck.fat when it is kept.
     EXPECT_NE(fsck.find(withLabel ? " 1 files" : " 0 files"), std::string::npos) << fsck;
+
+    // The manager's own directory code reads the new root (it takes volumes
+    // of 512-byte sectors only).
+    if (bytesPerSector == 512) {
+        CFileSectorDevice device(part);
+        SetSysCtrlDevice(&device);
+        {
+            CQV_SysCtrl ctrl;
+            ctrl.SetNewMedia();
+            EXPECT_EQ(ctrl.InitDirectory("P:\\"), QV_SUCCESS);
+        }
+        SetSysCtrlDevice(nullptr);
+    }
 
     std::string mdir = Shell(std::string("MTOOLS_SKIP_CHECK=1 ") + MDIR_TOOL + " -i " + part + " ::", &rc);
     EXPECT_EQ(rc, 0) << mdir;
