@@ -86,11 +86,23 @@ check_value Empty "REG_SZ "
 
 # 2. The reg tool writes; the wrapper reads. A string of 200 characters and a
 # value past 256 bytes are not read, and nothing lands past the 256 bytes.
-reg add "$full" /v S199 /t REG_SZ /d "$t199" /f >/dev/null || status=1
-reg add "$full" /v S200 /t REG_SZ /d "$t200" /f >/dev/null || status=1
-reg add "$full" /v D /t REG_DWORD /d 305419896 /f >/dev/null || status=1
-reg add "$full" /v B256 /t REG_BINARY /d "$hex256" /f >/dev/null || status=1
-reg add "$full" /v B257 /t REG_BINARY /d "${hex256}00" /f >/dev/null || status=1
+# Each value is checked with reg query before the wrapper reads it, so a write
+# that the reg tool lost on a loaded machine is told apart from a wrong read.
+add_value() {
+    local name=$1 type=$2 data=$3 try
+    for try in 1 2 3; do
+        reg add "$full" /v "$name" /t "$type" /d "$data" /f >/dev/null
+        value_of "$name" >/dev/null && return 0
+        sleep 1
+    done
+    echo "FAILED: reg add $name"
+    status=1
+}
+add_value S199 REG_SZ "$t199"
+add_value S200 REG_SZ "$t200"
+add_value D REG_DWORD 305419896
+add_value B256 REG_BINARY "$hex256"
+add_value B257 REG_BINARY "${hex256}00"
 expect "read" "Open - 1 0 0 0
 ReadString S199 1 0 1 200 $t199
 ReadString S200 0 234 1 201 unchanged
