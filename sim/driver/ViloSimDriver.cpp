@@ -46,6 +46,8 @@ constexpr ULONG DRIVE_LAYOUT_BYTES = 40;
 constexpr ULONG WORKER_TICK_MS = 10;
 constexpr ULONG NEVER = 0xFFFFFFFF;
 
+const WCHAR VOLUME_DEVICE_NAME[] = L"\\Device\\ViloLarkVolume";
+
 enum DeviceRole : ULONG { ROLE_CONTROL = 1, ROLE_UNIT = 2, ROLE_VOLUME = 3 };
 
 struct DeviceExtension {
@@ -83,6 +85,7 @@ struct DriverState {
     ULONG VolumeReads;
     ULONG VolumeWrites;
     bool TargetReady;        // the SCSI target exists
+    bool LinkPresent;        // the drive letter's link to our volume device
     // Recovery-mode device (under Lock).
     bool RecoveryArmed;
     bool VolumeHidden;       // the player shows no volume until its firmware arrived
@@ -458,16 +461,19 @@ void TakeOverVolume(PDRIVER_OBJECT driver, WCHAR letter)
         ZwClose(handle);
         IoDeleteSymbolicLink(&link);
     }
-    if (NT_SUCCESS(MakeDevice(driver, L"\\Device\\ViloLarkVolume", linkText, FILE_DEVICE_DISK, FILE_REMOVABLE_MEDIA,
-                              ROLE_VOLUME, 0, 0, &g_state.Volume)))
+    if (NT_SUCCESS(MakeDevice(driver, VOLUME_DEVICE_NAME, linkText, FILE_DEVICE_DISK, FILE_REMOVABLE_MEDIA,
+                              ROLE_VOLUME, 0, 0, &g_state.Volume))) {
         AppendText(g_state.VolumeLink, NAME_CHARS, linkText);
+        g_state.LinkPresent = true;
+    }
 }
 
 void GiveBackVolume()
 {
     if (!g_state.Volume)
         return;
-    DeleteDevice(g_state.Volume, g_state.VolumeLink[0] ? g_state.VolumeLink : nullptr);
+    DeleteDevice(g_state.Volume, g_state.VolumeLink[0] && g_state.LinkPresent ? g_state.VolumeLink : nullptr);
+    g_state.LinkPresent = false;
     g_state.Volume = nullptr;
     if (g_state.VolumeLink[0] && g_state.SavedVolumeTarget.Length) {
         UNICODE_STRING link;
@@ -650,6 +656,27 @@ bool VolumeGone()
     return hidden || g_state.VolumeState == SIM_VOLUME_UNPLUGGED;
 }
 
+// A pulled player's drive letter goes away, so \\.\X: no longer opens (Wine
+// does not fail an open when the driver refuses the create request); it
+// comes back with the player.
+void UpdateVolumeLink()
+{
+    if (!g_state.Volume || !g_state.VolumeLink[0])
+        return;
+    ImageLocked lock;
+    bool gone = VolumeGone();
+    UNICODE_STRING link;
+    RtlInitUnicodeString(&link, g_state.VolumeLink);
+    if (gone && g_state.LinkPresent) {
+        IoDeleteSymbolicLink(&link);
+        g_state.LinkPresent = false;
+    } else if (!gone && !g_state.LinkPresent) {
+        UNICODE_STRING device;
+        RtlInitUnicodeString(&device, VOLUME_DEVICE_NAME);
+        g_state.LinkPresent = NT_SUCCESS(IoCreateSymbolicLink(&link, &device));
+    }
+}
+
 // ---- recovery-mode writes --------------------------------------------------
 
 void CancelPendingWrite(PDEVICE_OBJECT, PIRP irp)
@@ -728,6 +755,8 @@ NTSTATUS RecoveryWrite(PIRP irp, PIO_STACK_LOCATION stack)
         if (delay == 0)
             g_state.RecoveryCompleted++;
     }
+    if (back)
+        UpdateVolumeLink();
     if (delay == 0)
         return Complete(irp, STATUS_SUCCESS, bytes);
     bool held = false, cancelledAlready = false;
@@ -927,16 +956,21 @@ NTSTATUS SimControl(PDEVICE_OBJECT device, PIRP irp, PIO_STACK_LOCATION stack)
             g_state.RecoveryCompleted = 0;
             g_state.RecoveryCancelled = 0;
         }
-        // A fresh SCSI target on the same media.
+        // A fresh SCSI target on the same media; a pulled player is back,
+        // without media.
         {
             ImageLocked lock;
+            if (g_state.VolumeState == SIM_VOLUME_UNPLUGGED)
+                g_state.VolumeState = SIM_VOLUME_NO_MEDIA;
             if (!SimBridgeReset())
                 status = STATUS_INSUFFICIENT_RESOURCES;
         }
+        UpdateVolumeLink();
         save = true;
         break;
     case IOCTL_SIM_SET_IMAGE:
         status = SetImage(static_cast<const WCHAR*>(buffer), in / sizeof(WCHAR));
+        UpdateVolumeLink();
         break;
     case IOCTL_SIM_SET_SCSI_FAULTS:
         if (in < sizeof(SimScsiFaults))
@@ -976,6 +1010,7 @@ NTSTATUS SimControl(PDEVICE_OBJECT device, PIRP irp, PIO_STACK_LOCATION stack)
             g_state.RecoveryCompleted = 0;
             g_state.RecoveryCancelled = 0;
         }
+        UpdateVolumeLink();
         break;
     case IOCTL_SIM_GET_RECOVERY:
         if (out < sizeof(SimRecoveryState)) {
@@ -1358,8 +1393,10 @@ extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryP
     }
     if (parameters.RecoveryIndex != 0xFFFFFFFF)
         AddUnit(driver, UNIT_RECOVERY_NAME, parameters.RecoveryIndex);
-    if (parameters.VolumeLetter)
+    if (parameters.VolumeLetter) {
         TakeOverVolume(driver, parameters.VolumeLetter);
+        UpdateVolumeLink();
+    }
     return STATUS_SUCCESS;
 }
 
