@@ -181,21 +181,6 @@ TEST_F(MediaTest, WritesLandAtTheirOffsetAndTheImageNeverGrows)
     EXPECT_TRUE(now == expected);
 }
 
-TEST_F(MediaTest, FilePointerReadsFollowSetFilePointer)
-{
-    HANDLE volume = OpenVolume();
-    ASSERT_NE(volume, INVALID_HANDLE_VALUE);
-    LONG high = 0;
-    DWORD low = SetFilePointer(volume, 9 * SECTOR, &high, FILE_BEGIN);
-    if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
-        GTEST_SKIP() << "this Wine keeps no file position for driver devices (error " << GetLastError() << ")";
-    std::vector<unsigned char> sector(SECTOR);
-    DWORD got = 0;
-    ASSERT_TRUE(ReadFile(volume, sector.data(), SECTOR, &got, nullptr));
-    EXPECT_TRUE(std::equal(sector.begin(), sector.end(), pattern.begin() + 9 * SECTOR));
-    CloseHandle(volume);
-}
-
 TEST_F(MediaTest, APulledPlayerFailsLikeAnUnpluggedDrive)
 {
     HANDLE volume = OpenVolume();
