@@ -697,7 +697,7 @@ void CancelPendingWrite(PDEVICE_OBJECT, PIRP irp)
         Complete(irp, STATUS_CANCELLED, 0);
 }
 
-// Completes the writes whose delay ran out (all of them when elapsed is NEVER).
+// Completes the writes whose delay ran out.
 void CompleteDueWrites(ULONG elapsed)
 {
     for (;;) {
@@ -708,7 +708,7 @@ void CompleteDueWrites(ULONG elapsed)
             for (PendingWrite& pending : g_state.Pending) {
                 if (!pending.Irp)
                     continue;
-                if (pending.MsLeft != NEVER && elapsed != NEVER)
+                if (pending.MsLeft != NEVER)
                     pending.MsLeft = pending.MsLeft > elapsed ? pending.MsLeft - elapsed : 0;
                 if (pending.MsLeft != 0)
                     continue;
@@ -787,7 +787,8 @@ NTSTATUS RecoveryWrite(PIRP irp, PIO_STACK_LOCATION stack)
 }
 
 // Wine sends no cleanup for a handle closed with requests pending: the close
-// completes the recovery writes that handle still has.
+// completes the recovery writes that handle still has (null: every handle's,
+// when the driver unloads).
 void CompletePendingWritesOf(PFILE_OBJECT file)
 {
     for (;;) {
@@ -795,7 +796,7 @@ void CompletePendingWritesOf(PFILE_OBJECT file)
         {
             Locked lock;
             for (PendingWrite& pending : g_state.Pending) {
-                if (pending.Irp && IoGetCurrentIrpStackLocation(pending.Irp)->FileObject == file) {
+                if (pending.Irp && (!file || IoGetCurrentIrpStackLocation(pending.Irp)->FileObject == file)) {
                     if (IoSetCancelRoutine(pending.Irp, nullptr) == nullptr)
                         continue;
                     found = pending.Irp;
@@ -1334,7 +1335,7 @@ void Unload(PDRIVER_OBJECT driver)
         ZwClose(g_state.Worker);
         g_state.Worker = nullptr;
     }
-    CompleteDueWrites(NEVER);
+    CompletePendingWritesOf(nullptr);
     RemoveAllUnits();
     GiveBackVolume();
     {
