@@ -588,6 +588,8 @@ NTSTATUS SetImage(const WCHAR* path, ULONG chars)
     ImageLocked lock;
     CloseImageLocked();
     g_state.VolumeState = SIM_VOLUME_UNPLUGGED;
+    g_state.VolumeReads = 0;
+    g_state.VolumeWrites = 0;
     if (!chars) {
         if (g_state.TargetReady)
             SimBridgeAttachImage(nullptr, 0);

@@ -247,6 +247,95 @@ TEST_F(MediaTest, VolumeControlsReachThePlayer)
                                             SIM_RECORD_UNLOCK, SIM_RECORD_UNLOCK}));
 }
 
+namespace {
+
+bool WaitForState(SC_HANDLE service, DWORD wanted)
+{
+    for (int i = 0; i < 200; i++) {
+        SERVICE_STATUS status;
+        if (QueryServiceStatus(service, &status) && status.dwCurrentState == wanted)
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+// Loads the driver again, so it reads its Parameters anew.
+bool RestartDriver()
+{
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (!manager)
+        return false;
+    SC_HANDLE service = OpenServiceA(manager, VILOSIM_SERVICE_NAME, SERVICE_ALL_ACCESS);
+    bool ok = false;
+    if (service) {
+        SERVICE_STATUS status;
+        ControlService(service, SERVICE_CONTROL_STOP, &status);
+        ok = WaitForState(service, SERVICE_STOPPED) && StartServiceA(service, 0, nullptr) &&
+             WaitForState(service, SERVICE_RUNNING);
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+    return ok;
+}
+
+const char PARAMETERS_KEY[] = "System\\CurrentControlSet\\Services\\" VILOSIM_SERVICE_NAME "\\Parameters";
+
+// Whatever happens in the test, the driver loads without the value again.
+struct ImagePathValue {
+    ~ImagePathValue()
+    {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PARAMETERS_KEY, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            RegDeleteValueA(key, "ImagePath");
+            RegCloseKey(key);
+        }
+        if (set)
+            RestartDriver();
+    }
+    bool Set(const std::string& path)
+    {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, PARAMETERS_KEY, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+            return false;
+        set = RegSetValueExA(key, "ImagePath", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                             static_cast<DWORD>(path.size() + 1)) == ERROR_SUCCESS;
+        RegCloseKey(key);
+        return set;
+    }
+    bool set = false;
+};
+
+} // namespace
+
+TEST_F(MediaTest, ImagePathParameterPlugsThePlayerInAtLoad)
+{
+    {
+        ImagePathValue value;
+        ASSERT_TRUE(value.Set(image));
+        ASSERT_TRUE(RestartDriver());
+        CSimDriverClient loaded;
+        ASSERT_TRUE(loaded.Connect()) << loaded.LastError();
+        SimVolumeState state = {};
+        ASSERT_TRUE(loaded.GetVolume(&state));
+        EXPECT_EQ(state.State, SIM_VOLUME_IMAGE);
+        EXPECT_EQ(state.ImageBytes, pattern.size());
+        HANDLE volume = OpenVolume(GENERIC_READ);
+        ASSERT_NE(volume, INVALID_HANDLE_VALUE);
+        std::vector<unsigned char> sector(SECTOR);
+        DWORD got = 0;
+        ASSERT_TRUE(ReadAt(volume, 3 * SECTOR, sector.data(), SECTOR, &got));
+        EXPECT_TRUE(std::equal(sector.begin(), sector.end(), pattern.begin() + 3 * SECTOR));
+        CloseHandle(volume);
+    }
+    // Loaded without the value, the player has no media.
+    CSimDriverClient plain;
+    ASSERT_TRUE(plain.Connect()) << plain.LastError();
+    SimVolumeState state = {};
+    ASSERT_TRUE(plain.GetVolume(&state));
+    EXPECT_EQ(state.State, SIM_VOLUME_NO_MEDIA);
+}
+
 // ------------------------------------------------ the updater's NT transport
 
 namespace {
