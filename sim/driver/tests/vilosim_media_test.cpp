@@ -8,6 +8,7 @@
 #include <winioctl.h>
 #include <winternl.h>
 
+#include <stddef.h>
 #include <string.h>
 
 #include <algorithm>
@@ -498,6 +499,49 @@ TEST_F(DriverTransport, MalformedPassThroughBlocksAreRefused)
     ASSERT_TRUE(send());
     EXPECT_EQ(spt->DataTransferLength, 36u);
     CloseHandle(volume);
+}
+
+TEST_F(DriverTransport, DirectPassThroughServesCommandsWithoutData)
+{
+    HANDLE volume = OpenVolume();
+    ASSERT_NE(volume, INVALID_HANDLE_VALUE);
+    struct {
+        SCSI_PASS_THROUGH_DIRECT header;
+        unsigned char sense[18];
+    } block = {};
+    unsigned char data[96] = {};
+    auto reset = [&](ULONG length) {
+        memset(&block, 0, sizeof block);
+        block.header.Length = sizeof(SCSI_PASS_THROUGH_DIRECT);
+        block.header.CdbLength = 16;
+        block.header.SenseInfoLength = 18;
+        block.header.SenseInfoOffset = offsetof(decltype(block), sense);
+        block.header.DataIn = length ? 1 : 0;
+        block.header.DataTransferLength = length;
+        block.header.DataBuffer = length ? data : nullptr;
+    };
+    DWORD returned = 0;
+    auto send = [&] {
+        return DeviceIoControl(volume, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block, sizeof block, &block, sizeof block,
+                               &returned, nullptr) != FALSE;
+    };
+    ASSERT_TRUE(sim.ClearScsiLog());
+    reset(0);
+    block.header.Cdb[0] = 0xC1; // erase media: no data phase
+    block.header.Cdb[1] = 0x07;
+    ASSERT_TRUE(send());
+    EXPECT_EQ(block.header.ScsiStatus, 0);
+    // A data phase would need the caller's memory, which the driver cannot reach.
+    reset(sizeof data);
+    block.header.Cdb[0] = 0x12;
+    block.header.Cdb[4] = sizeof data;
+    EXPECT_FALSE(send());
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_SUPPORTED));
+    CloseHandle(volume);
+    std::vector<SimScsiRecord> log = Log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].Opcode, 0xC1);
+    EXPECT_EQ(log[0].Subcommand, 0x07);
 }
 
 TEST_F(DriverTransport, DriveLayoutIsRecorded)
