@@ -1,0 +1,24 @@
+# The control under Wine. Every test that registers the control runs in its
+# own named prefix (a copy of the base one), so no registration reaches the
+# other tests; the base prefix never has it registered.
+mb_test(progress_tests
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/progress_test.cpp
+    LIBS progress_ids mb_com mb_gui_testing
+    ENVIRONMENT MB_PREFIX=progress
+    TIMEOUT 120
+    LABELS gui)
+add_dependencies(progress_tests Progress)
+# The shipped 32-bit module, when that build is there, is checked for its
+# type library's width and identity.
+get_filename_component(mb_builds_dir ${CMAKE_BINARY_DIR} DIRECTORY)
+target_compile_definitions(progress_tests PRIVATE
+    MB_WIN32_PROGRESS_DLL="Z:${mb_builds_dir}/win32/bin/Progress.dll")
+
+if(MB_WINE_TESTS)
+    add_test(NAME progress.regsvr32
+             COMMAND ${CMAKE_CURRENT_LIST_DIR}/regsvr32_test.sh ${MB_WINE_RUN} $<TARGET_FILE:Progress>)
+    set_tests_properties(progress.regsvr32 PROPERTIES
+        TIMEOUT 180
+        LABELS wine
+        ENVIRONMENT "MB_TEST_ENV=MB_PREFIX=progress-regsvr32")
+endif()

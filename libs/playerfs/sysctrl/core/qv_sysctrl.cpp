@@ -1,0 +1,393 @@
+#include "QV_SysCtrl.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "dir_entry_list.h"
+#include "fat_volume.h"
+#include "sysctrl_seams.h"
+
+static_assert(sizeof(void*) != 4 || sizeof(CQV_SysCtrl) == 60, "callers allocate fifteen 32-bit words");
+
+int nQV_SysCtrl = 0;
+int fnQV_SysCtrl() { return 42; }
+
+namespace {
+
+constexpr int NAME_SLOT = 256;
+
+const char* const ResultTexts[] = {
+    "QV_SUCCESS", "QV_DISK_READ_FAIL", "QV_DISK_WRITE_FAIL", "QV_DISK_INFO_ERR",
+    "QV_NEW_ENTRY_ENPTY", "QV_FAT_UNSTABLE", "QV_FILE_NOT_FOUND",
+};
+
+// Drive index of a path "X:\...", or -1.
+int DriveOf(const char* path)
+{
+    if (!path || !path[0] || path[1] != ':') return -1;
+    const char c = path[0];
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a';
+    return -1;
+}
+
+bool ReadExtent(int drive, const CDirExtent& extent, std::vector<uint8_t>& buffer)
+{
+    ISectorDevice* device = SysCtrlDevice();
+    buffer.assign(size_t(extent.SectorCount()) * SECTOR_BYTES, 0);
+    if (!device || buffer.empty()) return false;
+    size_t at = 0;
+    for (const auto& run : extent.Runs) {
+        if (!device->ReadSectors(drive, run.first, run.second, buffer.data() + at)) return false;
+        at += size_t(run.second) * SECTOR_BYTES;
+    }
+    return true;
+}
+
+bool WriteExtent(int drive, const CDirExtent& extent, const std::vector<uint8_t>& buffer)
+{
+    ISectorDevice* device = SysCtrlDevice();
+    if (!device) return false;
+    size_t at = 0;
+    for (const auto& run : extent.Runs) {
+        if (!device->WriteSectors(drive, run.first, run.second, buffer.data() + at)) return false;
+        at += size_t(run.second) * SECTOR_BYTES;
+    }
+    return true;
+}
+
+}  // namespace
+
+CQV_SysCtrl::CQV_SysCtrl() : NewMedia(0), Names(nullptr), NameCount(0)
+{
+    InitParameters();
+}
+
+CQV_SysCtrl::CQV_SysCtrl(const CQV_SysCtrl& other) : Names(nullptr), NameCount(0)
+{
+    *this = other;
+}
+
+CQV_SysCtrl::~CQV_SysCtrl()
+{
+    FreeNames();
+}
+
+CQV_SysCtrl& CQV_SysCtrl::operator=(const CQV_SysCtrl& other)
+{
+    if (this == &other) return *this;
+    // Each object owns its own name table; sharing the pointer would free it twice.
+    char* copy = nullptr;
+    if (other.Names && other.NameCount > 0) {
+        copy = static_cast<char*>(std::malloc(size_t(other.NameCount) * NAME_SLOT));
+        if (copy) std::memcpy(copy, other.Names, size_t(other.NameCount) * NAME_SLOT);
+    }
+    FreeNames();
+    NewMedia = other.NewMedia;
+    Drive = other.Drive;
+    BytesPerSector = other.BytesPerSector;
+    SectorsPerCluster = other.SectorsPerCluster;
+    ClusterCount = other.ClusterCount;
+    SectorsPerFat = other.SectorsPerFat;
+    RootEntries = other.RootEntries;
+    FirstRootSector = other.FirstRootSector;
+    RootSectors = other.RootSectors;
+    Cluster0Sector = other.Cluster0Sector;
+    FatBits = other.FatBits;
+    SectorsPerTrack = other.SectorsPerTrack;
+    ReservedSectors = other.ReservedSectors;
+    Heads = other.Heads;
+    Names = copy;
+    NameCount = copy ? other.NameCount : (other.Names ? 0 : other.NameCount);
+    return *this;
+}
+
+void CQV_SysCtrl::InitParameters()
+{
+    Drive = -1;
+    BytesPerSector = SectorsPerCluster = ClusterCount = SectorsPerFat = RootEntries = 0;
+    FirstRootSector = RootSectors = Cluster0Sector = FatBits = 0;
+    SectorsPerTrack = 0;
+    ReservedSectors = 0;
+    Heads = 0;
+}
+
+void CQV_SysCtrl::FreeNames()
+{
+    std::free(Names);
+    Names = nullptr;
+}
+
+void CQV_SysCtrl::SetNewMedia()
+{
+    NewMedia = 1;
+}
+
+void CQV_SysCtrl::SetFileNum(int n)
+{
+    if (n == 0) return;
+    FreeNames();
+    NameCount = n > 0 ? n : 0;
+    if (NameCount > 0) Names = static_cast<char*>(std::calloc(size_t(NameCount), NAME_SLOT));
+    if (!Names) NameCount = 0;
+}
+
+int CQV_SysCtrl::AddFileName(const char* name)
+{
+    if (!Names || NameCount < 1 || !name || !*name) return 0;
+    const size_t length = std::strlen(name);
+    // A slot holds 255 bytes and its terminator; a cut name would match a
+    // different file.
+    if (length >= NAME_SLOT) return 0;
+    for (int i = 0; i < NameCount; ++i) {
+        char* slot = Names + size_t(i) * NAME_SLOT;
+        if (!*slot) {
+            std::memcpy(slot, name, length + 1);
+            return i + 1;
+        }
+    }
+    return NameCount;
+}
+
+void CQV_SysCtrl::GetErrorCode(QV_RESULT r, char* text)
+{
+    if (!text) return;
+    const int i = int(r);
+    std::strcpy(text, i >= 0 && i < int(sizeof ResultTexts / sizeof *ResultTexts) ? ResultTexts[i] : "");
+}
+
+QV_RESULT CQV_SysCtrl::GetRootDirInfo(int drive)
+{
+    uint8_t sector[SECTOR_BYTES];
+    ISectorDevice* device = SysCtrlDevice();
+    if (!device || !device->ReadSectors(drive, 0, 1, sector)) {
+        InitParameters();
+        return QV_DISK_READ_FAIL;
+    }
+    FatBootInfo info;
+    if (ParseBootSector(sector, info) != QV_SUCCESS) {
+        InitParameters();
+        return QV_DISK_INFO_ERR;
+    }
+    BytesPerSector = info.BytesPerSector;
+    SectorsPerCluster = info.SectorsPerCluster;
+    ClusterCount = int(info.TotalSectors / uint32_t(info.SectorsPerCluster));
+    SectorsPerFat = info.SectorsPerFat;
+    RootEntries = info.RootEntries;
+    ReservedSectors = static_cast<unsigned short>(info.ReservedSectors);
+    FirstRootSector = info.ReservedSectors + info.NumberOfFats * info.SectorsPerFat;
+    // A root whose entries do not fill its last sector still occupies it.
+    RootSectors = (RootEntries * DIR_ENTRY_BYTES + BytesPerSector - 1) / BytesPerSector;
+    Cluster0Sector = FirstRootSector + RootSectors - 2 * SectorsPerCluster;
+    FatBits = info.FatBits;
+    SectorsPerTrack = static_cast<unsigned short>(info.SectorsPerTrack);
+    Heads = 1;
+    return QV_SUCCESS;
+}
+
+QV_RESULT CQV_SysCtrl::ReadFAT(unsigned char* buffer, int fatIndex)
+{
+    ISectorDevice* device = SysCtrlDevice();
+    const uint32_t first = uint32_t(ReservedSectors) + uint32_t(fatIndex) * uint32_t(SectorsPerFat);
+    if (!device || !device->ReadSectors(Drive, first, uint32_t(SectorsPerFat), buffer)) return QV_DISK_READ_FAIL;
+    return QV_SUCCESS;
+}
+
+int CQV_SysCtrl::IsRootDirInfoRequired(int drive)
+{
+    if (drive == Drive && SectorsPerCluster && ClusterCount && SectorsPerFat && RootEntries && FirstRootSector &&
+        RootSectors && Cluster0Sector && FatBits)
+        return 0;
+    return 1;
+}
+
+QV_RESULT CQV_SysCtrl::ReadGeometryFor(const char* path, bool force)
+{
+    const int drive = DriveOf(path);
+    if (drive < 0) return QV_FILE_NOT_FOUND;
+    if (!force && !IsRootDirInfoRequired(drive)) return QV_SUCCESS;
+    const QV_RESULT r = GetRootDirInfo(drive);
+    if (r == QV_SUCCESS) Drive = drive;
+    return r;
+}
+
+QV_RESULT CQV_SysCtrl::GetDirSectorInfo(const char* path, CDirExtent* extent)
+{
+    extent->Runs.clear();
+    extent->IsRoot = true;
+    if (FirstRootSector <= 0 || RootSectors <= 0) return QV_DISK_INFO_ERR;
+    extent->Add(uint32_t(FirstRootSector), uint32_t(RootSectors));
+    const char* p = std::strchr(path, '\\');
+    while (p && p[1]) {
+        const char* start = p + 1;
+        const char* end = std::strchr(start, '\\');
+        const size_t length = end ? size_t(end - start) : std::strlen(start);
+        if (length == 0 || length > MAX_LONG_NAME) return QV_FILE_NOT_FOUND;
+        const std::string component(start, length);
+        CDirExtent next;
+        const QV_RESULT r = GetNextDirectory(*extent, component.c_str(), &next);
+        if (r != QV_SUCCESS) return r;
+        *extent = next;
+        p = end;
+    }
+    return QV_SUCCESS;
+}
+
+QV_RESULT CQV_SysCtrl::GetNextDirectory(const CDirExtent& current, const char* name, CDirExtent* next)
+{
+    if (FatBits == 0) return QV_DISK_INFO_ERR;
+    std::vector<uint8_t> buffer;
+    if (!ReadExtent(Drive, current, buffer)) return QV_DISK_READ_FAIL;
+    DirEntryList list(SysCtrlCodePage());
+    const int entries = int(buffer.size() / DIR_ENTRY_BYTES);
+    list.Parse(buffer.data(), entries);
+    // Only folders are walked into: a file's data is not a directory.
+    const uint8_t* found = nullptr;
+    std::vector<bool> skip(size_t(list.GroupCount), false);
+    for (int i = 0; i < list.GroupCount; ++i)
+        skip[size_t(i)] = !(list.GetGroup(i)->ShortEntry()[11] & 0x10);
+    int index = 0;
+    if (list.FindByLongName(name, &index, &skip)) found = list.GetGroup(index)->ShortEntry();
+    if (!found) return QV_FILE_NOT_FOUND;
+    const uint16_t firstCluster = DirEntry::FirstCluster(found);
+
+    next->Runs.clear();
+    next->IsRoot = false;
+    if (firstCluster == 0) {
+        // ".." of a first-level folder: cluster 0 is the root.
+        next->IsRoot = true;
+        next->Add(uint32_t(FirstRootSector), uint32_t(RootSectors));
+        return QV_SUCCESS;
+    }
+    const uint32_t clusterBytes = uint32_t(SectorsPerCluster) * SECTOR_BYTES;
+    const uint32_t maxClusters = MAX_DIRECTORY_BYTES / clusterBytes + 1;
+    const int copies = (FirstRootSector - ReservedSectors) / SectorsPerFat;
+    std::vector<uint8_t> fat(size_t(SectorsPerFat) * SECTOR_BYTES);
+    std::vector<uint16_t> clusters;
+    bool stable = false;
+    for (int copy = 0; copy < 2 && copy < copies && !stable; ++copy) {
+        std::fill(fat.begin(), fat.end(), 0);
+        ReadFAT(fat.data(), copy);
+        const FatChain chain(FatBits, uint32_t(ClusterCount), fat.data(), fat.size());
+        stable = chain.Walk(firstCluster, std::min<uint32_t>(uint32_t(ClusterCount), maxClusters), clusters);
+    }
+    if (!stable) return QV_FAT_UNSTABLE;
+    for (uint16_t c : clusters)
+        next->Add(uint32_t(Cluster0Sector) + uint32_t(c) * uint32_t(SectorsPerCluster), uint32_t(SectorsPerCluster));
+    return QV_SUCCESS;
+}
+
+QV_RESULT CQV_SysCtrl::InitDirectory(const char* path)
+{
+    const bool force = NewMedia != 0;
+    NewMedia = 0;
+    // Geometry of another drive would place this drive's directory on the
+    // wrong sectors: read the boot sector whenever the drive changes.
+    QV_RESULT r = ReadGeometryFor(path, force);
+    if (r != QV_SUCCESS) return r;
+    CDirExtent extent;
+    r = GetDirSectorInfo(path, &extent);
+    if (r != QV_SUCCESS) return r;
+    std::vector<uint8_t> buffer;
+    if (!ReadExtent(Drive, extent, buffer)) return QV_DISK_READ_FAIL;
+
+    const size_t entries = buffer.size() / DIR_ENTRY_BYTES;
+    std::vector<uint8_t> compacted(buffer.size(), 0);
+    size_t live = 0;
+    bool deleted = false;
+    for (size_t i = 0; i < entries; ++i) {
+        const uint8_t* e = buffer.data() + i * DIR_ENTRY_BYTES;
+        if (DirEntry::IsEnd(e)) break;
+        if (DirEntry::IsDeleted(e)) {
+            deleted = true;
+            continue;
+        }
+        std::memcpy(compacted.data() + live * DIR_ENTRY_BYTES, e, DIR_ENTRY_BYTES);
+        ++live;
+    }
+    if (!deleted) return QV_SUCCESS;
+    if (live == 0) return QV_NEW_ENTRY_ENPTY;
+    return WriteExtent(Drive, extent, compacted) ? QV_SUCCESS : QV_DISK_WRITE_FAIL;
+}
+
+QV_RESULT CQV_SysCtrl::SetFileOrder(const char* path)
+{
+    if (NameCount < 1 || !Names) return QV_SUCCESS;
+    QV_RESULT r = ReadGeometryFor(path, false);
+    if (r != QV_SUCCESS) {
+        FreeNames();
+        return r;
+    }
+    CDirExtent extent;
+    r = GetDirSectorInfo(path, &extent);
+    if (r != QV_SUCCESS) return r;
+
+    std::vector<uint8_t> buffer;
+    if (!ReadExtent(Drive, extent, buffer)) {
+        FreeNames();
+        return QV_DISK_READ_FAIL;
+    }
+    const int capacity = int(buffer.size() / DIR_ENTRY_BYTES);
+    DirEntryList source(SysCtrlCodePage());
+    source.Parse(buffer.data(), capacity);
+    DirEntryList target(SysCtrlCodePage());
+    target.Parse(nullptr, 0);
+    target.Capacity = capacity;
+    if (source.HasLabel) {
+        std::memcpy(target.LabelEntry, source.LabelEntry, DIR_ENTRY_BYTES);
+        target.HasLabel = 1;
+        target.UsedEntries = 1;
+    }
+
+    std::vector<bool> taken(size_t(source.GroupCount), false);
+    if (!extent.IsRoot) {
+        // "." and ".." stand first in a subfolder and stay there.
+        for (int i = 0; i < 2 && i < source.GroupCount; ++i) {
+            const DirEntryGroup* g = source.GetGroup(i);
+            if (g->EntryCount() != 1 || !DirEntry::IsDotEntry(g->ShortEntry())) break;
+            target.AddGroup(*g);
+            taken[size_t(i)] = true;
+        }
+    }
+    r = QV_SUCCESS;
+    // Each directory item is taken once: a name given twice would otherwise
+    // write two entries for one cluster chain.
+    for (int slot = 0; slot < NameCount && r == QV_SUCCESS; ++slot) {
+        int index = 0;
+        if (!source.FindByLongName(Names + size_t(slot) * NAME_SLOT, &index, &taken))
+            r = QV_FILE_NOT_FOUND;
+        else if (!target.AddGroup(*source.GetGroup(index)))
+            r = QV_DISK_WRITE_FAIL;
+        else
+            taken[size_t(index)] = true;
+    }
+    if (r == QV_SUCCESS) {
+        // Every file of the directory must be written back: one the table
+        // leaves out, or one the parse could not reach, would lose its entry
+        // while its clusters stay allocated.
+        std::vector<bool> kept(size_t(capacity), false);
+        for (int i = 0; i < source.GroupCount; ++i)
+            if (taken[size_t(i)]) kept[size_t(source.GetGroup(i)->SourceIndex)] = true;
+        for (int i = 0; i < capacity; ++i) {
+            const uint8_t* e = buffer.data() + size_t(i) * DIR_ENTRY_BYTES;
+            if (DirEntry::IsEnd(e)) break;
+            if (DirEntry::IsDeleted(e) || DirEntry::IsLongName(e) || DirEntry::IsVolumeLabel(e) ||
+                DirEntry::IsDotEntry(e))
+                continue;
+            if (!kept[size_t(i)]) {
+                r = QV_FILE_NOT_FOUND;
+                break;
+            }
+        }
+    }
+    if (r == QV_SUCCESS) {
+        std::fill(buffer.begin(), buffer.end(), 0);
+        target.Serialise(buffer.data());
+        if (!WriteExtent(Drive, extent, buffer)) r = QV_DISK_WRITE_FAIL;
+    }
+    FreeNames();
+    return r;
+}
