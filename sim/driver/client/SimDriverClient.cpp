@@ -1,5 +1,7 @@
 #include "SimDriverClient.h"
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -193,13 +195,16 @@ bool CSimDriverClient::Connect()
     return false;
 }
 
-bool CSimDriverClient::Control(DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength)
+bool CSimDriverClient::Control(DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
+                               DWORD* returned)
 {
-    DWORD returned = 0;
-    if (!DeviceIoControl(m_control, code, const_cast<void*>(in), inLength, out, outLength, &returned, nullptr)) {
+    DWORD got = 0;
+    if (!DeviceIoControl(m_control, code, const_cast<void*>(in), inLength, out, outLength, &got, nullptr)) {
         m_error = "a control request to the driver failed";
         return false;
     }
+    if (returned)
+        *returned = got;
     return true;
 }
 
@@ -238,4 +243,69 @@ bool CSimDriverClient::GetStats(SimStats* stats)
 bool CSimDriverClient::SetState(const UserData& record)
 {
     return Control(IOCTL_SIM_SET_STATE, &record, sizeof record, nullptr, 0);
+}
+
+bool CSimDriverClient::SetImage(const std::string& windowsPath)
+{
+    std::wstring path;
+    int chars = MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), static_cast<int>(windowsPath.size()), nullptr, 0);
+    if (chars > 0) {
+        path.resize(static_cast<size_t>(chars));
+        MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), static_cast<int>(windowsPath.size()), &path[0], chars);
+    }
+    return Control(IOCTL_SIM_SET_IMAGE, path.c_str(), static_cast<DWORD>(path.size() * sizeof(wchar_t)), nullptr, 0);
+}
+
+bool CSimDriverClient::GetVolume(SimVolumeState* state)
+{
+    return Control(IOCTL_SIM_GET_VOLUME, nullptr, 0, state, sizeof *state);
+}
+
+bool CSimDriverClient::SetScsiFaults(const SimScsiFaults& faults)
+{
+    return Control(IOCTL_SIM_SET_SCSI_FAULTS, &faults, sizeof faults, nullptr, 0);
+}
+
+bool CSimDriverClient::GetScsiLog(std::vector<SimScsiRecord>* log)
+{
+    log->assign(4096, SimScsiRecord{});
+    DWORD returned = 0;
+    if (!Control(IOCTL_SIM_GET_SCSI_LOG, nullptr, 0, log->data(), static_cast<DWORD>(log->size() * sizeof(SimScsiRecord)),
+                 &returned))
+        return false;
+    log->resize(returned / sizeof(SimScsiRecord));
+    return true;
+}
+
+bool CSimDriverClient::ClearScsiLog()
+{
+    return Control(IOCTL_SIM_CLEAR_SCSI_LOG, nullptr, 0, nullptr, 0);
+}
+
+bool CSimDriverClient::GetLayout(std::vector<unsigned char>* bytes)
+{
+    bytes->assign(4096, 0);
+    DWORD returned = 0;
+    if (!Control(IOCTL_SIM_GET_LAYOUT, nullptr, 0, bytes->data(), static_cast<DWORD>(bytes->size()), &returned))
+        return false;
+    bytes->resize(returned);
+    return true;
+}
+
+bool CSimDriverClient::SetRecovery(const SimRecoveryConfig& config)
+{
+    return Control(IOCTL_SIM_SET_RECOVERY, &config, sizeof config, nullptr, 0);
+}
+
+bool CSimDriverClient::GetRecovery(SimRecoveryState* state, std::vector<unsigned char>* received)
+{
+    std::vector<unsigned char> out(sizeof(SimRecoveryState) + 1024 * 1024);
+    DWORD returned = 0;
+    if (!Control(IOCTL_SIM_GET_RECOVERY, nullptr, 0, out.data(), static_cast<DWORD>(out.size()), &returned) ||
+        returned < sizeof(SimRecoveryState))
+        return false;
+    memcpy(state, out.data(), sizeof *state);
+    if (received)
+        received->assign(out.begin() + sizeof(SimRecoveryState), out.begin() + returned);
+    return true;
 }

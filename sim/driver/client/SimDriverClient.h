@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "vilosim/SimProtocol.h"
 
 class CSimDriverClient {
@@ -24,10 +27,23 @@ public:
     bool GetConfig(vilosim::SimConfig* config);
     bool GetStats(vilosim::SimStats* stats);
     bool SetState(const vilosim::UserData& record);
+
+    // The player's volume: plugs it in with the image at a Windows path
+    // (Z:\... for a Linux file), or pulls it out (empty path).
+    bool SetImage(const std::string& windowsPath);
+    bool GetVolume(vilosim::SimVolumeState* state);
+    // The SCSI target behind the volume.
+    bool SetScsiFaults(const vilosim::SimScsiFaults& faults);
+    bool GetScsiLog(std::vector<vilosim::SimScsiRecord>* log);
+    bool ClearScsiLog();
+    bool GetLayout(std::vector<unsigned char>* bytes);
+    // The recovery-mode device.
+    bool SetRecovery(const vilosim::SimRecoveryConfig& config);
+    bool GetRecovery(vilosim::SimRecoveryState* state, std::vector<unsigned char>* received);
     const char* LastError() const { return m_error; }
 
 private:
-    bool Control(DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength);
+    bool Control(DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength, DWORD* returned = nullptr);
     bool RefreshInstalledDriver();
     bool StartService();
 

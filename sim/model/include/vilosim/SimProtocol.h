@@ -103,6 +103,77 @@ enum : uint32_t {
     IOCTL_SIM_GET_CONFIG = SimControlCode(0xA04),  // SimConfig out
     IOCTL_SIM_GET_STATS = SimControlCode(0xA05),   // SimStats out
     IOCTL_SIM_SET_STATE = SimControlCode(0xA06),   // UserData in
+    // The player's volume and its SCSI side.
+    IOCTL_SIM_SET_IMAGE = SimControlCode(0xA07),       // UTF-16 path in (NT or DOS form); none: unplugged
+    IOCTL_SIM_SET_SCSI_FAULTS = SimControlCode(0xA08), // SimScsiFaults in
+    IOCTL_SIM_GET_SCSI_LOG = SimControlCode(0xA09),    // SimScsiRecord[] out, oldest first
+    IOCTL_SIM_CLEAR_SCSI_LOG = SimControlCode(0xA0A),  // no data
+    IOCTL_SIM_GET_LAYOUT = SimControlCode(0xA0B),      // the last drive layout request's bytes out
+    IOCTL_SIM_SET_RECOVERY = SimControlCode(0xA0C),    // SimRecoveryConfig in: a fresh recovery device
+    IOCTL_SIM_GET_RECOVERY = SimControlCode(0xA0D),    // SimRecoveryState out, then the bytes received
+    IOCTL_SIM_GET_VOLUME = SimControlCode(0xA0E),      // SimVolumeState out
+};
+
+// Faults of the player's SCSI target (fields as the target's own).
+struct SimScsiFaults {
+    uint32_t CheckCondition;      // nonzero: matching commands get CHECK CONDITION
+    uint32_t CheckOpcode;         // 0: every command
+    uint32_t CheckSubcommand;     // 0: every subcommand
+    uint32_t SenseKey;
+    uint32_t StatusCode;          // sense bytes 12..13
+    uint32_t UnreadableTable;
+    uint32_t CorruptReadBack;
+    int32_t BusyLocks;            // failed locks before one works (-1: never)
+    uint32_t UndersizedAllocation;
+    uint32_t ZeroSectorSize;
+    uint32_t ZeroBlockLength;
+    uint32_t TableCount;          // nonzero replaces the table's count
+    uint32_t NotPlayer;           // media information type 9 answers 0
+};
+
+// One line of the target's recorder.
+enum : uint32_t { SIM_RECORD_COMMAND, SIM_RECORD_LOCK, SIM_RECORD_UNLOCK, SIM_RECORD_DISMOUNT, SIM_RECORD_LAYOUT };
+struct SimScsiRecord {
+    uint32_t Kind;
+    uint8_t Opcode;
+    uint8_t Subcommand;
+    uint8_t Drive;
+    uint8_t Reserved;
+    uint32_t Count;
+    uint32_t Reserved2;
+    uint64_t Lba;
+};
+static_assert(sizeof(SimScsiRecord) == 24, "records are 24 bytes at both widths");
+
+constexpr uint32_t SIM_SENSE_BYTES = 18;
+
+// The recovery-mode device that takes the mass-storage firmware. While one is
+// set, writes to the recovery units go to it instead of the data channel.
+struct SimRecoveryConfig {
+    uint32_t ExpectedSize;     // bytes of the whole image; 0: no recovery device (data channel)
+    uint32_t DelayMs;          // each write completes this late
+    uint32_t ShortBy;          // each write reports this many bytes fewer
+    uint32_t NeverComplete;    // writes stay pending until cancelled
+    uint32_t VolumeAfterImage; // nonzero: the volume is unplugged until the whole image arrived
+};
+constexpr uint32_t SIM_RECOVERY_MAX_WRITES = 64;
+struct SimRecoveryState {
+    uint32_t Writes;           // writes seen
+    uint32_t Received;         // bytes taken
+    uint32_t PlayerBack;       // the whole image arrived
+    uint32_t Completed;        // writes completed with their count
+    uint32_t Cancelled;        // writes completed as cancelled
+    uint32_t Lengths[SIM_RECOVERY_MAX_WRITES]; // lengths of the first writes
+};
+
+// The player's volume as the driver holds it.
+enum : uint32_t { SIM_VOLUME_NO_MEDIA = 0, SIM_VOLUME_IMAGE = 1, SIM_VOLUME_UNPLUGGED = 2 };
+struct SimVolumeState {
+    uint32_t State;
+    uint32_t Reserved;
+    uint64_t ImageBytes;
+    uint32_t Reads;            // sector reads and writes served
+    uint32_t Writes;
 };
 
 #define VILOSIM_CONTROL_NAME "ViloLarkSim"
