@@ -1,6 +1,5 @@
 #include "qv/QvDisk.h"
 #include "qv/QvErrors.h"
-#include "qv/QvMediaErrors.h"
 #include <cstdio>
 #include <cstring>
 

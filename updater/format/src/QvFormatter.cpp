@@ -1,6 +1,5 @@
 #include "qv/QvFormatter.h"
 #include "qv/QvErrors.h"
-#include "qv/QvMediaErrors.h"
 #include <cstring>
 #include <new>
 #include <vector>

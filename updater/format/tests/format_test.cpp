@@ -8,7 +8,7 @@
 #include "sysctrl_seams.h"
 #include "qv/QvDisk.h"
 #include "qv/QvFormatter.h"
-#include "qv/QvMediaErrors.h"
+#include "qv/QvErrors.h"
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <random>

@@ -1,7 +1,7 @@
 // Any bytes as a firmware file: the layout parse must stay inside the input
 // and either refuse it or describe an image that lies within it.
 #include "qv/QvFwImage.h"
-#include "qv/QvMediaErrors.h"
+#include "qv/QvErrors.h"
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

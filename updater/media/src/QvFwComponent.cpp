@@ -1,7 +1,6 @@
 #include "qv/QvFwComponent.h"
 #include "qv/QvDecrypt.h"
 #include "qv/QvErrors.h"
-#include "qv/QvMediaErrors.h"
 #include <cstring>
 #include <fstream>
 #include <new>

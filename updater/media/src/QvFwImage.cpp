@@ -1,5 +1,5 @@
 #include "qv/QvFwImage.h"
-#include "qv/QvMediaErrors.h"
+#include "qv/QvErrors.h"
 #include <cstring>
 
 namespace {

@@ -1,6 +1,5 @@
 #include "qv/QvUpdater.h"
 #include "qv/QvErrors.h"
-#include "qv/QvMediaErrors.h"
 #include <new>
 
 CQvUpdater::CQvUpdater(CQvDeviceBinding* binding, std::string name)

@@ -1,6 +1,5 @@
 #include "qv/QvErrors.h"
 #include "qv/QvFormatter.h"
-#include "qv/QvMediaErrors.h"
 #include "qv/QvUpdater.h"
 #include <cstring>
 #include <new>

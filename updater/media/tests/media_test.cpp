@@ -5,7 +5,7 @@
 #include "qv/QvDisk.h"
 #include "qv/QvFormatter.h"
 #include "qv/QvFwImage.h"
-#include "qv/QvMediaErrors.h"
+#include "qv/QvErrors.h"
 #include "qv/QvUpdater.h"
 #include <gtest/gtest.h>
 #include <algorithm>

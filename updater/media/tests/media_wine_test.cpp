@@ -4,7 +4,7 @@
 // fsck.fat (run by the next test).
 #include "SimDeviceIo.h"
 #include "TestSupport.h"
-#include "qv/QvMediaErrors.h"
+#include "qv/QvErrors.h"
 #include "qv/QvSystemBinding.h"
 #include "qv/QvUpdater.h"
 #include <gtest/gtest.h>

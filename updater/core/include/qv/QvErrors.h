@@ -1,4 +1,4 @@
-// Error numbers of the updater's device side (kept as last error).
+// Error numbers of the updater (kept as each object's last error).
 #pragma once
 
 enum QvError : int {
@@ -11,6 +11,8 @@ enum QvError : int {
     QV_E_INFO_TYPE = -8,
     QV_E_RANGE = -9,
     QV_E_PAYLOAD = -10,
+    QV_E_FILE_OPEN = -11,    // a firmware file cannot be opened
+    QV_E_FILE_FORMAT = -12,  // a firmware file is not in the image layout
     QV_E_RECOVERY_WRITE = -13,
     QV_E_NO_RECOVERY_DEVICE = -14,
     QV_E_EVENT = -15,
@@ -29,7 +31,11 @@ enum QvError : int {
     QV_E_NO_RESOURCE = -28,
     QV_E_LOCK = -31,
     QV_E_UNLOCK = -32,
+    QV_E_GEOMETRY = -33,     // no usable cylinder/head/sector layout
+    QV_E_CHS_RANGE = -34,    // a sector lies beyond the chosen layout
+    QV_E_FAT_TYPE = -39,     // the unit would need a FAT type we do not write
     QV_E_DISMOUNT = -40,
+    QV_E_TABLE = -43,        // the player's logical media table is unusable
     QV_E_DRIVE_MAP = -55,
     QV_E_NO_BIOS_DRIVE = -56,
     QV_E_VERIFY = -57,

@@ -9,6 +9,6 @@ struct QvRecoveryPlan {
     uint32_t lastLength = 0; // bytes of the last write
 };
 
-// -13 for an empty image: it would be "a write of nothing", and there is no
-// never come back.
+// An empty image is refused with -13 (a write of nothing): streamed, it would
+// leave a player in recovery mode that never comes back as a drive.
 int QvPlanRecovery(uint64_t imageSize, QvRecoveryPlan& plan);
