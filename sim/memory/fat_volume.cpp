@@ -502,6 +502,20 @@ int ResolveParent(Session& s, const std::string& path, uint32_t* parent, std::st
     return ResolveDirCluster(s, parts, parts.size() - 1, parent);
 }
 
+// Where a new entry at `path` goes: its directory and name, or -EEXIST when
+// something already stands there.
+int ResolveNew(Session& s, const std::string& path, uint32_t* parent, std::string* name)
+{
+    int r = ResolveParent(s, path, parent, name);
+    if (r != 0)
+        return r;
+    Loc existing;
+    r = Resolve(s, path, &existing);
+    if (r == 0)
+        return -EEXIST;
+    return r == -ENOENT ? 0 : r;
+}
+
 // First of `n` consecutive free entries; -1 when the directory must grow.
 long FindFreeRun(const Dir& dir, size_t n)
 {
@@ -971,14 +985,8 @@ int CFatVolume::CreateFile(const std::string& path, uint8_t attributes)
         return r;
     uint32_t parent;
     std::string name;
-    r = ResolveParent(s, path, &parent, &name);
+    r = ResolveNew(s, path, &parent, &name);
     if (r != 0)
-        return r;
-    Loc existing;
-    r = Resolve(s, path, &existing);
-    if (r == 0)
-        return -EEXIST;
-    if (r != -ENOENT)
         return r;
     uint8_t e[kEntry] = {};
     e[11] = static_cast<uint8_t>(FAT_ATTR_ARCHIVE |
@@ -996,14 +1004,8 @@ int CFatVolume::MakeDirectory(const std::string& path)
         return r;
     uint32_t parent;
     std::string name;
-    r = ResolveParent(s, path, &parent, &name);
+    r = ResolveNew(s, path, &parent, &name);
     if (r != 0)
-        return r;
-    Loc existing;
-    r = Resolve(s, path, &existing);
-    if (r == 0)
-        return -EEXIST;
-    if (r != -ENOENT)
         return r;
     std::vector<uint32_t> cluster;
     r = s.Allocate(1, &cluster);
