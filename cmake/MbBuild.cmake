@@ -65,6 +65,12 @@ macro(mb_add_googletest)
     endif()
     set(MB_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
     add_subdirectory(${MB_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL)
+    if(MB_WINDOWS)
+        # The win32 thread model has no std::mutex for GoogleTest's
+        # Notification: our port hook supplies one over a Win32 event.
+        target_include_directories(gtest BEFORE PUBLIC ${CMAKE_SOURCE_DIR}/cmake/gtest-win32)
+        target_sources(gtest PRIVATE ${CMAKE_SOURCE_DIR}/cmake/gtest-win32/Notification.cc)
+    endif()
 endmacro()
 
 # mb_core_library(name SOURCES ... [INCLUDES ...] [LIBS ...])
@@ -88,6 +94,7 @@ function(mb_test name)
     cmake_parse_arguments(A "" "TIMEOUT;WORKING_DIRECTORY" "SOURCES;LIBS;WINVERS;ENVIRONMENT;RESOURCE_LOCK;LABELS" ${ARGN})
     add_executable(${name} ${A_SOURCES})
     target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gtest_main)
+    mb_not_shipped(${name})
     if(NOT A_TIMEOUT)
         set(A_TIMEOUT 120)
     endif()
@@ -189,3 +196,87 @@ function(mb_add_subdirectories)
         endif()
     endforeach()
 endfunction()
+
+# mb_not_shipped(target ...)
+# A program or DLL of the tests (a stand-in, a helper, a probe) that the
+# package leaves out. Test programs (mb_test), targets built only from files
+# under tests/, bench/ or fuzz/ folders, and everything under sim/ are left out
+# without it.
+function(mb_not_shipped)
+    foreach(target IN ITEMS ${ARGN})
+        set_property(TARGET ${target} PROPERTY MB_NOT_SHIPPED TRUE)
+    endforeach()
+endfunction()
+
+# Whether a target is test-side (see mb_not_shipped).
+function(mb_is_test_side target result)
+    get_target_property(marked ${target} MB_NOT_SHIPPED)
+    get_target_property(dir ${target} SOURCE_DIR)
+    file(RELATIVE_PATH reldir ${CMAKE_SOURCE_DIR} ${dir})
+    if(marked OR reldir MATCHES "^sim(/|$)" OR reldir MATCHES "(^|/)(tests|bench|fuzz)(/|$)")
+        set(${result} TRUE PARENT_SCOPE)
+        return()
+    endif()
+    get_target_property(sources ${target} SOURCES)
+    set(side TRUE)
+    foreach(source IN LISTS sources)
+        if(IS_ABSOLUTE ${source})
+            file(RELATIVE_PATH source ${dir} ${source})
+        endif()
+        if(NOT source MATCHES "(^|/)(tests|bench|fuzz)/")
+            set(side FALSE)
+            break()
+        endif()
+    endforeach()
+    set(${result} ${side} PARENT_SCOPE)
+endfunction()
+
+function(mb_collect_targets dir out)
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    foreach(sub IN LISTS subdirs)
+        mb_collect_targets(${sub} more)
+        list(APPEND targets ${more})
+    endforeach()
+    set(${out} ${targets} PARENT_SCOPE)
+endfunction()
+
+# The package: build/<windows build>/package holds a copy of every program
+# and DLL the suite ships, and nothing else (bin/ mixes them with the tests).
+# Made after the whole tree is configured, so every new program or DLL is in
+# it unless it is test-side.
+function(mb_make_package)
+    mb_collect_targets(${CMAKE_SOURCE_DIR} targets)
+    set(package_dir ${CMAKE_BINARY_DIR}/package)
+    set(files "")
+    set(names "")
+    foreach(target IN LISTS targets)
+        get_target_property(type ${target} TYPE)
+        if(NOT type MATCHES "^(EXECUTABLE|SHARED_LIBRARY|MODULE_LIBRARY)$")
+            continue()
+        endif()
+        if(target MATCHES "^(gtest|gmock)")
+            continue()
+        endif()
+        mb_is_test_side(${target} side)
+        if(NOT side)
+            list(APPEND files $<TARGET_FILE:${target}>)
+            list(APPEND names ${target})
+        endif()
+    endforeach()
+    set(stamp ${CMAKE_BINARY_DIR}/package.stamp)
+    add_custom_command(OUTPUT ${stamp}
+        COMMAND ${CMAKE_COMMAND} -E rm -rf ${package_dir}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${package_dir}
+        COMMAND ${CMAKE_COMMAND} -E copy ${files} ${package_dir}
+        COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+        DEPENDS ${names}
+        COMMENT "Copying the shipped programs and DLLs into package/"
+        VERBATIM)
+    add_custom_target(mb_package ALL DEPENDS ${stamp})
+    set_property(GLOBAL PROPERTY MB_PACKAGE_TARGETS ${names})
+endfunction()
+
+if(MB_WINDOWS)
+    cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL mb_make_package)
+endif()

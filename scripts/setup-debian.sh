@@ -14,6 +14,9 @@ PACKAGES=(
     cmake ninja-build make g++ clang libclang-rt-14-dev llvm
     g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev mingw-w64-tools
+    # the win32 thread model: the runtime the shipped binaries are built with (98 to XP)
+    g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32
+    g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32
     googletest libgtest-dev libtag1-dev libfuse3-dev pkg-config
     # Windows runtime
     wine wine64 libwine-dev xvfb x11-apps imagemagick xdotool

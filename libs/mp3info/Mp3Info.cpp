@@ -30,19 +30,24 @@ public:
 
     bool IsOpen() const { return m_file != INVALID_HANDLE_VALUE; }
 
+    // GetFileSize and SetFilePointer with their high parts: the Ex forms are
+    // not on Windows 95/98/ME.
     std::uint64_t GetSize() override
     {
-        LARGE_INTEGER size;
-        if (!GetFileSizeEx(m_file, &size) || size.QuadPart < 0)
+        DWORD high = 0;
+        SetLastError(NO_ERROR);
+        const DWORD low = GetFileSize(m_file, &high);
+        if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
             return 0;
-        return static_cast<std::uint64_t>(size.QuadPart);
+        return (static_cast<std::uint64_t>(high) << 32) | low;
     }
 
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override
     {
-        LARGE_INTEGER to;
-        to.QuadPart = static_cast<LONGLONG>(offset);
-        if (!SetFilePointerEx(m_file, to, nullptr, FILE_BEGIN))
+        LONG high = static_cast<LONG>(offset >> 32);
+        SetLastError(NO_ERROR);
+        const DWORD low = SetFilePointer(m_file, static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
+        if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
             return 0;
         DWORD got = 0;
         if (!ReadFile(m_file, buffer, static_cast<DWORD>(count), &got, nullptr))

@@ -78,10 +78,13 @@ bool ReadFacts(const char* path, uint64_t& fileSize, wmapeek::ASF_FACTS& facts)
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.Valid())
         return false;
-    LARGE_INTEGER length = {};
-    if (!GetFileSizeEx(file.Get(), &length) || length.QuadPart < 0)
+    // GetFileSize with its high part: GetFileSizeEx is not on Windows 95/98/ME.
+    DWORD high = 0;
+    SetLastError(NO_ERROR);
+    const DWORD low = GetFileSize(file.Get(), &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
         return false;
-    fileSize = static_cast<uint64_t>(length.QuadPart);
+    fileSize = (static_cast<uint64_t>(high) << 32) | low;
 
     uint8_t prefix[wmapeek::ASF_HEADER_PREFIX_SIZE];
     if (fileSize < sizeof prefix || !ReadExactly(file.Get(), prefix, sizeof prefix))

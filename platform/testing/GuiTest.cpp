@@ -17,13 +17,13 @@ CRecordingPrompter::~CRecordingPrompter() { mb::SetPrompter(m_previous); }
 
 void CRecordingPrompter::QueueAnswer(int answer)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     m_answers.push_back(answer);
 }
 
 int CRecordingPrompter::Prompt(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     m_records.push_back(Record{owner, text, caption, type});
     if (m_answers.empty())
         return m_default;
@@ -34,19 +34,19 @@ int CRecordingPrompter::Prompt(HWND owner, const std::wstring& text, const std::
 
 std::vector<CRecordingPrompter::Record> CRecordingPrompter::Records() const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     return m_records;
 }
 
 size_t CRecordingPrompter::Count() const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     return m_records.size();
 }
 
 std::string CRecordingPrompter::Text(size_t i) const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     return i < m_records.size() ? mb::Narrow(m_records[i].text) : std::string();
 }
 

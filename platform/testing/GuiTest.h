@@ -8,7 +8,7 @@
 
 #include <deque>
 #include <functional>
-#include <mutex>
+#include "Sync.h"
 #include <string>
 #include <vector>
 
@@ -40,7 +40,7 @@ public:
     std::string Text(size_t i) const;
 
 private:
-    mutable std::mutex m_lock;
+    mutable mb::CCriticalSection m_lock;
     std::vector<Record> m_records;
     std::deque<int> m_answers;
     int m_default;

@@ -1,14 +1,14 @@
 #include "Prompter.h"
 
 #include <atomic>
-#include <mutex>
+#include "Sync.h"
 
 #include "Text.h"
 
 namespace {
 CMessageBoxPrompter g_messageBox;
 std::atomic<CPrompter*> g_prompter{nullptr};
-std::mutex g_captionLock;
+mb::CCriticalSection g_captionLock;
 std::wstring g_caption;
 }  // namespace
 
@@ -16,13 +16,13 @@ namespace mb {
 
 void SetMessageCaption(const std::wstring& caption)
 {
-    std::lock_guard<std::mutex> lock(g_captionLock);
+    mb::CSingleLock lock(g_captionLock);
     g_caption = caption;
 }
 
 std::wstring MessageCaption()
 {
-    std::lock_guard<std::mutex> lock(g_captionLock);
+    mb::CSingleLock lock(g_captionLock);
     return g_caption;
 }
 

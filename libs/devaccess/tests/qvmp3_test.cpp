@@ -6,9 +6,9 @@
 
 #include <atomic>
 #include <string>
-#include <thread>
 
 #include "QvMp3.h"
+#include "Sync.h"
 #include "SimDriverClient.h"
 
 using namespace vilosim;
@@ -152,9 +152,11 @@ TEST_F(QvMp3Test, ThreadsOpeningAndClosingAtOnceShareOneDevice)
                 failures++;
         }
     };
-    std::thread a(worker), b(worker);
-    a.join();
-    b.join();
+    mb::CWorkerThread a, b;
+    ASSERT_TRUE(a.Start(worker));
+    ASSERT_TRUE(b.Start(worker));
+    a.Join();
+    b.Join();
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(QvMp3CloseDriver(), 0);
 }
@@ -167,22 +169,23 @@ TEST_F(QvMp3Test, TwoThreadsSendingCommandsNeverInterleavePackets)
     Configure();
     ASSERT_EQ(QvMp3OpenDriverNoBlock(0, DEVICE_STATUS_OTHER_KIND), 1);
     std::atomic<int> wrong{0};
-    std::thread power([&] {
+    mb::CWorkerThread power, identity;
+    ASSERT_TRUE(power.Start([&] {
         for (int i = 0; i < 150; i++) {
             unsigned long status = 0;
             if (QvMp3GetPowerStatus(&status) != ACCESS_DEVICE_SUCCESS || status != 0x00ABCD)
                 wrong++;
         }
-    });
-    std::thread identity([&] {
+    }));
+    ASSERT_TRUE(identity.Start([&] {
         for (int i = 0; i < 150; i++) {
             _USER_DATA record = {};
             if (QvMp3GetChipId(1) != 3410 || QvMp3GetStatus(&record) != 1)
                 wrong++;
         }
-    });
-    power.join();
-    identity.join();
+    }));
+    power.Join();
+    identity.Join();
     EXPECT_EQ(wrong.load(), 0);
     EXPECT_EQ(Stats().Interleaved, 0u);
 }
@@ -420,7 +423,8 @@ TEST(QvMp3Progress, PhaseWithAnEventWaitsForTheDisplayThread)
     EXPECT_LT(spent, 5000u);
     // A display thread acknowledges at once.
     std::atomic<bool> stop{false};
-    std::thread display([&] {
+    mb::CWorkerThread display;
+    ASSERT_TRUE(display.Start([&] {
         while (!stop) {
             unsigned long phase = 0;
             QvMp3GetProgress(nullptr, &phase);
@@ -428,11 +432,11 @@ TEST(QvMp3Progress, PhaseWithAnEventWaitsForTheDisplayThread)
                 SetEvent(event);
             Sleep(10);
         }
-    });
+    }));
     start = GetTickCount();
     EXPECT_EQ(QvMp3SetPhase(3, 10, event), 1);
     EXPECT_LT(Elapsed(start), 1500u);
     stop = true;
-    display.join();
+    display.Join();
     CloseHandle(event);
 }

@@ -94,7 +94,7 @@ bool CTransferEngine::CopyTree(const std::string& source, const std::string& tar
             continue;
         }
         {
-            std::lock_guard<std::mutex> lock(m_lock);
+            mb::CSingleLock lock(m_lock);
             m_status.RunBytesDone = AddSaturated(before.RunBytesDone, length);
             m_status.ItemBytesDone = AddSaturated(before.ItemBytesDone, length);
         }

@@ -77,7 +77,7 @@ void CTransferEngine::ClearFileList()
 {
     if (GetStatus(nullptr))
         return;
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     const int state = m_status.State;
     m_status = TRANSFER_STATUS();
     m_status.State = state;
@@ -88,13 +88,13 @@ void CTransferEngine::AddFile(const std::string& path)
 {
     if (GetStatus(nullptr))
         return;
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     m_files.push_back(path);
 }
 
 int CTransferEngine::GetFileCount() const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     return static_cast<int>(m_files.size());
 }
 
@@ -105,7 +105,7 @@ std::string CTransferEngine::GetFileName(int i) const
 
 std::string CTransferEngine::GetFilePath(int i) const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     if (i < 0 || static_cast<std::size_t>(i) >= m_files.size())
         return std::string();
     return m_files[i];
@@ -113,7 +113,7 @@ std::string CTransferEngine::GetFilePath(int i) const
 
 bool CTransferEngine::GetStatus(TRANSFER_STATUS* status) const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     if (status)
         *status = m_status;
     return m_status.State == TRANSFER_DOWNLOADING || m_status.State == TRANSFER_UPLOADING;
@@ -126,13 +126,13 @@ void CTransferEngine::ClearCancel() { InterlockedExchange(&m_cancel, 0); }
 
 std::string CTransferEngine::GetDownloadTarget() const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     return m_downloadTarget;
 }
 
 std::string CTransferEngine::GetUploadTarget() const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     return m_uploadTarget;
 }
 
@@ -142,7 +142,7 @@ void CTransferEngine::SetProgramFolder(const std::string& folder) { m_programFol
 HANDLE CTransferEngine::Start(const std::string& targetFolder, int mode, HWND owner, int platformClass)
 {
     {
-        std::lock_guard<std::mutex> lock(m_lock);
+        mb::CSingleLock lock(m_lock);
         if (m_status.State == TRANSFER_DOWNLOADING || m_status.State == TRANSFER_UPLOADING)
             return nullptr;
         m_downloadTarget = targetFolder;
@@ -159,7 +159,7 @@ HANDLE CTransferEngine::Start(const std::string& targetFolder, int mode, HWND ow
 HANDLE CTransferEngine::StartUpload(const std::string& targetFolder, int mode, HWND owner)
 {
     {
-        std::lock_guard<std::mutex> lock(m_lock);
+        mb::CSingleLock lock(m_lock);
         if (m_status.State == TRANSFER_DOWNLOADING || m_status.State == TRANSFER_UPLOADING)
             return nullptr;
         m_uploadTarget = targetFolder;
@@ -201,19 +201,19 @@ DWORD WINAPI CTransferEngine::UploadThread(void* self)
 
 void CTransferEngine::SetMessage(const std::string& text)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     m_message = text;
 }
 
 std::string CTransferEngine::Message() const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     return m_message;
 }
 
 void CTransferEngine::BeginItem(int number, const std::string& path)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     m_status.CurrentItem = number;
     m_status.ItemPath = path;
     m_status.ItemSize = 0;
@@ -223,32 +223,32 @@ void CTransferEngine::BeginItem(int number, const std::string& path)
 
 void CTransferEngine::SetItemSize(std::uint32_t size)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     m_status.ItemSize = size;
 }
 
 void CTransferEngine::AddProgress(std::uint32_t bytes)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     m_status.RunBytesDone = AddSaturated(m_status.RunBytesDone, bytes);
     m_status.ItemBytesDone = AddSaturated(m_status.ItemBytesDone, bytes);
 }
 
 std::uint32_t CTransferEngine::RunBytesDone() const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     return m_status.RunBytesDone;
 }
 
 void CTransferEngine::SetRunBytesDone(std::uint32_t bytes)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     m_status.RunBytesDone = bytes;
 }
 
 void CTransferEngine::SetState(int state)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     m_status.State = state;
 }
 

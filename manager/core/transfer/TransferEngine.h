@@ -12,7 +12,7 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <mutex>
+#include "Sync.h"
 #include <string>
 #include <vector>
 
@@ -140,7 +140,7 @@ private:
     int m_platformClass = 0;
     TRANSFER_STATUS m_status;  // progress block, current item text, state
 
-    mutable std::mutex m_lock;
+    mutable mb::CCriticalSection m_lock;
     HANDLE m_thread = nullptr;
     COverwriteAsker* m_asker = nullptr;
     std::string m_programFolder;

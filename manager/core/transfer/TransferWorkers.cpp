@@ -30,7 +30,7 @@ int CTransferEngine::RunDownload()
 {
     const int total = GetFileCount();
     {
-        std::lock_guard<std::mutex> lock(m_lock);
+        mb::CSingleLock lock(m_lock);
         m_status.TotalItems = total;
         m_status.RunBytesDone = 0;
     }
@@ -161,7 +161,7 @@ void CTransferEngine::CopyTestFile()
     const std::string message = Message();
     CopyFile(source, target, OVERWRITE_YES, m_owner);
     DeleteFileA(target.c_str());
-    std::lock_guard<std::mutex> lock(m_lock);
+    mb::CSingleLock lock(m_lock);
     saved.State = m_status.State;
     m_status = saved;
     m_message = message;
@@ -171,7 +171,7 @@ int CTransferEngine::RunUpload()
 {
     const int total = GetFileCount();
     {
-        std::lock_guard<std::mutex> lock(m_lock);
+        mb::CSingleLock lock(m_lock);
         m_status.TotalItems = total;
         m_status.RunBytesDone = 0;
     }

@@ -2,8 +2,6 @@
 // stray modal window, and screenshots.
 #include <windows.h>
 
-#include <thread>
-
 #include <gtest/gtest.h>
 
 #include "Dialog.h"
@@ -39,8 +37,9 @@ TEST_F(Prompter, AnswersQuestionsAskedOnWorkerThreads)
 {
     CRecordingPrompter prompter(IDCANCEL);
     int answer = 0;
-    std::thread worker([&] { answer = mb::ShowMessage(nullptr, "from the worker", MB_OKCANCEL); });
-    worker.join();
+    mb::CWorkerThread worker;
+    ASSERT_TRUE(worker.Start([&] { answer = mb::ShowMessage(nullptr, "from the worker", MB_OKCANCEL); }));
+    worker.Join();
     EXPECT_EQ(IDCANCEL, answer);
     ASSERT_EQ(1u, prompter.Count());
     EXPECT_EQ("from the worker", prompter.Text(0));

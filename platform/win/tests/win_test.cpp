@@ -7,12 +7,12 @@
 #include <dlgs.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "App.h"
+#include "Sync.h"
 #include "Controls.h"
 #include "Dialog.h"
 #include "Gdi.h"
@@ -205,8 +205,9 @@ TEST_F(MessageMap, ObjectsAreFoundFromTheirWindowOnAnyThread)
     ASSERT_TRUE(dlg.Create());
     HWND list = dlg.GetDlgItem(IDC_LIST);
     CWnd* found = nullptr;
-    std::thread worker([&] { found = CWnd::FromHandle(list); });
-    worker.join();
+    mb::CWorkerThread worker;
+    ASSERT_TRUE(worker.Start([&] { found = CWnd::FromHandle(list); }));
+    worker.Join();
     EXPECT_EQ(&dlg.list, found);
     EXPECT_EQ(&dlg, CWnd::FromHandle(dlg));
     // A worker fills the list through its object while this thread pumps,

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <mutex>
+#include "Sync.h"
 #include <new>
 #include <string>
 
@@ -17,7 +17,7 @@ namespace {
 
 // Requests reach the driver on several threads; the target is replaced at a
 // reset, so every use of it goes through this one lock.
-std::mutex* g_lock;
+mb::CCriticalSection* g_lock;
 CSimPlayerTarget* g_target;
 CSimRecoveryDevice* g_recovery;
 std::string* g_imagePath;
@@ -41,7 +41,7 @@ extern "C" {
 bool SimBridgeStart()
 {
     try {
-        g_lock = new std::mutex;
+        g_lock = new mb::CCriticalSection;
         g_target = new CSimPlayerTarget;
         g_recovery = new CSimRecoveryDevice;
         g_imagePath = new std::string;
@@ -66,7 +66,7 @@ void SimBridgeStop()
 bool SimBridgeReset()
 {
     try {
-        std::lock_guard<std::mutex> lock(*g_lock);
+        mb::CSingleLock lock(*g_lock);
         auto target = std::make_unique<CSimPlayerTarget>();
         if (!g_imagePath->empty())
             target->AttachDataImage(*g_imagePath);
@@ -84,7 +84,7 @@ bool SimBridgeReset()
 bool SimBridgeAttachImage(const wchar_t* path, uint32_t chars)
 {
     try {
-        std::lock_guard<std::mutex> lock(*g_lock);
+        mb::CSingleLock lock(*g_lock);
         std::string narrow = NarrowPath(path, chars);
         // A player plugged in anew: a fresh target on the file as it is now
         // (a test may have made a new image at the same path); the faults
@@ -106,7 +106,7 @@ bool SimBridgeExecute(const uint8_t* cdb, uint32_t cdbLength, bool dataIn, uint8
                       uint8_t* status, uint8_t* sense, uint32_t* transferred)
 {
     try {
-        std::lock_guard<std::mutex> lock(*g_lock);
+        mb::CSingleLock lock(*g_lock);
         size_t moved = 0;
         *status = g_target->Execute(cdb, cdbLength, dataIn, data, dataLength, sense, &moved);
         *transferred = uint32_t(moved);
@@ -119,7 +119,7 @@ bool SimBridgeExecute(const uint8_t* cdb, uint32_t cdbLength, bool dataIn, uint8
 bool SimBridgeLock()
 {
     try {
-        std::lock_guard<std::mutex> lock(*g_lock);
+        mb::CSingleLock lock(*g_lock);
         return g_target->Lock();
     } catch (...) {
         return false;
@@ -129,7 +129,7 @@ bool SimBridgeLock()
 bool SimBridgeUnlock()
 {
     try {
-        std::lock_guard<std::mutex> lock(*g_lock);
+        mb::CSingleLock lock(*g_lock);
         return g_target->Unlock();
     } catch (...) {
         return false;
@@ -139,7 +139,7 @@ bool SimBridgeUnlock()
 bool SimBridgeDismount()
 {
     try {
-        std::lock_guard<std::mutex> lock(*g_lock);
+        mb::CSingleLock lock(*g_lock);
         return g_target->Dismount();
     } catch (...) {
         return false;
@@ -149,7 +149,7 @@ bool SimBridgeDismount()
 void SimBridgeSetDriveLayout(const uint8_t* bytes, uint32_t length)
 {
     try {
-        std::lock_guard<std::mutex> lock(*g_lock);
+        mb::CSingleLock lock(*g_lock);
         g_target->SetDriveLayout(bytes, length);
     } catch (...) {
     }
@@ -157,7 +157,7 @@ void SimBridgeSetDriveLayout(const uint8_t* bytes, uint32_t length)
 
 void SimBridgeSetFaults(const SimScsiFaults* in)
 {
-    std::lock_guard<std::mutex> lock(*g_lock);
+    mb::CSingleLock lock(*g_lock);
     SimFaults& f = g_target->faults;
     f.checkCondition = in->CheckCondition != 0;
     f.checkOpcode = uint8_t(in->CheckOpcode);
@@ -177,7 +177,7 @@ void SimBridgeSetFaults(const SimScsiFaults* in)
 uint32_t SimBridgeLog(SimScsiRecord* out, uint32_t capacity)
 {
     try {
-        std::lock_guard<std::mutex> lock(*g_lock);
+        mb::CSingleLock lock(*g_lock);
         std::vector<SimRecord> log = g_target->Log();
         for (size_t i = 0; i < log.size() && i < capacity; ++i) {
             SimScsiRecord record = {};
@@ -197,14 +197,14 @@ uint32_t SimBridgeLog(SimScsiRecord* out, uint32_t capacity)
 
 void SimBridgeClearLog()
 {
-    std::lock_guard<std::mutex> lock(*g_lock);
+    mb::CSingleLock lock(*g_lock);
     g_target->ClearLog();
 }
 
 uint32_t SimBridgeLayout(uint8_t* out, uint32_t capacity)
 {
     try {
-        std::lock_guard<std::mutex> lock(*g_lock);
+        mb::CSingleLock lock(*g_lock);
         std::vector<uint8_t> layout = g_target->LastLayout();
         size_t n = std::min<size_t>(layout.size(), capacity);
         if (n)
@@ -218,7 +218,7 @@ uint32_t SimBridgeLayout(uint8_t* out, uint32_t capacity)
 void SimBridgeSetRecovery(const SimRecoveryConfig* config)
 {
     try {
-        std::lock_guard<std::mutex> lock(*g_lock);
+        mb::CSingleLock lock(*g_lock);
         auto device = std::make_unique<CSimRecoveryDevice>();
         device->expectedSize = config->ExpectedSize;
         device->delayMs = config->DelayMs;
@@ -233,7 +233,7 @@ void SimBridgeSetRecovery(const SimRecoveryConfig* config)
 uint32_t SimBridgeRecoveryWrite(const uint8_t* data, uint32_t length, bool* playerBack)
 {
     try {
-        std::lock_guard<std::mutex> lock(*g_lock);
+        mb::CSingleLock lock(*g_lock);
         uint32_t bytes = g_recovery->Write(data, length);
         *playerBack = g_recovery->PlayerBack();
         return bytes;
@@ -246,7 +246,7 @@ uint32_t SimBridgeRecoveryWrite(const uint8_t* data, uint32_t length, bool* play
 uint32_t SimBridgeRecoveryState(SimRecoveryState* state, uint8_t* received, uint32_t capacity)
 {
     try {
-        std::lock_guard<std::mutex> lock(*g_lock);
+        mb::CSingleLock lock(*g_lock);
         std::vector<uint32_t> lengths = g_recovery->WriteLengths();
         std::vector<uint8_t> bytes = g_recovery->Received();
         state->Writes = uint32_t(lengths.size());

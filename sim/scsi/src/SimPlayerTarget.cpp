@@ -30,7 +30,7 @@ CSimPlayerTarget::CSimPlayerTarget() { MakeFactoryLayout(); }
 
 void CSimPlayerTarget::MakeFactoryLayout()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    SimGuard lock(m_mutex);
     m_drives.clear();
     struct { uint8_t type, tag; uint64_t size; uint32_t sector; } layout[] = {
         {1, 0x01, 256 * 1024, 2048}, {0, 0x0A, 0, VOLUME_BLOCK}, {1, 0x50, 64 * 1024, 2048},
@@ -55,7 +55,7 @@ void CSimPlayerTarget::MakeFactoryLayout()
 
 bool CSimPlayerTarget::AttachDataImage(const std::string& path)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    SimGuard lock(m_mutex);
     auto file = std::make_unique<std::fstream>(path, std::ios::in | std::ios::out | std::ios::binary);
     if (!*file)
         return false;
@@ -128,19 +128,19 @@ void CSimPlayerTarget::Record(const SimRecord& record) { m_log.push_back(record)
 
 std::vector<SimRecord> CSimPlayerTarget::Log() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    SimGuard lock(m_mutex);
     return m_log;
 }
 
 void CSimPlayerTarget::ClearLog()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    SimGuard lock(m_mutex);
     m_log.clear();
 }
 
 std::vector<uint8_t> CSimPlayerTarget::LastLayout() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    SimGuard lock(m_mutex);
     return m_layout;
 }
 
@@ -158,7 +158,7 @@ uint8_t CSimPlayerTarget::Check(uint8_t* sense, uint8_t key, uint16_t code)
 uint8_t CSimPlayerTarget::Execute(const uint8_t* cdb, size_t cdbLength, bool dataIn, uint8_t* data,
                                   size_t dataLength, uint8_t* sense, size_t* transferred)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    SimGuard lock(m_mutex);
     *transferred = 0;
     std::memset(sense, 0, SENSE_BYTES);
     if (cdbLength < 6)
@@ -384,7 +384,7 @@ uint8_t CSimPlayerTarget::Vendor(const uint8_t* cdb, bool dataIn, uint8_t* data,
 
 bool CSimPlayerTarget::Lock()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    SimGuard lock(m_mutex);
     SimRecord r;
     r.kind = SimRecord::LOCK;
     Record(r);
@@ -396,7 +396,7 @@ bool CSimPlayerTarget::Lock()
 
 bool CSimPlayerTarget::Unlock()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    SimGuard lock(m_mutex);
     SimRecord r;
     r.kind = SimRecord::UNLOCK;
     Record(r);
@@ -407,7 +407,7 @@ bool CSimPlayerTarget::Unlock()
 
 bool CSimPlayerTarget::Dismount()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    SimGuard lock(m_mutex);
     SimRecord r;
     r.kind = SimRecord::DISMOUNT;
     Record(r);
@@ -416,7 +416,7 @@ bool CSimPlayerTarget::Dismount()
 
 void CSimPlayerTarget::SetDriveLayout(const uint8_t* bytes, size_t length)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    SimGuard lock(m_mutex);
     SimRecord r;
     r.kind = SimRecord::LAYOUT;
     r.count = uint32_t(length);
@@ -426,7 +426,7 @@ void CSimPlayerTarget::SetDriveLayout(const uint8_t* bytes, size_t length)
 
 uint32_t CSimRecoveryDevice::Write(const uint8_t* data, uint32_t length)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    SimGuard lock(m_mutex);
     uint32_t accepted = std::min<uint32_t>(length, 4096);
     m_received.insert(m_received.end(), data, data + accepted);
     m_lengths.push_back(length);
@@ -435,18 +435,18 @@ uint32_t CSimRecoveryDevice::Write(const uint8_t* data, uint32_t length)
 
 bool CSimRecoveryDevice::PlayerBack() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    SimGuard lock(m_mutex);
     return expectedSize != 0 && m_received.size() == expectedSize && shortBy == 0;
 }
 
 std::vector<uint32_t> CSimRecoveryDevice::WriteLengths() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    SimGuard lock(m_mutex);
     return m_lengths;
 }
 
 std::vector<uint8_t> CSimRecoveryDevice::Received() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    SimGuard lock(m_mutex);
     return m_received;
 }

@@ -67,14 +67,14 @@ CSimDeviceIo::~CSimDeviceIo()
 
 int CSimDeviceIo::openHandles() const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    mb::CSingleLock lock(m_mutex);
     return int(m_handles.size());
 }
 
 HANDLE CSimDeviceIo::OpenFile(const wchar_t* path, DWORD, DWORD, DWORD, DWORD)
 {
     std::wstring p(path);
-    std::lock_guard<std::mutex> lock(m_mutex);
+    mb::CSingleLock lock(m_mutex);
     opened.push_back(p);
     Open open = {};
     bool found = false;
@@ -103,7 +103,7 @@ HANDLE CSimDeviceIo::OpenFile(const wchar_t* path, DWORD, DWORD, DWORD, DWORD)
 
 BOOL CSimDeviceIo::CloseFile(HANDLE handle)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    mb::CSingleLock lock(m_mutex);
     if (!m_handles.erase(handle)) {
         ::SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
@@ -117,7 +117,7 @@ BOOL CSimDeviceIo::Control(HANDLE handle, DWORD code, void* in, DWORD inLength, 
     Open open;
     CSimPlayerTarget* target = nullptr;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        mb::CSingleLock lock(m_mutex);
         controlCodes.push_back(code);
         auto it = m_handles.find(handle);
         if (it == m_handles.end()) {
@@ -162,7 +162,7 @@ BOOL CSimDeviceIo::PassThroughCall(CSimPlayerTarget& target, void* in, DWORD inL
                                    DWORD* returned)
 {
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        mb::CSingleLock lock(m_mutex);
         const uint8_t* bytes = static_cast<const uint8_t*>(in);
         passThroughs.push_back({std::vector<uint8_t>(bytes, bytes + (in ? inLength : 0)), inLength, outLength});
     }
@@ -212,7 +212,7 @@ BOOL CSimDeviceIo::DosIoctl(void* in, DWORD inLength, void* out, DWORD outLength
     CSimPlayerTarget* target = nullptr;
     bool answered = false;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        mb::CSingleLock lock(m_mutex);
         dosCalls.push_back({letter, category, minor, regs->Edx});
         auto it = volumes.find(letter);
         if (it != volumes.end())
@@ -256,7 +256,7 @@ BOOL CSimDeviceIo::WriteEx(HANDLE handle, const void* data, DWORD length, OVERLA
 {
     CSimRecoveryDevice* device = nullptr;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        mb::CSingleLock lock(m_mutex);
         auto it = m_handles.find(handle);
         if (it != m_handles.end() && it->second.kind == RECOVERY)
             device = recoveryDevices[it->second.index];
@@ -271,7 +271,7 @@ BOOL CSimDeviceIo::WriteEx(HANDLE handle, const void* data, DWORD length, OVERLA
     p->overlapped = overlapped;
     p->bytes = device->Write(static_cast<const uint8_t*>(data), length);
     if (device->PlayerBack() && comeBackPlayer) {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        mb::CSingleLock lock(m_mutex);
         volumes[comeBackLetter] = comeBackPlayer;
     }
     p->delayMs = device->neverComplete ? INFINITE : device->delayMs;
@@ -279,7 +279,7 @@ BOOL CSimDeviceIo::WriteEx(HANDLE handle, const void* data, DWORD length, OVERLA
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &p->thread, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        mb::CSingleLock lock(m_mutex);
         m_pending.push_back(p);
     }
     InterlockedIncrement(&writesIssued);
@@ -290,7 +290,7 @@ BOOL CSimDeviceIo::WriteEx(HANDLE handle, const void* data, DWORD length, OVERLA
 BOOL CSimDeviceIo::Cancel(HANDLE)
 {
     InterlockedIncrement(&cancels);
-    std::lock_guard<std::mutex> lock(m_mutex);
+    mb::CSingleLock lock(m_mutex);
     for (Pending* p : m_pending)
         if (!p->delivered)
             SetEvent(p->cancel);

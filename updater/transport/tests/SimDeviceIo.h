@@ -7,7 +7,7 @@
 #include "qv/QvDeviceIo.h"
 #include "simscsi/SimPlayerTarget.h"
 #include <map>
-#include <mutex>
+#include "Sync.h"
 #include <string>
 #include <vector>
 
@@ -70,7 +70,7 @@ private:
                          DWORD* returned);
     BOOL DosIoctl(void* in, DWORD inLength, void* out, DWORD outLength, DWORD* returned);
 
-    mutable std::mutex m_mutex;
+    mutable mb::CCriticalSection m_mutex;
     std::map<HANDLE, Open> m_handles;
     ULONG_PTR m_nextHandle = 0x5000;
     std::vector<Pending*> m_pending;

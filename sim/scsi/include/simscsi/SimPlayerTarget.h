@@ -9,9 +9,10 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
+
+#include "SimLock.h"
 
 // One line of the recorder.
 struct SimRecord {
@@ -106,7 +107,7 @@ private:
     uint64_t DataBlocks() const;
     void Record(const SimRecord& record);
 
-    mutable std::mutex m_mutex;
+    mutable SimMutex m_mutex;
     std::vector<SimDrive> m_drives;
     std::vector<SimRecord> m_log;
     std::vector<uint8_t> m_layout;
@@ -134,7 +135,7 @@ public:
     std::vector<uint8_t> Received() const;
 
 private:
-    mutable std::mutex m_mutex;
+    mutable SimMutex m_mutex;
     std::vector<uint8_t> m_received;
     std::vector<uint32_t> m_lengths;
 };
