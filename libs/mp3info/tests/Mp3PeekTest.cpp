@@ -133,3 +133,43 @@ TEST(Mp3Peek, CorpusFilesGiveTheirExpectedValues)
 }
 
 } // namespace
+
+TEST(Mp3Peek, TagAtTheEndOfAFileOver4GiBIsRead)
+{
+    // The ID3v1 tag of a 5 GiB file lies past 4 GiB: sizing and seeking must
+    // carry the high 32 bits (GetFileSize and SetFilePointer's high parts).
+    char folder[MAX_PATH + 1] = {};
+    char file[MAX_PATH + 1] = {};
+    ASSERT_NE(0u, GetTempPathA(sizeof folder, folder));
+    ASSERT_NE(0u, GetTempFileNameA(folder, "mp3", 0, file));
+    const std::string source = CorpusPath("cbr-44100-info.mp3");
+    HANDLE in = CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, in);
+    std::vector<char> head(64 * 1024);
+    DWORD got = 0;
+    ReadFile(in, head.data(), static_cast<DWORD>(head.size()), &got, nullptr);
+    CloseHandle(in);
+    head.resize(got);
+
+    char tag[128] = {};
+    std::memcpy(tag, "TAG", 3);
+    std::memcpy(tag + 3, "Past Four Gigabytes", 19);
+    tag[127] = 12;
+    HANDLE out = CreateFileA(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, out);
+    DWORD written = 0;
+    LARGE_INTEGER tagAt;
+    tagAt.QuadPart = (5ll << 30) - 128;
+    const bool made = WriteFile(out, head.data(), got, &written, nullptr) && written == got &&
+                      SetFilePointerEx(out, tagAt, nullptr, FILE_BEGIN) &&
+                      WriteFile(out, tag, sizeof tag, &written, nullptr) && written == sizeof tag;
+    CloseHandle(out);
+    ASSERT_TRUE(made);
+
+    CMP3Info info;
+    std::string path = file;
+    EXPECT_EQ(1, info.SetFilePath(&path[0]));
+    EXPECT_STREQ("Past Four Gigabytes", info.GetTitle());
+    EXPECT_EQ(32, info.GetBitrate());
+    DeleteFileA(file);
+}
