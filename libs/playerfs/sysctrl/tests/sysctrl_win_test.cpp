@@ -356,3 +356,21 @@ TEST_F(DrivePBasic, CompactionAndRootOrderRoundTrip)
 }
 
 }  // namespace
+
+// Windows 95/98/ME export CharLowerBuffW only as a stub; the fallback through
+// the ANSI code page lowers what that code page holds just as the NT line does.
+TEST(WinCodePage, LoweringThroughTheAnsiCodePageMatchesTheUnicodeCall)
+{
+    ASSERT_EQ(1252u, GetACP());
+    CWinCodePage codePage;
+    const std::u16string cases[] = {
+        u"README.TXT", u"A1_B2~3", u"\u00C4RGER \u00D6L \u00DCBER", u"\u00C9T\u00C9", u"",
+    };
+    for (const std::u16string& text : cases) {
+        const std::u16string unicode = codePage.ToLower(text);
+        EXPECT_EQ(unicode, CWinCodePage::ToLowerThroughAnsi(text));
+    }
+    EXPECT_EQ(u"\u00E4rger \u00F6l \u00FCber", CWinCodePage::ToLowerThroughAnsi(u"\u00C4RGER \u00D6L \u00DCBER"));
+    // A character outside code page 1252 stays as it is.
+    EXPECT_EQ(u"a\u0416b", CWinCodePage::ToLowerThroughAnsi(u"A\u0416B"));
+}

@@ -34,7 +34,24 @@ std::string CWinCodePage::UnicodeToOem(char16_t c) const
 
 std::u16string CWinCodePage::ToLower(const std::u16string& text) const
 {
+    if (text.empty()) return text;
     std::vector<wchar_t> buffer(text.begin(), text.end());
-    if (!buffer.empty()) CharLowerBuffW(buffer.data(), DWORD(buffer.size()));
+    if (CharLowerBuffW(buffer.data(), DWORD(buffer.size())) == 0) return ToLowerThroughAnsi(text);
     return std::u16string(buffer.begin(), buffer.end());
+}
+
+std::u16string CWinCodePage::ToLowerThroughAnsi(const std::u16string& text)
+{
+    std::u16string lower(text);
+    for (char16_t& c : lower) {
+        const wchar_t w = wchar_t(c);
+        char bytes[8] = {};
+        BOOL defaulted = FALSE;
+        const int n = WideCharToMultiByte(CP_ACP, 0, &w, 1, bytes, sizeof bytes, nullptr, &defaulted);
+        if (n <= 0 || defaulted) continue;
+        CharLowerBuffA(bytes, DWORD(n));
+        wchar_t back = 0;
+        if (MultiByteToWideChar(CP_ACP, 0, bytes, n, &back, 1) == 1) c = char16_t(back);
+    }
+    return lower;
 }
