@@ -39,11 +39,12 @@ private:
     CCriticalSection& m_cs;
 };
 
-// A kernel event (manual or automatic reset), unnamed.
+// A kernel event (manual or automatic reset), unnamed. CreateEventA: the W
+// form is a stub on Windows 95/98/ME.
 class CEvent {
 public:
     explicit CEvent(bool manualReset = true, bool signalled = false)
-        : m_handle(CreateEventW(nullptr, manualReset, signalled, nullptr)) {}
+        : m_handle(CreateEventA(nullptr, manualReset, signalled, nullptr)) {}
     ~CEvent() { if (m_handle) CloseHandle(m_handle); }
     CEvent(const CEvent&) = delete;
     CEvent& operator=(const CEvent&) = delete;
