@@ -518,7 +518,7 @@ PROGRAM_MEDIA_STATUS CMediaEngine::Program(const uint32_t* indices, uint8_t medi
     if (!WriteFiles(geometry, prepared, true, &cursor))
         return PROGRAM_MEDIA_WRITE_FAILED;
     m_host.SetPhase(PHASE_LOGICAL_FORMAT, 0);
-    if (!PrepareReservedArea(geometry, cursor, prepared.Count ? prepared.Codes[prepared.Count - 1] : BLOCK_RESERVED))
+    if (!PrepareReservedArea(geometry, cursor, prepared.Count ? prepared.Codes[prepared.Count - 1] : static_cast<uint8_t>(BLOCK_RESERVED)))
         return PROGRAM_MEDIA_WRITE_FAILED;
     return PROGRAM_MEDIA_OK;
 }
