@@ -20,6 +20,7 @@ NTSYSAPI NTSTATUS NTAPI ZwWaitForSingleObject(HANDLE handle, BOOLEAN alertable, 
 #undef InterlockedBitTestAndReset
 
 #include "SimTargetBridge.h"
+#include "MediaFiles.h"
 #include "vilosim/PlayerModel.h"
 
 using namespace vilosim;
@@ -164,6 +165,11 @@ struct Locked {
     ~Locked() { KeReleaseSpinLock(&g_state.Lock, irql); }
     KIRQL irql;
 };
+
+// The same lock for the media files (MediaFiles.cpp).
+KIRQL g_mediaIrql;
+void LockModel() { KeAcquireSpinLock(&g_state.Lock, &g_mediaIrql); }
+void UnlockModel() { KeReleaseSpinLock(&g_state.Lock, g_mediaIrql); }
 
 // ---- persisted state -------------------------------------------------------
 
@@ -949,9 +955,11 @@ NTSTATUS SimControl(PDEVICE_OBJECT device, PIRP irp, PIO_STACK_LOCATION stack)
     switch (stack->Parameters.DeviceIoControl.IoControlCode) {
     case IOCTL_SIM_RESET:
         RemoveAllUnits();
+        MediaCloseAll();
         {
             Locked lock;
             g_state.Model->Reset();
+            MediaAttachGroups(g_state.Model);
             g_state.RecoveryArmed = false;
             g_state.VolumeHidden = false;
             g_state.RecoveryDelayMs = 0;
@@ -971,6 +979,17 @@ NTSTATUS SimControl(PDEVICE_OBJECT device, PIRP irp, PIO_STACK_LOCATION stack)
         UpdateVolumeLink();
         save = true;
         break;
+    case IOCTL_SIM_SET_FLASH:
+    case IOCTL_SIM_SET_CARD:
+        status = MediaSetImage(stack->Parameters.DeviceIoControl.IoControlCode == IOCTL_SIM_SET_FLASH, buffer, in,
+                               LockModel, UnlockModel);
+        break;
+    case IOCTL_SIM_GET_MEDIA_LOG: {
+        Locked lock;
+        information = g_state.Model->MediaLog(static_cast<SimMediaRecord*>(buffer), out / sizeof(SimMediaRecord)) *
+                      sizeof(SimMediaRecord);
+        break;
+    }
     case IOCTL_SIM_SET_IMAGE:
         status = SetImage(static_cast<const WCHAR*>(buffer), in / sizeof(WCHAR));
         UpdateVolumeLink();
@@ -1344,6 +1363,7 @@ void Unload(PDRIVER_OBJECT driver)
         ImageLocked lock;
         CloseImageLocked();
     }
+    MediaCloseAll();
     if (g_state.TargetReady)
         SimBridgeStop();
     g_state.TargetReady = false;
@@ -1368,6 +1388,7 @@ extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryP
     if (!g_state.Model)
         return STATUS_INSUFFICIENT_RESOURCES;
     g_state.Model->Reset();
+    MediaAttachGroups(g_state.Model);
     Parameters parameters;
     SimConfig config = g_state.Model->Config();
     ReadParameters(registryPath, &parameters, &config);

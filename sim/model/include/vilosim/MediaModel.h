@@ -37,13 +37,15 @@ private:
     bool Program(uint32_t page, uint32_t offset, const uint8_t* data, uint32_t length);
     bool IsBad(uint32_t page) const { return m_image.BadBlock && page / m_image.PagesPerBlock == m_image.BadBlock - 1; }
 
-    IMediaStore* m_store;
-    SimMediaImage m_image;
+    // Initialised in place, so that a global instance in the driver needs no
+    // constructor run.
+    IMediaStore* m_store = nullptr;
+    SimMediaImage m_image = {};
     // The data a write command announced: where it goes and how it is cut.
-    uint32_t m_writePage;
-    uint32_t m_writeOffset; // 0, or 256 for the second half of a small page
-    uint32_t m_writeUnit;   // bytes a page (528 or 264)
-    uint8_t m_page[PAGE];
+    uint32_t m_writePage = 0;
+    uint32_t m_writeOffset = 0; // 0, or 256 for the second half of a small page
+    uint32_t m_writeUnit = 0;   // bytes a page (528 or 264)
+    uint8_t m_page[PAGE] = {};
 };
 
 class CMmcCardModel : public CCommandGroup {
@@ -57,10 +59,10 @@ public:
 private:
     bool BlocksOk(uint32_t address, uint32_t count) const;
 
-    IMediaStore* m_store;
-    SimMediaImage m_image;
-    uint8_t m_csd[16];
-    uint32_t m_writeBlock;
+    IMediaStore* m_store = nullptr;
+    SimMediaImage m_image = {};
+    uint8_t m_csd[16] = {};
+    uint32_t m_writeBlock = 0;
 };
 
 } // namespace vilosim
