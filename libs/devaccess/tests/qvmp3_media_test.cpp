@@ -158,6 +158,8 @@ TEST_F(MediaThroughDriver, FlashQuickFormatSkipsTheBadBlockInTheOrderOfItsSteps)
     static _BinaryFilesInformation info;
     EXPECT_EQ(QvMp3QuickFormatQvrx(indices, QVMP3_MEDIA_FLASH, 0, &info, nullptr), PROGRAM_MEDIA_NO_DEVICE_INFO)
         << "no block table yet";
+    EXPECT_EQ(QvMp3FatEraseDataArea(indices, QVMP3_MEDIA_FLASH, nullptr), PROGRAM_MEDIA_NO_DEVICE_INFO);
+    EXPECT_EQ(Log().size(), 2u) << "only the sizes were asked (flash identity, card detect)";
     ASSERT_EQ(QvMp3BuildBlockStatus(indices, QVMP3_MEDIA_FLASH, 0, &info, nullptr), PROGRAM_MEDIA_OK);
     size_t before = Log().size();
     ASSERT_EQ(QvMp3QuickFormatQvrx(indices, QVMP3_MEDIA_FLASH, 0, &info, nullptr), PROGRAM_MEDIA_OK);
@@ -235,6 +237,12 @@ TEST_F(MediaThroughDriver, FirmwareFilesAreWrittenAndTheirVersionsReadBack)
     EXPECT_EQ(info.MediaVersion01[1], info.FileVersion01[1]);
     EXPECT_EQ(info.MediaVersion23[1], info.FileVersion23[1]);
 
+    // A registry reserve other than the one found on the media.
+    SetReserve(2 * RESERVED_KB);
+    ASSERT_EQ(QvMp3BuildBlockStatus(indices, QVMP3_MEDIA_FLASH, 0, &info, nullptr), PROGRAM_MEDIA_OK);
+    EXPECT_EQ(QvMp3ProgramQvrxMedia(indices, QVMP3_MEDIA_FLASH, images, sizes, headers, headerSizes, &info, nullptr),
+              PROGRAM_MEDIA_RESERVED_MISMATCH);
+    EXPECT_EQ(QvMp3GetFirmwareVersion(indices, QVMP3_MEDIA_FLASH, &info), PROGRAM_MEDIA_RESERVED_MISMATCH);
     // Without the reserve the registry names, the files do not fit.
     SetReserve(0);
     EXPECT_EQ(QvMp3FatFormatEx(indices, QVMP3_MEDIA_FLASH, 1, images, sizes, headers, headerSizes, &info, nullptr),
