@@ -101,7 +101,7 @@ void MediaCloseAll()
     CloseStore(g_cardFile);
 }
 
-NTSTATUS MediaSetImage(bool flash, const void* buffer, ULONG length, void (*lock)(), void (*unlock)())
+NTSTATUS MediaSetImage(bool flash, const void* buffer, ULONG length)
 {
     if (length < sizeof(SimMediaImage))
         return STATUS_INVALID_PARAMETER;
@@ -116,12 +116,13 @@ NTSTATUS MediaSetImage(bool flash, const void* buffer, ULONG length, void (*lock
         chars--;
     CFileStore& store = flash ? g_flashFile : g_cardFile;
     // Take the old media out first, under the model's lock.
-    lock();
-    if (flash)
-        g_flash.Reset();
-    else
-        g_card.Reset();
-    unlock();
+    {
+        simdriver::Locked lock;
+        if (flash)
+            g_flash.Reset();
+        else
+            g_card.Reset();
+    }
     CloseStore(store);
     if (!chars)
         return STATUS_SUCCESS;
@@ -139,11 +140,12 @@ NTSTATUS MediaSetImage(bool flash, const void* buffer, ULONG length, void (*lock
     }
     store.File = file;
     store.Bytes = size;
-    lock();
-    if (flash)
-        g_flash.Attach(&store, image);
-    else
-        g_card.Attach(&store, image);
-    unlock();
+    {
+        simdriver::Locked lock;
+        if (flash)
+            g_flash.Attach(&store, image);
+        else
+            g_card.Attach(&store, image);
+    }
     return STATUS_SUCCESS;
 }
