@@ -163,9 +163,11 @@ int OpenDevice(char index, unsigned char scan, DEVICE_STATUS kind, bool block)
     HANDLE device = INVALID_HANDLE_VALUE;
     int first = scan ? 0 : static_cast<int>(index);
     int last = scan ? SCAN_LAST_INDEX : static_cast<int>(index);
-    for (int i = first; i <= last && device == INVALID_HANDLE_VALUE; i++) {
-        device = CreateFileA(DevicePath(base, i).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    for (; first <= last; first++) {
+        device = CreateFileA(DevicePath(base, first).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        if (device != INVALID_HANDLE_VALUE)
+            break;
     }
     if (device == INVALID_HANDLE_VALUE)
         return 0;
@@ -183,6 +185,7 @@ int OpenDevice(char index, unsigned char scan, DEVICE_STATUS kind, bool block)
         return 0;
     }
     state.DeviceHandle = device;
+    state.OpenedIndex = first;
     if (block) {
         _USER_DATA opened = {1, 0, 1, 0};
         QvMp3DDSetStatus(&opened);

@@ -40,7 +40,13 @@ int Open(char index, bool scan, DEVICE_STATUS kind, bool block)
 {
     LockHolder lock;
     LibraryState& state = State();
+    const bool recovery = kind == DEVICE_STATUS_RECOVERY;
     if (state.OpenCount > 0 && state.DeviceHandle != INVALID_HANDLE_VALUE) {
+        // Only the same device is shared: another index or the other kind
+        // (the recovery device while the normal one is open) is refused, and
+        // the open device stays as it is.
+        if (recovery != state.OpenRecovery || (!scan && index != state.OpenIndex))
+            return 0;
         state.OpenCount++;
         return 1;
     }
@@ -49,6 +55,8 @@ int Open(char index, bool scan, DEVICE_STATUS kind, bool block)
     if (!opened)
         return 0;
     state.OpenCount = 1;
+    state.OpenRecovery = recovery;
+    state.OpenIndex = state.OpenedIndex;
     if (kind == DEVICE_STATUS_NORMAL)
         ReadChipVersion();
     return 1;
@@ -117,12 +125,6 @@ int QvMp3CloseDriver()
     return QvMp3DDCloseDriver();
 }
 
-int QvMp3FreeMemoryDevice(unsigned char media)
-{
-    // The flash media work buffers belong to the media engine; with none
-    // allocated there is nothing to free.
-    return 1;
-}
 
 int QvMp3GetStatus(_USER_DATA* record)
 {

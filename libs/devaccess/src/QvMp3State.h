@@ -15,6 +15,9 @@ struct LibraryState {
     // threads opening and closing at once never meet a lock being remade.
     CRITICAL_SECTION LibraryLock;
     int OpenCount = 0;
+    bool OpenRecovery = false;
+    int OpenIndex = -1;   // the index the counted open reached
+    int OpenedIndex = -1; // the index the direct layer opened last
     unsigned long ChipVersion = 0;
 };
 

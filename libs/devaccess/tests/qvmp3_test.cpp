@@ -135,6 +135,27 @@ TEST_F(QvMp3Test, OpensAreCountedAndTheLastCloseClosesTheDevice)
     EXPECT_EQ(QvMp3CloseDriver(), 0);
 }
 
+TEST_F(QvMp3Test, ASecondOpenOfAnotherDeviceFailsAndLeavesTheOpenOneAlone)
+{
+    AddPlayer(0);
+    AddPlayer(1);
+    ASSERT_TRUE(sim.AddUnit(UNIT_RECOVERY_NAME, 0));
+    ASSERT_EQ(QvMp3OpenDriverEx(0, DEVICE_STATUS_OTHER_KIND), 1);
+    EXPECT_EQ(QvMp3OpenDriverEx(1, DEVICE_STATUS_OTHER_KIND), 0) << "another index";
+    EXPECT_EQ(QvMp3OpenDriverNoBlock(0, DEVICE_STATUS_RECOVERY), 0) << "the recovery device";
+    EXPECT_EQ(QvMp3OpenDriver(DEVICE_STATUS_RECOVERY), 0) << "a scan for the recovery device";
+    EXPECT_EQ(Stats().Opens, 1u) << "nothing else was opened";
+    EXPECT_EQ(Stats().OpenedIndex, 0u);
+    EXPECT_EQ(Stats().OpenedKind, UNIT_NT_NAME);
+    // A scan for the normal device shares the open one.
+    ASSERT_EQ(QvMp3OpenDriverNoBlockEx(DEVICE_STATUS_OTHER_KIND), 1);
+    _USER_DATA record = {};
+    ASSERT_EQ(QvMp3CloseDriver(), 1);
+    EXPECT_EQ(QvMp3GetStatus(&record), 1) << "one open is left";
+    ASSERT_EQ(QvMp3CloseDriver(), 1);
+    EXPECT_EQ(QvMp3CloseDriver(), 0);
+}
+
 TEST_F(QvMp3Test, ThreadsOpeningAndClosingAtOnceShareOneDevice)
 {
     AddPlayer(0);

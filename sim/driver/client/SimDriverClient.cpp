@@ -256,6 +256,47 @@ bool CSimDriverClient::SetImage(const std::string& windowsPath)
     return Control(IOCTL_SIM_SET_IMAGE, path.c_str(), static_cast<DWORD>(path.size() * sizeof(wchar_t)), nullptr, 0);
 }
 
+namespace {
+
+std::vector<unsigned char> MediaRequest(const std::string& windowsPath, const SimMediaImage& image)
+{
+    std::vector<unsigned char> request(reinterpret_cast<const unsigned char*>(&image),
+                                       reinterpret_cast<const unsigned char*>(&image) + sizeof image);
+    int chars = MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), static_cast<int>(windowsPath.size()), nullptr, 0);
+    if (chars > 0) {
+        std::wstring path(static_cast<size_t>(chars), L'\0');
+        MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), static_cast<int>(windowsPath.size()), &path[0], chars);
+        const unsigned char* bytes = reinterpret_cast<const unsigned char*>(path.c_str());
+        request.insert(request.end(), bytes, bytes + path.size() * sizeof(wchar_t));
+    }
+    return request;
+}
+
+} // namespace
+
+bool CSimDriverClient::SetFlash(const std::string& windowsPath, const SimMediaImage& image)
+{
+    std::vector<unsigned char> request = MediaRequest(windowsPath, image);
+    return Control(IOCTL_SIM_SET_FLASH, request.data(), static_cast<DWORD>(request.size()), nullptr, 0);
+}
+
+bool CSimDriverClient::SetCard(const std::string& windowsPath, const SimMediaImage& image)
+{
+    std::vector<unsigned char> request = MediaRequest(windowsPath, image);
+    return Control(IOCTL_SIM_SET_CARD, request.data(), static_cast<DWORD>(request.size()), nullptr, 0);
+}
+
+bool CSimDriverClient::GetMediaLog(std::vector<SimMediaRecord>* log)
+{
+    log->assign(SIM_MEDIA_LOG_CAPACITY, SimMediaRecord{});
+    DWORD returned = 0;
+    if (!Control(IOCTL_SIM_GET_MEDIA_LOG, nullptr, 0, log->data(),
+                 static_cast<DWORD>(log->size() * sizeof(SimMediaRecord)), &returned))
+        return false;
+    log->resize(returned / sizeof(SimMediaRecord));
+    return true;
+}
+
 bool CSimDriverClient::GetVolume(SimVolumeState* state)
 {
     return Control(IOCTL_SIM_GET_VOLUME, nullptr, 0, state, sizeof *state);

@@ -40,6 +40,11 @@ public:
     // The recovery-mode device.
     bool SetRecovery(const vilosim::SimRecoveryConfig& config);
     bool GetRecovery(vilosim::SimRecoveryState* state, std::vector<unsigned char>* received);
+    // The flash memory and the card slot: an image file at a Windows path
+    // with its geometry, or none (empty path).
+    bool SetFlash(const std::string& windowsPath, const vilosim::SimMediaImage& image);
+    bool SetCard(const std::string& windowsPath, const vilosim::SimMediaImage& image);
+    bool GetMediaLog(std::vector<vilosim::SimMediaRecord>* log);
     const char* LastError() const { return m_error; }
 
 private:

@@ -83,6 +83,29 @@ void CPlayerModel::Reset()
     m_dataHandler = nullptr;
     m_dataLeft = 0;
     m_answer.Clear();
+    m_mediaLogCount = 0;
+}
+
+void CPlayerModel::RecordMedia(const uint8_t* packet, uint32_t address, uint32_t count)
+{
+    // The first records are kept: one operation's sequence is what tests read.
+    if (m_mediaLogCount >= SIM_MEDIA_LOG_CAPACITY)
+        return;
+    SimMediaRecord& record = m_mediaLog[m_mediaLogCount++];
+    record.Group = packet[1];
+    record.Command = packet[0];
+    record.Flag = packet[2];
+    record.Reserved = 0;
+    record.Address = address;
+    record.Count = count;
+}
+
+uint32_t CPlayerModel::MediaLog(SimMediaRecord* out, uint32_t capacity) const
+{
+    uint32_t count = m_mediaLogCount < capacity ? m_mediaLogCount : capacity;
+    for (uint32_t i = 0; i < count; i++)
+        out[i] = m_mediaLog[i];
+    return count;
 }
 
 void CPlayerModel::Configure(const SimConfig& config)

@@ -79,6 +79,9 @@ public:
 
     // For command groups: the next writes of this many bytes go to Data().
     void ExpectData(CCommandGroup* handler, uint32_t bytes);
+    // For the media groups: what the player was asked to do, in order.
+    void RecordMedia(const uint8_t* packet, uint32_t address, uint32_t count);
+    uint32_t MediaLog(SimMediaRecord* out, uint32_t capacity) const;
 
     // The state that survives a restart of the player's driver.
     static constexpr uint32_t PERSISTED_BYTES = 24;
@@ -100,6 +103,8 @@ private:
     CCommandGroup* m_dataHandler;
     uint32_t m_dataLeft;
     CAnswer m_answer;
+    SimMediaRecord m_mediaLog[SIM_MEDIA_LOG_CAPACITY];
+    uint32_t m_mediaLogCount;
 };
 
 uint32_t ReadWord24(const uint8_t* p);

@@ -112,7 +112,33 @@ enum : uint32_t {
     IOCTL_SIM_SET_RECOVERY = SimControlCode(0xA0C),    // SimRecoveryConfig in: a fresh recovery device
     IOCTL_SIM_GET_RECOVERY = SimControlCode(0xA0D),    // SimRecoveryState out, then the bytes received
     IOCTL_SIM_GET_VOLUME = SimControlCode(0xA0E),      // SimVolumeState out
+    // The player's flash memory and its card slot (command groups 1 and 2).
+    IOCTL_SIM_SET_FLASH = SimControlCode(0xA0F),     // SimMediaImage, then a UTF-16 path; no path: no flash
+    IOCTL_SIM_SET_CARD = SimControlCode(0xA10),      // SimMediaImage, then a UTF-16 path; no path: slot empty
+    IOCTL_SIM_GET_MEDIA_LOG = SimControlCode(0xA11), // SimMediaRecord[] out, oldest first
 };
+
+// A media image file: flash pages of 528 bytes (512 data, 16 spare) block
+// after block, or a card's 512-byte blocks.
+struct SimMediaImage {
+    uint32_t PagesPerBlock; // flash
+    uint32_t Blocks;        // flash blocks, or card blocks
+    uint32_t Maker;         // flash identity answer
+    uint32_t Device;
+    uint32_t BadBlock;      // flash: block number + 1 that fails its erase and reads bad; 0 none
+    uint32_t EraseGroup;    // card: erase group in blocks
+};
+
+// One media command the player saw.
+struct SimMediaRecord {
+    uint8_t Group;
+    uint8_t Command;
+    uint8_t Flag;
+    uint8_t Reserved;
+    uint32_t Address; // the packet's address field
+    uint32_t Count;   // pages, blocks or bytes, as the command counts
+};
+constexpr uint32_t SIM_MEDIA_LOG_CAPACITY = 4096;
 
 // Faults of the player's SCSI target (fields as the target's own).
 struct SimScsiFaults {
