@@ -87,7 +87,7 @@ int QvBoxKindForError(int error, int noQuestions)
 CQvTextTable::CQvTextTable(CQvConfigInfo* config, CQvErrorInfo* errorInfo)
     : CQvResource("CQvResource"), m_config(config), m_errorInfo(errorInfo) {}
 
-int CQvTextTable::LoadString(int id, std::u16string& out, int useCurrent)
+int CQvTextTable::LoadText(int id, std::u16string& out, int useCurrent)
 {
     out.clear();
     bool found = RawString(id, useCurrent, out);
@@ -112,17 +112,17 @@ int CQvTextTable::ErrorText(int error, std::u16string& out, int useCurrent)
     int id = QvErrorStringId(error);
     if (error > 0 || error < -59 || id == 0)
         return QV_E_NO_ERROR_ENTRY;
-    return LoadString(id, out, useCurrent);
+    return LoadText(id, out, useCurrent);
 }
 
 int CQvTextTable::StatusText(uint16_t code, std::u16string& text, int useCurrent)
 {
     int id = QvStatusStringId(code);
     if (id == 0) {
-        LoadString(QV_DEFAULT_STATUS_ID, text, useCurrent);
+        LoadText(QV_DEFAULT_STATUS_ID, text, useCurrent);
         return QV_E_NO_STATUS_TEXT;
     }
-    return LoadString(id, text, useCurrent);
+    return LoadText(id, text, useCurrent);
 }
 
 void CQvTextTable::ComposeErrorText(int error, std::u16string& main, std::u16string& details, int forLog)
@@ -133,29 +133,29 @@ void CQvTextTable::ComposeErrorText(int error, std::u16string& main, std::u16str
     std::u16string text;
     switch (error) {
     case -64:
-        LoadString(630, main, forLog);
-        LoadString(209, details, forLog);
+        LoadText(630, main, forLog);
+        LoadText(209, details, forLog);
         return;
     case -61:
-        LoadString(61, text, forLog);
+        LoadText(61, text, forLog);
         main = QvFormatText(text, {detailText});
-        LoadString(209, details, forLog);
+        LoadText(209, details, forLog);
         return;
     case -59: case -49: case -48: case -47: case -46: case -45: case -44: case -41: case -28:
         ErrorText(error, main, forLog);
-        LoadString(209, details, forLog);
+        LoadText(209, details, forLog);
         return;
     case -50:
-        LoadString(630, main, forLog);
+        LoadText(630, main, forLog);
         ErrorText(error, details, forLog);
         details += detailText;
         return;
     case -25:
-        LoadString(209, main, forLog);
+        LoadText(209, main, forLog);
         return;
     case -23:
         ErrorText(error, main, forLog);
-        LoadString(208, details, forLog);
+        LoadText(208, details, forLog);
         details += detailText;
         return;
     case -11: {
@@ -168,7 +168,7 @@ void CQvTextTable::ComposeErrorText(int error, std::u16string& main, std::u16str
     }
     default:
         if (ErrorText(error, main, forLog) == QV_E_NO_ERROR_ENTRY)
-            LoadString(159, main, forLog);
+            LoadText(159, main, forLog);
         return;
     }
 }
@@ -178,7 +178,7 @@ int CQvTextTable::PhaseText(int phase, std::u16string& out)
     out.clear();
     int id = QvPhaseStringId(phase);
     if (id)
-        return LoadString(id, out, 0);
+        return LoadText(id, out, 0);
     int slot = 0, format = 0;
     if (phase >= 7 && phase <= 16) {
         slot = phase - 6;
@@ -194,7 +194,7 @@ int CQvTextTable::PhaseText(int phase, std::u16string& out)
     if (r != 0)
         return r;
     std::u16string text;
-    LoadString(format, text, 0);
+    LoadText(format, text, 0);
     out = QvFormatText(text, {name});
     return 0;
 }

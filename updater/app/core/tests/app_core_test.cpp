@@ -268,9 +268,9 @@ TEST(TextTables, ComposedErrorTexts)
     EXPECT_EQ(details, u"The module was not found.");
     EXPECT_EQ(info.LastError(), -61);
     std::u16string missing;
-    EXPECT_EQ(table.LoadString(999, missing, 0), -28);
+    EXPECT_EQ(table.LoadText(999, missing, 0), -28);
     EXPECT_EQ(info.LastError(), -61);
-    EXPECT_EQ(table.LoadString(106, missing, 0), 0);
+    EXPECT_EQ(table.LoadText(106, missing, 0), 0);
     EXPECT_EQ(missing, u"Searching Lark Series Firmware Update...");
 }
 

@@ -40,10 +40,10 @@ public:
     // " ", the program title and "...". A missing string gives an empty text
     // and -28; the error record is left as it is, since it holds the failure
     // being reported.
-    int LoadString(int id, std::u16string& out, int useCurrent);
+    int LoadText(int id, std::u16string& out, int useCurrent);
     int ErrorText(int error, std::u16string& out, int useCurrent);
     int StatusText(uint16_t code, std::u16string& text, int useCurrent) override;
-    int String(int id, std::u16string& text) override { return LoadString(id, text, 0); }
+    int String(int id, std::u16string& text) override { return LoadText(id, text, 0); }
     // The main text and details of an error (forLog: from the current library).
     void ComposeErrorText(int error, std::u16string& main, std::u16string& details, int forLog);
     // The status line of a phase; component phases name their component.
