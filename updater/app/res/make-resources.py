@@ -34,11 +34,24 @@ def frame(n):
 
 
 def make_avi(path):
-    raw = b"".join(frame(n) for n in range(FRAMES))
+    # ffmpeg writes 24-bit frames top-down (a negative height), which the
+    # animation control does not draw: the frames go in upside down and the
+    # header is made bottom-up afterwards.
+    rows = W * 3
+    raw = b"".join(b"".join(frame(n)[y * rows:(y + 1) * rows] for y in range(H - 1, -1, -1))
+                   for n in range(FRAMES))
     subprocess.run(["ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
                     "-f", "rawvideo", "-pix_fmt", "bgr24", "-s", f"{W}x{H}", "-r", "8", "-i", "-",
                     "-c:v", "rawvideo", "-pix_fmt", "bgr24", "-f", "avi", path],
                    input=raw, check=True)
+    with open(path, "r+b") as f:
+        data = bytearray(f.read())
+        at = data.index(b"strf") + 8          # the BITMAPINFOHEADER
+        width, height = struct.unpack_from("<ii", data, at + 4)
+        assert (width, abs(height)) == (W, H)
+        struct.pack_into("<i", data, at + 8, H)
+        f.seek(0)
+        f.write(data)
 
 
 def icon_image(size):

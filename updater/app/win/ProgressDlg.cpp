@@ -62,7 +62,7 @@ BOOL CProgressDlg::OnInitDialog()
     CUpdaterApp* app = CUpdaterApp::Get();
     if (app && app->Texts())
         SetItemTextW(IDCANCEL, app->Texts()->Text(632));
-    m_animation.Open(IDR_QV_SEARCHING);
+    m_animationOpened = m_animation.Open(IDR_QV_SEARCHING);
     ResetDisplay();
     BeginRun();
     return TRUE;

@@ -23,6 +23,7 @@ public:
     void ShowRecovery();
     void ShowBar();
     void SetStatusText(const std::wstring& text) { SetItemTextW(1003, text); }
+    bool AnimationOpened() const { return m_animationOpened; }
 
     MB_DECLARE_MESSAGE_MAP()
     LRESULT OnSysCommand(WPARAM wp, LPARAM lp);
@@ -34,6 +35,7 @@ private:
     HICON m_icon = nullptr;
     CAnimateCtrl m_animation;
     CProgressCtrl m_bar;
+    bool m_animationOpened = false;
 };
 
 // Shared by both of the updater's windows that have a system menu: the About

@@ -154,7 +154,7 @@ void CUpdaterApp::WaitForDriveChange(DWORD mask)
     }
 }
 
-BOOL CUpdaterApp::InitInstance()
+int CUpdaterApp::CreateObjects()
 {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
@@ -162,20 +162,31 @@ BOOL CUpdaterApp::InitInstance()
     m_binding.reset(CreateBinding());
     m_updater.reset(new (std::nothrow) CQvUpdater(m_binding.get()));
     if (!m_binding || !m_updater)
-        return FALSE;
-
+        return -1;
     ChooseUiLanguage();
     m_texts.reset(new (std::nothrow) CErrorTextTable(&m_updater->Config(), &m_updater->ErrorInfo(), m_uiLanguage));
     if (!m_texts)
-        return FALSE;
+        return -1;
     QvSetBoxTexts(m_texts.get());
-    if (m_texts->LastError() == -61) {
+    if (m_texts->LastError() == -61)
+        return -61;
+    m_updater->SetResource(m_texts.get());
+    return 0;
+}
+
+BOOL CUpdaterApp::InitInstance()
+{
+    int r = CreateObjects();
+    if (r == -61) {
+        // The box texts come from the program itself; the system's text
+        // says why the library did not load.
         std::wstring main, details;
         ComposeErrorText(-61, main, details, 0);
         QvDetailBox(QV_BOX_ERROR, main, details, nullptr);
         return FALSE;
     }
-    m_updater->SetResource(m_texts.get());
+    if (r != 0)
+        return FALSE;
 
     int versionClass = QvCurrentVersionClass();
     if ((versionClass == 2 || versionClass == 3) && !IsAdministrator()) {
@@ -183,7 +194,7 @@ BOOL CUpdaterApp::InitInstance()
         return FALSE;
     }
 
-    m_options.reset(new (std::nothrow) CmdLineOptions(QvU16(CommandLineW()), &m_updater->Config()));
+    m_options.reset(new (std::nothrow) CmdLineOptions(QvU16(RawCommandLine()), &m_updater->Config()));
     if (!m_options)
         return FALSE;
     if (m_options->LastError() != 0) {
@@ -203,7 +214,7 @@ BOOL CUpdaterApp::InitInstance()
         return FALSE;
     }
 
-    int r = ClaimSingleInstance();
+    r = ClaimSingleInstance();
     if (r == -62) {
         if (!ActivateOtherInstance())
             ReportError(-52, nullptr);

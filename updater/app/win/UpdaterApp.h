@@ -19,6 +19,9 @@ public:
     ~CUpdaterApp() override;
 
     BOOL InitInstance() override;
+    // The long-lived objects and the language library (InitInstance's first
+    // steps): 0, or -61 when the library did not load.
+    int CreateObjects();
 
     static CUpdaterApp* Get() { return static_cast<CUpdaterApp*>(CWinApp::Current()); }
 
@@ -51,6 +54,7 @@ protected:
     // The device calls: the real ones unless a test gives its own.
     virtual CQvDeviceBinding* CreateBinding() { return new CQvSystemBinding(); }
     virtual LANGID UserLanguage() { return GetUserDefaultLangID(); }
+    virtual std::wstring RawCommandLine() { return CommandLineW(); }
     virtual DWORD LogicalDrives() { return GetLogicalDrives(); }
     virtual void Pause(DWORD ms) { Sleep(ms); }
 
@@ -68,4 +72,8 @@ private:
     LANGID m_uiLanguage = 0;
     HANDLE m_instanceMutex = nullptr;
     class CProgressDlg* m_progress = nullptr;
+
+public:
+    // The progress window while the search runs (tests read it).
+    class CProgressDlg* ProgressWindow() const { return m_progress; }
 };
