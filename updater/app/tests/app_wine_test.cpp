@@ -25,10 +25,13 @@ const wchar_t* const LIBRARIES[] = {L"qvrx0409.dll", L"qvrx0404.dll", L"qvrx0804
                                     L"qvrx040a.dll", L"qvrx040c.dll", L"qvrx0411.dll", L"qvrx0412.dll"};
 const char* const FIRMWARE[] = {"bootmanager.sb", "usbmsc.sb", "qvrxsys.sb", "resource.bin"};
 
+// A variable of the test; its Linux paths (Z:/...) in the Windows form.
 std::wstring Env(const wchar_t* name)
 {
     const wchar_t* value = _wgetenv(name);
-    return value ? value : L"";
+    std::wstring text = value ? value : L"";
+    std::replace(text.begin(), text.end(), L'/', L'\\');
+    return text;
 }
 
 std::wstring ProgramFolder()
@@ -123,7 +126,7 @@ protected:
 
 class UpdaterApp : public mbtest::GuiTest {
 protected:
-    UpdaterApp() : mbtest::GuiTest(60000) {}
+    UpdaterApp() : mbtest::GuiTest(300000) {}
     void SetUp() override { GetCurrentDirectoryW(MAX_PATH, m_folder); }
     void TearDown() override
     {
@@ -147,9 +150,24 @@ struct Process {
                               &info) != 0;
     }
     // Waits, pumping this thread, for the process to end; its exit code or -1.
+    // A box the program shows meanwhile is a failure: its text is reported
+    // and the box answered, so the run goes on.
     int Wait(DWORD ms)
     {
-        if (!mbtest::PumpUntil([&] { return WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0; }, ms))
+        bool ended = mbtest::PumpUntil([&] {
+            for (const wchar_t* caption : {L"Error", L"Warning", L"Information", L"Option"}) {
+                HWND box = FindWindowW(nullptr, caption);
+                DWORD owner = 0;
+                if (box && GetWindowThreadProcessId(box, &owner) && owner == info.dwProcessId) {
+                    std::wstring text = mbtest::ItemText(box, 0xFFFF) + mbtest::ItemText(box, 1001) + L" / " +
+                                        mbtest::ItemText(box, 1010);
+                    ADD_FAILURE() << "the program showed a box: " << std::string(text.begin(), text.end());
+                    PostMessageW(box, WM_COMMAND, IDOK, 0);
+                }
+            }
+            return WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0;
+        }, ms);
+        if (!ended)
             return -1;
         DWORD code = 0;
         GetExitCodeProcess(info.hProcess, &code);
@@ -462,30 +480,81 @@ protected:
 };
 } // namespace
 
-TEST_F(DriverRun, AutoRunFormatsAndUpdatesThePlayer)
+// The steps of a run in the order the log shows them.
+void ExpectLogSequence(const std::wstring& text, const std::vector<const wchar_t*>& sequence)
 {
-    ASSERT_TRUE(sim.SetImage(std::string(image.begin(), image.end())));
-    std::wstring log = Scratch(L"runs") + L"\\format-run.log";
-    DeleteFileW(log.c_str());
-    // Started as the manager starts it: its launched name, in the firmware's folder.
-    Process program;
-    ASSERT_TRUE(program.Start(ProgramFolder() + L"\\QvUsbMscupdate.exe", L"/unattended /format /log " + log,
-                              ProgramFolder()));
-    EXPECT_EQ(program.Wait(240000), 0);
-    bool bom = false;
-    std::wstring text = ReadLog(log, &bom);
-    EXPECT_TRUE(bom);
-    const wchar_t* sequence[] = {L": The update starts.\r\n", L": Opening the player\r\n", L": Formatting the data area",
-                                 L": Writing Boot Manager\r\n", L": The update is complete.\r\n"};
     size_t at = 0;
     for (const wchar_t* line : sequence) {
         size_t next = text.find(line, at);
-        EXPECT_NE(next, std::wstring::npos) << std::string(line, line + wcslen(line));
+        EXPECT_NE(next, std::wstring::npos) << std::string(line, line + wcslen(line)) << " in "
+                                            << std::string(text.begin(), text.end());
         if (next != std::wstring::npos)
             at = next;
     }
     EXPECT_EQ(text.find(L"failed"), std::wstring::npos) << std::string(text.begin(), text.end());
+}
+
+TEST_F(DriverRun, AutoRunUpdatesThePlayer)
+{
+    ASSERT_TRUE(sim.SetImage(std::string(image.begin(), image.end())));
+    std::wstring log = Scratch(L"runs") + L"\\update-run.log";
+    DeleteFileW(log.c_str());
+    // Started as the manager starts it: its launched name, in the firmware's folder.
+    Process program;
+    ASSERT_TRUE(program.Start(ProgramFolder() + L"\\QvUsbMscupdate.exe", L"/unattended /log " + log, ProgramFolder()));
+    EXPECT_EQ(program.Wait(240000), 0);
+    bool bom = false;
+    std::wstring text = ReadLog(log, &bom);
+    EXPECT_TRUE(bom);
+    ExpectLogSequence(text, {L": The update starts.\r\n", L": Opening the player\r\n",
+                             L": Erasing and writing Boot Manager\r\n", L": Checking Boot Manager\r\n",
+                             L": Erasing and writing Resource Manager\r\n", L": Closing the player\r\n",
+                             L": The operation completed successfully.\r\n", L": The update is complete.\r\n"});
+    EXPECT_EQ(text.find(L"Formatting the data area"), std::wstring::npos);
     ExpectPlayerHasTheFilesVersions();
+}
+
+// Wine fails FSCTL_DISMOUNT_VOLUME once a driver has seen it, so the format
+// run takes the transport's device seam to the same simulated player: the
+// whole program runs in this process, started as InitInstance starts it.
+TEST_F(UpdaterApp, AutoRunWithFormatLeavesACleanDataDrive)
+{
+    std::wstring path = Env(L"QV_APP_SCRATCH") + L"\\format-drive.img";
+    {
+        std::ofstream file(std::string(path.begin(), path.end()), std::ios::binary | std::ios::trunc);
+        std::vector<char> zeros(1 << 20, 0);
+        for (int i = 0; i < 40; ++i)
+            file.write(zeros.data(), std::streamsize(zeros.size()));
+    }
+    CSimPlayerTarget player;
+    ASSERT_TRUE(player.AttachDataImage(std::string(path.begin(), path.end())));
+    CSimDeviceIo io;
+    io.volumes[L'V'] = &player;
+    io.extraDrives |= 1u << ('V' - 'A');
+    io.driveTypes[L'V'] = DRIVE_REMOVABLE;
+    ASSERT_TRUE(SetCurrentDirectoryW(ProgramFolder().c_str()));
+    std::wstring log = Scratch(L"runs") + L"\\format-run.log";
+    DeleteFileW(log.c_str());
+    CRecordingBoxes boxes;
+    {
+        CTestApp app;
+        app.io = &io;
+        app.commandLine = L"/unattended /format /log " + log;
+        EXPECT_FALSE(app.InitInstance());
+    }
+    for (const BoxRecord& box : boxes.boxes)
+        ADD_FAILURE() << "box: " << std::string(box.main.begin(), box.main.end());
+    bool bom = false;
+    std::wstring text = ReadLog(log, &bom);
+    EXPECT_TRUE(bom);
+    ExpectLogSequence(text, {L": The update starts.\r\n", L": Dividing the player's memory\r\n",
+                             L": Erasing and writing Player\r\n", L": Formatting the data area\r\n",
+                             L": Writing the root folder\r\n", L": The update is complete.\r\n"});
+    EXPECT_FALSE(player.Locked());
+    int dismounts = 0;
+    for (const SimRecord& r : player.Log())
+        dismounts += r.kind == SimRecord::DISMOUNT;
+    EXPECT_GE(dismounts, 1);
 }
 
 TEST_F(DriverRun, RecoveryDeviceTakesTheMassStorageFirmwareFirst)
@@ -502,7 +571,7 @@ TEST_F(DriverRun, RecoveryDeviceTakesTheMassStorageFirmwareFirst)
     std::wstring log = Scratch(L"runs") + L"\\recovery-run.log";
     DeleteFileW(log.c_str());
     Process program;
-    ASSERT_TRUE(program.Start(ProgramFolder() + L"\\qvrx3update.exe", L"/unattended /format /log " + log,
+    ASSERT_TRUE(program.Start(ProgramFolder() + L"\\qvrx3update.exe", L"/unattended /log " + log,
                               ProgramFolder()));
     EXPECT_EQ(program.Wait(280000), 0);
     vilosim::SimRecoveryState state = {};

@@ -24,7 +24,7 @@ if(MB_WINE_TESTS)
     find_program(FSCK_FAT fsck.fat PATHS /usr/sbin /sbin)
     add_test(NAME qv_app_wine.FormatRunLeavesACleanDataDrive
              COMMAND ${CMAKE_SOURCE_DIR}/updater/media/tests/check-data-drive.sh ${FSCK_FAT}
-                     ${QV_APP_TEST_DIR}/data-drive.img)
+                     ${QV_APP_TEST_DIR}/format-drive.img)
     set_tests_properties(qv_app_wine.FormatRunLeavesACleanDataDrive PROPERTIES
-        DEPENDS DriverRun.AutoRunFormatsAndUpdatesThePlayer RESOURCE_LOCK vilosim_driver TIMEOUT 60)
+        DEPENDS UpdaterApp.AutoRunWithFormatLeavesACleanDataDrive RESOURCE_LOCK vilosim_driver TIMEOUT 60)
 endif()
