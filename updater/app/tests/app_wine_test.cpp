@@ -292,6 +292,66 @@ TEST_F(UpdaterApp, MissingFirmwareFileIsNamedAndEndsTheSearch)
     EXPECT_NE(log.find(L": The firmware file usbmsc.sb cannot be opened."), std::wstring::npos);
 }
 
+TEST_F(UpdaterApp, EnglishLogKeepsTheBoxesInTheUsersLanguage)
+{
+    std::wstring folder = Scratch(L"english-log");
+    for (const char* file : FIRMWARE)
+        CopyInto(folder, std::wstring(file, file + strlen(file)));
+    DeleteFileW((folder + L"\\usbmsc.sb").c_str());
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    std::wstring log = folder + L"\\english.log";
+    DeleteFileW(log.c_str());
+    CSimDeviceIo io;
+    CRecordingBoxes boxes;
+    CTestApp app;
+    app.io = &io;
+    app.language = 0x0412;
+    app.commandLine = L"/log " + log + L" /english";
+    EXPECT_FALSE(app.InitInstance());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    std::wstring korean = LibraryText(L"qvrx0412.dll", 119);
+    ASSERT_NE(korean.find(L"%s"), std::wstring::npos);
+    EXPECT_EQ(boxes.boxes[0].main, korean.replace(korean.find(L"%s"), 2, L"usbmsc.sb"));
+    bool bom = false;
+    std::wstring text = ReadLog(log, &bom);
+    EXPECT_NE(text.find(L": The firmware file usbmsc.sb cannot be opened."), std::wstring::npos);
+}
+
+TEST_F(UpdaterApp, FormatQuestionAndEscapeDuringARun)
+{
+    SetCurrentDirectoryW(ProgramFolder().c_str());
+    CSimPlayerTarget player;
+    CSimDeviceIo io;
+    io.volumes[L'V'] = &player;
+    io.extraDrives |= 1u << ('V' - 'A');
+    io.driveTypes[L'V'] = DRIVE_REMOVABLE;
+    CTestApp app;
+    app.io = &io;
+    ASSERT_EQ(app.CreateObjects(), 0);
+    ASSERT_EQ(app.Updater()->OpenUsbMscDevice(), 0);
+    app.Updater()->ReleaseDevice();
+    CUpdaterDlg dialog(app.Updater());
+    dialog.SetModal(0);
+    ASSERT_TRUE(dialog.Create(nullptr));
+    {
+        // Checking the box asks first; No leaves it unchecked.
+        CRecordingBoxes boxes(IDNO);
+        // As the user's click does it: the box checks itself, then tells the dialog.
+        SendMessageW(dialog.GetDlgItem(1008), BM_CLICK, 0, 0);
+        ASSERT_EQ(boxes.boxes.size(), 1u);
+        EXPECT_EQ(boxes.boxes[0].kind, QV_BOX_OPTION);
+        EXPECT_EQ(boxes.boxes[0].main, LibraryText(L"qvrx0409.dll", 162));
+        EXPECT_EQ(dialog.IsItemChecked(1008), 0u);
+    }
+    // While a run is active, Escape does nothing; afterwards it closes.
+    dialog.SetActive(true);
+    dialog.OnCancel();
+    EXPECT_TRUE(IsWindow(dialog.m_hWnd));
+    dialog.SetActive(false);
+    dialog.OnCancel();
+    EXPECT_FALSE(IsWindow(dialog.m_hWnd));
+}
+
 TEST_F(UpdaterApp, DamagedFirmwareFileIsReportedOnceInsteadOfSearchingForEver)
 {
     std::wstring folder = Scratch(L"damaged-file");

@@ -167,12 +167,16 @@ BOOL CQvMessageBox::OnInitDialog()
         ::EnableWindow(GetDlgItem(id), used);
         ::ShowWindow(GetDlgItem(id), SW_HIDE);
     }
+    // The two details buttons take turns in one place of the row.
+    int detailsX = x;
     for (UINT id : row) {
-        ::MoveWindow(GetDlgItem(id), x, y, bw, bh, FALSE);
-        if (id != 1008)
+        if (id == 1009)
+            detailsX = x;
+        ::MoveWindow(GetDlgItem(id), id == 1008 ? detailsX : x, y, bw, bh, FALSE);
+        if (id != 1008) {
             x += bw + 4;
-        if (id != 1008)
             ::ShowWindow(GetDlgItem(id), SW_SHOW);
+        }
     }
     int markerY = bottom + bh + 30;
     ::MoveWindow(GetDlgItem(1013), 0, markerY, width, 1, FALSE);
