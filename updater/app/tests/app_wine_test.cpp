@@ -559,6 +559,10 @@ TEST_F(DriverRun, AutoRunUpdatesThePlayer)
     ASSERT_TRUE(sim.SetImage(std::string(image.begin(), image.end())));
     std::wstring log = Scratch(L"runs") + L"\\update-run.log";
     DeleteFileW(log.c_str());
+    // The old firmware's settings on the player's drive, read-only at that.
+    std::wstring settings = Env(L"QV_APP_SCRATCH") + L"\\drive_o\\SETTINGS.DAT";
+    std::ofstream(std::string(settings.begin(), settings.end())) << "old settings";
+    SetFileAttributesW(settings.c_str(), FILE_ATTRIBUTE_READONLY);
     // Started as the manager starts it: its launched name, in the firmware's folder.
     Process program;
     ASSERT_TRUE(program.Start(ProgramFolder() + L"\\QvUsbMscupdate.exe", L"/unattended /log " + log, ProgramFolder()));
@@ -571,6 +575,7 @@ TEST_F(DriverRun, AutoRunUpdatesThePlayer)
                              L": Erasing and writing Resource Manager\r\n", L": Closing the player\r\n",
                              L": The operation completed successfully.\r\n", L": The update is complete.\r\n"});
     EXPECT_EQ(text.find(L"Formatting the data area"), std::wstring::npos);
+    EXPECT_EQ(GetFileAttributesW(settings.c_str()), INVALID_FILE_ATTRIBUTES) << "SETTINGS.DAT is still there";
     ExpectPlayerHasTheFilesVersions();
 }
 
