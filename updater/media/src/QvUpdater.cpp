@@ -1,4 +1,5 @@
 #include "qv/QvUpdater.h"
+#include "qv/QvFwComponent.h"
 #include "qv/QvErrors.h"
 #include <new>
 
@@ -37,21 +38,40 @@ int CQvUpdater::OpenUsbMscDevice()
 
 int CQvUpdater::OpenRecoveryDevice()
 {
+    // The component the device will take comes first: without a usable
+    // "usbmsc.sb" there is nothing to stream, and the caller must learn that
+    // (-11 names the file) instead of finding a device it cannot serve.
+    int slot = 0;
+    m_config.RecoveryComponent(slot);
+    std::unique_ptr<CQvFwComponent> component(
+        new (std::nothrow) CQvFwComponent(&m_config, uint8_t(slot), m_errorInfo.get()));
+    if (!component)
+        return Fail(QV_E_NOMEM);
+    if (component->LastError() != 0)
+        return component->LastError();
     int r = m_binding->OpenRecoveryDevice();
     m_recoveryOpen = r == 0;
+    if (r == 0)
+        m_recoveryComponent = std::move(component);
     return r;
 }
 
 int CQvUpdater::RecoverUsbMsc(CQvProgress* progress)
 {
-    int slot = 0;
-    m_config.RecoveryComponent(slot);
-    std::unique_ptr<CQvFwComponent> component(new (std::nothrow) CQvFwComponent(&m_config, uint8_t(slot), m_errorInfo.get()));
-    if (!component)
-        return Fail(QV_E_NOMEM);
-    if (component->LastError() != 0)
-        return component->LastError();
-    int r = m_binding->StreamRecovery(progress, std::move(component));
+    std::unique_ptr<CQvFwComponent> component = std::move(m_recoveryComponent);
+    if (!component) {
+        int slot = 0;
+        m_config.RecoveryComponent(slot);
+        component.reset(new (std::nothrow) CQvFwComponent(&m_config, uint8_t(slot), m_errorInfo.get()));
+    }
+    int r = !component ? Fail(QV_E_NOMEM) : component->LastError();
+    if (r != 0) {
+        // The device and its event must not stay open behind a failure.
+        m_binding->ReleaseRecovery();
+        m_recoveryOpen = false;
+        return r;
+    }
+    r = m_binding->StreamRecovery(progress, std::move(component));
     m_recoveryOpen = false;
     return r;
 }

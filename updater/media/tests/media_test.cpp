@@ -806,3 +806,54 @@ TEST(MediaFiles, MissingFirmwareFileStopsTheOpenWithItsSlot)
     updater.Config().ComponentFileName(updater.ErrorInfo().Detail(), name);
     EXPECT_EQ(name, "bootmanager.sb");
 }
+
+namespace {
+// A recovery device that counts how it is used.
+class CCountingRecovery : public CSimBinding {
+public:
+    using CSimBinding::CSimBinding;
+    int OpenRecoveryDevice() override
+    {
+        ++opens;
+        open = true;
+        return 0;
+    }
+    int StreamRecovery(CQvProgress*, std::unique_ptr<CQvImageSource> component) override
+    {
+        streamed = component ? component->ImageSize() : 0;
+        open = false;
+        return 0;
+    }
+    void ReleaseRecovery() override { open = false; }
+    int opens = 0;
+    bool open = false;
+    uint64_t streamed = 0;
+};
+} // namespace
+
+TEST(MediaFiles, RecoveryNeedsTheMassStorageFileBeforeTheDevice)
+{
+    CSimPlayerTarget player;
+    {
+        // Without "usbmsc.sb" the device is never opened, and -11 names the file.
+        InFolder folder("no-usbmsc-" + std::to_string(::getpid()));
+        CCountingRecovery binding(&player);
+        CQvUpdater updater(&binding);
+        EXPECT_EQ(updater.OpenRecoveryDevice(), QV_E_FILE_OPEN);
+        EXPECT_EQ(binding.opens, 0);
+        EXPECT_EQ(updater.ErrorInfo().Detail(), 2);
+        // A stream asked for anyway fails the same way and leaves nothing open.
+        binding.open = true;
+        EXPECT_EQ(updater.RecoverUsbMsc(nullptr), QV_E_FILE_OPEN);
+        EXPECT_FALSE(binding.open);
+    }
+    {
+        InFolder folder(QV_FIRMWARE_DIR);
+        CCountingRecovery binding(&player);
+        CQvUpdater updater(&binding);
+        ASSERT_EQ(updater.OpenRecoveryDevice(), 0);
+        EXPECT_EQ(binding.opens, 1);
+        EXPECT_EQ(updater.RecoverUsbMsc(nullptr), 0);
+        EXPECT_EQ(binding.streamed, FIRMWARE[1].imageBytes);
+    }
+}

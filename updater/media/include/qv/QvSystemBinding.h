@@ -15,6 +15,7 @@ public:
     std::string ToOem(const std::u16string& text) override;
     int OpenRecoveryDevice() override;
     int StreamRecovery(CQvProgress* progress, std::unique_ptr<CQvImageSource> component) override;
+    void ReleaseRecovery() override { m_recovery.reset(); }
 
 private:
     CQvDeviceIo* m_io;

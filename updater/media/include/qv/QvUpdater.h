@@ -27,6 +27,8 @@ public:
     virtual int OpenRecoveryDevice() { return -27; }
     // Streams the component into the open recovery device and lets it go.
     virtual int StreamRecovery(CQvProgress* progress, std::unique_ptr<CQvImageSource> component) { return -27; }
+    // Lets an open recovery device (and its completion event) go unused.
+    virtual void ReleaseRecovery() {}
 };
 
 class CQvUpdater;
@@ -127,6 +129,9 @@ private:
     CQvConfigInfo m_config;
     std::unique_ptr<CQvUsbMscDev> m_device;
     bool m_recoveryOpen = false;
+    // The mass-storage firmware, loaded before the recovery device is opened
+    // so that a missing or damaged file is known first (-11, -12).
+    std::unique_ptr<CQvFwComponent> m_recoveryComponent;
     CQvProgress* m_progress = nullptr;
     std::unique_ptr<CQvErrorInfo> m_errorInfo;
 };

@@ -1,0 +1,161 @@
+#include "qv/CmdLineOptions.h"
+#include "qv/QvTextFormat.h"
+
+const int QV_OPTION_KEYWORD_IDS[OPTION_COUNT] = {198, 200, 201, 199, 202, 204, 206, 625};
+
+namespace {
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
+std::u16string LoadKeyword(CQvConfigInfo* config, int id)
+{
+    std::u16string text;
+    if (config && config->Resource())
+        config->Resource()->String(id, text);
+    return text;
+}
+
+// The next blank-separated token at or after pos; pos moves past it.
+std::u16string NextToken(const std::u16string& text, size_t& pos)
+{
+    while (pos < text.size() && IsBlank(text[pos]))
+        ++pos;
+    size_t start = pos;
+    while (pos < text.size() && !IsBlank(text[pos]))
+        ++pos;
+    return text.substr(start, pos - start);
+}
+
+bool IsOptionMark(char16_t c) { return c == u'-' || c == u'/'; }
+} // namespace
+
+CmdLineOptions::CmdLineOptions(const std::u16string& commandLine, CQvConfigInfo* config)
+    : CQvBase("CQvBase"), m_config(config)
+{
+    for (int i = 0; i < OPTION_COUNT; ++i)
+        m_keywords[i] = QvLower(LoadKeyword(config, QV_OPTION_KEYWORD_IDS[i]));
+    SetLastError(Parse(commandLine));
+}
+
+std::vector<std::u16string> CmdLineOptions::Split(const std::u16string& commandLine)
+{
+    std::vector<std::u16string> tokens;
+    size_t pos = 0;
+    for (;;) {
+        std::u16string token = NextToken(commandLine, pos);
+        if (token.empty())
+            break;
+        tokens.push_back(QvLower(token));
+    }
+    return tokens;
+}
+
+bool CmdLineOptions::MatchesWithPrefix(const std::u16string& token, UPDATER_OPTION option) const
+{
+    const std::u16string& keyword = m_keywords[option];
+    for (size_t at = 0; at < token.size(); ++at) {
+        if (!IsOptionMark(token[at]) || token.compare(at + 1, keyword.size(), keyword) != 0)
+            continue;
+        // An empty keyword (missing from the library) matches any mark.
+        bool longer = false;
+        for (int other = 0; other < OPTION_COUNT && !longer; ++other) {
+            const std::u16string& k = m_keywords[other];
+            longer = !keyword.empty() && other != option && k.size() > keyword.size() && k.compare(0, keyword.size(), keyword) == 0 &&
+                     token.compare(at + 1, k.size(), k) == 0;
+        }
+        if (!longer)
+            return true;
+    }
+    return false;
+}
+
+bool CmdLineOptions::Matches(UPDATER_OPTION option) const
+{
+    for (const std::u16string& token : m_tokens)
+        if (MatchesWithPrefix(token, option))
+            return true;
+    return false;
+}
+
+bool CmdLineOptions::MatchesEither(UPDATER_OPTION option) const
+{
+    return Matches(option) || Matches(OPTION_UNATTENDED);
+}
+
+int CmdLineOptions::Parse(const std::u16string& commandLine)
+{
+    m_tokens = Split(commandLine);
+    m_autoRun = MatchesEither(OPTION_AUTO_RUN);
+    m_closeWhenDone = MatchesEither(OPTION_CLOSE_WHEN_DONE);
+    m_noQuestions = MatchesEither(OPTION_NO_QUESTIONS);
+    if (Matches(OPTION_LOG)) {
+        m_log = 1;
+        // The English-log keyword counts without a prefix: any token that holds it.
+        const std::u16string& english = m_keywords[OPTION_LOG_ENGLISH];
+        if (!english.empty())
+            for (const std::u16string& token : m_tokens)
+                if (token.find(english) != std::u16string::npos)
+                    m_logEnglish = 1;
+        int r = ReadLogPath(commandLine);
+        if (r != 0)
+            return r;
+    }
+    m_help = Matches(OPTION_HELP);
+    m_formatDataArea = Matches(OPTION_FORMAT_DATA_AREA);
+    return 0;
+}
+
+int CmdLineOptions::ReadLogPath(const std::u16string& commandLine)
+{
+    // The path is the token after the log option itself (its "-" or "/"
+    // form), so a folder or another keyword that merely contains the log
+    // keyword is never taken for it.
+    std::u16string line = QvLower(commandLine);
+    const std::u16string& keyword = m_keywords[OPTION_LOG];
+    const std::u16string& english = m_keywords[OPTION_LOG_ENGLISH];
+    size_t pos = std::u16string::npos;
+    for (size_t at = 0; at + 1 <= line.size(); ++at) {
+        if (!IsOptionMark(line[at]) || line.compare(at + 1, keyword.size(), keyword) != 0)
+            continue;
+        size_t end = at + 1 + keyword.size();
+        if (end < line.size() && !IsBlank(line[end]))
+            continue; // a longer word that begins with the keyword
+        pos = end;
+        break;
+    }
+    if (pos == std::u16string::npos)
+        return QV_E_BAD_OPTION;
+    std::u16string path = NextToken(line, pos);
+    if (m_logEnglish && !english.empty()) {
+        std::u16string bare = path;
+        if (!bare.empty() && IsOptionMark(bare[0]))
+            bare.erase(0, 1);
+        if (bare == english)
+            path = NextToken(line, pos);
+    }
+    if (path.empty())
+        return QV_E_BAD_OPTION;
+    m_logPath = path;
+    return 0;
+}
+
+int CmdLineOptions::UsageText(std::u16string& out) const
+{
+    out.clear();
+    if (!m_config || !m_config->Resource())
+        return -28;
+    std::u16string format;
+    int r = m_config->Resource()->String(QV_USAGE_FORMAT_ID, format);
+    std::u16string k[OPTION_COUNT];
+    for (int i = 0; i < OPTION_COUNT; ++i)
+        k[i] = LoadKeyword(m_config, QV_OPTION_KEYWORD_IDS[i]);
+    std::u16string exe;
+    m_config->ExeName(exe);
+    out = QvFormatText(format, {exe,
+                                k[OPTION_AUTO_RUN], k[OPTION_CLOSE_WHEN_DONE], k[OPTION_NO_QUESTIONS],
+                                k[OPTION_UNATTENDED], k[OPTION_FORMAT_DATA_AREA], k[OPTION_LOG], k[OPTION_LOG],
+                                k[OPTION_HELP], k[OPTION_AUTO_RUN], k[OPTION_CLOSE_WHEN_DONE],
+                                k[OPTION_NO_QUESTIONS], k[OPTION_UNATTENDED], k[OPTION_AUTO_RUN],
+                                k[OPTION_CLOSE_WHEN_DONE], k[OPTION_NO_QUESTIONS], k[OPTION_FORMAT_DATA_AREA],
+                                k[OPTION_LOG], k[OPTION_LOG], k[OPTION_HELP]});
+    return r;
+}

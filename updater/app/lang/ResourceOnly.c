@@ -1,0 +1,1 @@
+/* A language library holds resources only; this file gives the linker an object. */
