@@ -1,6 +1,7 @@
 // ListForge's application object: the command line is the player root (as
 // the manager passes it, "E:\"), the main dialog runs modally, and the
 // program ends with it.
+#include <windows.h>
 #include <commctrl.h>
 
 #include "App.h"

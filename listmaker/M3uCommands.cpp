@@ -1,5 +1,6 @@
 // ListForgeDlg's M3U commands: saving the playlist list as an M3U file and
 // opening M3U files into it. The text itself is made and read by M3uCodec.
+#include <windows.h>
 #include <commdlg.h>
 
 #include <cctype>

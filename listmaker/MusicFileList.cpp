@@ -15,7 +15,7 @@ bool IsLatinText(const std::string& text)
     int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
     if (n <= 0)
         return false;
-    std::vector<wchar_t> wide(size_t(n));
+    std::vector<wchar_t> wide(static_cast<size_t>(n));
     ::MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), n);
     for (wchar_t c : wide) {
         if (unsigned(c) >= 256)

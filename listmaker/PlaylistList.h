@@ -34,7 +34,6 @@ public:
     // The interface of the ordering templates.
     int Count() const { return GetItemCount(); }
     bool IsSelected(int row) const { return GetItemState(row, LVIS_SELECTED) != 0; }
-    void Select(int row) { CListCtrl::Select(row); }
     int MoveRow(int from, int to) { return MoveItem(from, to); }
     PlaylistRow CopyRow(int row) const;
     void DeleteRow(int row) { DeleteItem(row); }

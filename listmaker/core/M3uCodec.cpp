@@ -14,6 +14,35 @@ std::string BuildM3uText(const std::vector<std::string>& paths)
     return text;
 }
 
+namespace {
+
+// "LISTS\..\MUSIC\.\A.MP3" becomes "MUSIC\A.MP3": the player and the shell
+// know a file by its direct path only. ".." above the root stays at the root.
+std::string CollapseDots(const std::string& path)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t bs = path.find('\\', start);
+        std::string part = path.substr(start, bs == std::string::npos ? std::string::npos : bs - start);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (part != "." && !(part.empty() && !parts.empty() && bs != std::string::npos)) {
+            parts.push_back(part);
+        }
+        if (bs == std::string::npos)
+            break;
+        start = bs + 1;
+    }
+    std::string out;
+    for (size_t i = 0; i < parts.size(); ++i)
+        out += (i ? "\\" : "") + parts[i];
+    return out;
+}
+
+}  // namespace
+
 std::vector<std::string> ParseM3uText(const std::string& text, const std::string& m3uFolder)
 {
     // Lines, each without its line end (LF, or CR LF).
@@ -51,6 +80,8 @@ std::vector<std::string> ParseM3uText(const std::string& text, const std::string
                 continue;
             // A line from the root ("\\POP\\A.MP3") takes no folder.
             entry = m3uFolder.empty() || line[0] == '\\' ? line : m3uFolder + "\\" + line;
+            if (entry.find(".\\") != std::string::npos || entry.find("\\.") != std::string::npos)
+                entry = CollapseDots(entry);
         }
         if (!entry.empty() && entry[0] == '\\')
             entry.erase(0, 1);

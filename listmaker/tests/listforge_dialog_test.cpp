@@ -1,6 +1,9 @@
 // The playlist maker's main dialog on the simulated player's memory (drive W,
 // filled by data/fill-player.sh): the tree, the music list, adding, ordering,
 // deleting, saving and opening M3U files, and the questions on the way.
+#include <windows.h>
+#include <shlobj.h>
+
 #include <algorithm>
 
 #include "M3uCodec.h"
@@ -25,7 +28,7 @@ void ShowFolder(TestListForgeDlg& dlg, HTREEITEM item, const std::string& path)
     ASSERT_TRUE(mbtest::PumpUntil([&] { return dlg.Files().Folder() == path; }, 10000)) << path;
 }
 
-HTREEITEM Folder(TestListForgeDlg& dlg, const std::string& name)
+HTREEITEM TreeFolder(TestListForgeDlg& dlg, const std::string& name)
 {
     return lftest::Child(dlg.Tree(), dlg.Tree().GetRootItem(), name);
 }
@@ -54,26 +57,26 @@ TEST_F(ListForgeOnPlayer, TreeAndMusicListShowThePlayer)
     EXPECT_EQ("VILO", dlg.Tree().GetItemText(root));
     // Sorted, without .Trashes; each folder waits with a "?" child.
     EXPECT_EQ(Strings({"LISTS", "MUSIC", "VOICE"}), lftest::Children(dlg.Tree(), root));
-    EXPECT_EQ(Strings({"?"}), lftest::Children(dlg.Tree(), Folder(dlg, "MUSIC")));
+    EXPECT_EQ(Strings({"?"}), lftest::Children(dlg.Tree(), TreeFolder(dlg, "MUSIC")));
     // The first selection filled the list at once: the root's music.
     EXPECT_EQ("W:\\", dlg.Files().Folder());
     EXPECT_EQ(Strings({"ROOT.MP3"}), Rows(dlg.Files()));
 
     // Expanding reads the folder; the music list leaves out WAV files, "._"
     // files and names the code page cannot hold.
-    dlg.Tree().Expand(Folder(dlg, "MUSIC"), TVE_EXPAND);
-    EXPECT_EQ(Strings({"POP"}), lftest::Children(dlg.Tree(), Folder(dlg, "MUSIC")));
-    ShowFolder(dlg, Folder(dlg, "MUSIC"), "W:\\MUSIC\\");
+    dlg.Tree().Expand(TreeFolder(dlg, "MUSIC"), TVE_EXPAND);
+    EXPECT_EQ(Strings({"POP"}), lftest::Children(dlg.Tree(), TreeFolder(dlg, "MUSIC")));
+    ShowFolder(dlg, TreeFolder(dlg, "MUSIC"), "W:\\MUSIC\\");
     Strings music = Rows(dlg.Files());
     std::sort(music.begin(), music.end());
     EXPECT_EQ(Strings({"A_SONG.MP3", "B_SONG.mp3", "C_TRACK.WMA"}), music);
-    EXPECT_EQ("W:\\MUSIC\\POP\\", dlg.Tree().GetItemPath(lftest::Child(dlg.Tree(), Folder(dlg, "MUSIC"), "POP")));
+    EXPECT_EQ("W:\\MUSIC\\POP\\", dlg.Tree().GetItemPath(lftest::Child(dlg.Tree(), TreeFolder(dlg, "MUSIC"), "POP")));
     // A folder of voice recordings only: nothing to add.
-    ShowFolder(dlg, Folder(dlg, "VOICE"), "W:\\VOICE\\");
+    ShowFolder(dlg, TreeFolder(dlg, "VOICE"), "W:\\VOICE\\");
     EXPECT_EQ(0, dlg.Files().GetItemCount());
     // Collapsing rebuilds the children.
-    dlg.Tree().Expand(Folder(dlg, "MUSIC"), TVE_COLLAPSE);
-    EXPECT_EQ(Strings({"POP"}), lftest::Children(dlg.Tree(), Folder(dlg, "MUSIC")));
+    dlg.Tree().Expand(TreeFolder(dlg, "MUSIC"), TVE_COLLAPSE);
+    EXPECT_EQ(Strings({"POP"}), lftest::Children(dlg.Tree(), TreeFolder(dlg, "MUSIC")));
     EXPECT_EQ(0u, prompter.Count());
 }
 
@@ -82,7 +85,7 @@ TEST_F(ListForgeOnPlayer, AddOrderRemoveSaveAndOpenAgain)
     mbtest::CRecordingPrompter prompter(IDNO);
     TestListForgeDlg dlg(ROOT);
     ASSERT_TRUE(dlg.Create());
-    ShowFolder(dlg, Folder(dlg, "MUSIC"), "W:\\MUSIC\\");
+    ShowFolder(dlg, TreeFolder(dlg, "MUSIC"), "W:\\MUSIC\\");
     Strings music = Rows(dlg.Files());
     int a = int(std::find(music.begin(), music.end(), "A_SONG.MP3") - music.begin());
     int b = int(std::find(music.begin(), music.end(), "B_SONG.mp3") - music.begin());
@@ -146,11 +149,11 @@ TEST_F(ListForgeOnPlayer, AddUsesTheFolderTheRowsCameFrom)
     mbtest::CRecordingPrompter prompter(IDNO);
     TestListForgeDlg dlg(ROOT);
     ASSERT_TRUE(dlg.Create());
-    ShowFolder(dlg, Folder(dlg, "MUSIC"), "W:\\MUSIC\\");
+    ShowFolder(dlg, TreeFolder(dlg, "MUSIC"), "W:\\MUSIC\\");
     dlg.Files().Select(0);
     std::string name = dlg.Files().GetItemText(0, 0);
     // Another folder is selected, its files not listed yet (the 400 ms rest).
-    dlg.Tree().SelectItem(Folder(dlg, "VOICE"));
+    dlg.Tree().SelectItem(TreeFolder(dlg, "VOICE"));
     dlg.AddToPlaylist();
     ASSERT_EQ(1, dlg.Playlist().GetItemCount());
     EXPECT_EQ("W:\\MUSIC\\" + name, dlg.Playlist().GetItemText(0, 1));
@@ -189,7 +192,7 @@ TEST_F(ListForgeOnPlayer, OpensListsWrittenElsewhere)
         {"PLAIN.M3U", {"A_SONG.MP3", "B_SONG.mp3"}, {"W:\\MUSIC\\A_SONG.MP3", "W:\\MUSIC\\B_SONG.mp3"}, nullptr},
         {"EXTENDED.M3U", {"D.MP3", "ROOT.MP3"}, {"W:\\Music\\POP\\D.MP3", "W:\\ROOT.MP3"}, nullptr},
         {"LF.M3U", {"ROOT.MP3", "C_TRACK.WMA"}, {"W:\\ROOT.MP3", "W:\\MUSIC\\C_TRACK.WMA"}, nullptr},
-        {"RELATIVE.M3U", {"A_SONG.MP3", "D.MP3"}, {"W:\\LISTS\\..\\MUSIC\\A_SONG.MP3", "W:\\MUSIC\\POP\\D.MP3"}, nullptr},
+        {"RELATIVE.M3U", {"A_SONG.MP3", "D.MP3"}, {"W:\\MUSIC\\A_SONG.MP3", "W:\\MUSIC\\POP\\D.MP3"}, nullptr},
         {"MISSING.M3U", {"GONE.MP3", "B_SONG.mp3"}, {"W:\\MUSIC\\GONE.MP3", "W:\\MUSIC\\B_SONG.mp3"}, nullptr},
         {"BARE.M3U", {}, {}, "There is no vaild file information in the selected M3U file."},
         {"NOSUCH.M3U", {}, {}, "Failed to open the selected M3U file."},

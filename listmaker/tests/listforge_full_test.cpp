@@ -15,6 +15,7 @@ TEST_F(FullMemory, SaveFailsVisiblyAndKeepsTheChanges)
     mbtest::CRecordingPrompter prompter(IDNO);
     TestListForgeDlg dlg("W:\\");
     ASSERT_TRUE(dlg.Create());
+    EXPECT_EQ("vilo lark", dlg.Tree().GetItemText(dlg.Tree().GetRootItem()));
     dlg.openPaths = {"W:\\LISTS\\ONE.M3U"};
     dlg.OpenM3u();
     // Enough rows that the text needs more than the directory entry.

@@ -46,6 +46,8 @@ TEST(M3uReader, FilesFromEverywhere)
          {"A.MP3", "POP\\B.MP3"}},
         {"only a header", "#EXTM3U\r\n", "", {}},
         {"empty text", "", "", {}},
+        {"dots in relative lines", "..\\MUSIC\\A.MP3\r\n.\\B.MP3\r\n..\\..\\..\\C.MP3\r\nX\\..\\D..MP3\r\n", "LISTS\\POP",
+         {"LISTS\\MUSIC\\A.MP3", "LISTS\\POP\\B.MP3", "C.MP3", "LISTS\\POP\\D..MP3"}},
         {"a drive alone names nothing", "E:\\\r\nE:\\A.MP3\r\n", "", {"A.MP3"}},
         {"a NUL in a line", std::string("E:\\A\0B.MP3\r\nE:\\C.MP3\r\n", 22), "", {"C.MP3"}},
     };
