@@ -122,6 +122,8 @@ TEST_F(ListForgeOnPlayer, AddOrderRemoveSaveAndOpenAgain)
     EXPECT_EQ(Strings({"C_TRACK.WMA", "B_SONG.mp3"}), Rows(dlg.Playlist()));
     EXPECT_TRUE(dlg.IsModified());
 
+    dlg.ShowWindow(SW_SHOW);
+    mbtest::PumpFor(300);
     mbtest::SaveScreenshot(dlg, "listforge_main");
 
     // Save as an M3U on the player.
