@@ -343,3 +343,37 @@ TEST_F(ListForgeOnPlayer, CancellingTheDriveChoiceEndsAtOnce)
     EXPECT_EQ(IDOK, dlg.DoModal());
     EXPECT_EQ(1, dlg.drivePrompts);
 }
+
+TEST_F(ListForgeOnPlayer, DropInsideThePlaylistReordersAndCountsAsAChange)
+{
+    mbtest::CRecordingPrompter prompter(IDYES);
+    TestListForgeDlg dlg(ROOT);
+    ASSERT_TRUE(dlg.Create());
+    dlg.ShowWindow(SW_SHOW);
+    dlg.openPaths = {"W:\\LISTS\\PLAIN.M3U", "W:\\LISTS\\LF.M3U"};
+    dlg.OpenM3u();
+    ASSERT_EQ(Strings({"A_SONG.MP3", "B_SONG.mp3", "ROOT.MP3", "C_TRACK.WMA"}), Rows(dlg.Playlist()));
+    dlg.savePath = "W:\\LISTS\\DROP.M3U";
+    dlg.SaveM3u();
+    ASSERT_FALSE(dlg.IsModified());
+    mbtest::PumpFor(200);
+
+    // Drag rows 2 and 3 onto row 0.
+    SelectRows(dlg.Playlist(), {2, 3});
+    NMLISTVIEW nm{};
+    nm.hdr.hwndFrom = dlg.Playlist();
+    nm.hdr.idFrom = IDC_PLAYLIST;
+    nm.hdr.code = LVN_BEGINDRAG;
+    nm.iItem = 2;
+    nm.ptAction = POINT{5, 5};
+    ::SendMessageW(dlg, WM_NOTIFY, IDC_PLAYLIST, reinterpret_cast<LPARAM>(&nm));
+    RECT row0 = dlg.Playlist().GetItemRect(0);
+    POINT p{row0.left + 10, (row0.top + row0.bottom) / 2};
+    ::ClientToScreen(dlg.Playlist(), &p);
+    ::ScreenToClient(dlg, &p);
+    ::SendMessageW(dlg, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+    ::SendMessageW(dlg, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+    EXPECT_EQ(Strings({"ROOT.MP3", "C_TRACK.WMA", "A_SONG.MP3", "B_SONG.mp3"}), Rows(dlg.Playlist()));
+    EXPECT_EQ(std::vector<int>({0, 1}), dlg.Playlist().GetSelectedItems());
+    EXPECT_TRUE(dlg.IsModified());
+}
