@@ -377,3 +377,55 @@ TEST_F(ListForgeOnPlayer, DropInsideThePlaylistReordersAndCountsAsAChange)
     EXPECT_EQ(std::vector<int>({0, 1}), dlg.Playlist().GetSelectedItems());
     EXPECT_TRUE(dlg.IsModified());
 }
+
+namespace {
+
+// Types a file name into the shell's open or save dialog of this process and
+// presses OK, as a user would.
+void AnswerFileDialog(HWND except, const char* text)
+{
+    HWND box = nullptr;
+    for (int i = 0; i < 200 && !box; ++i) {
+        ::Sleep(50);
+        for (HWND w = ::FindWindowW(L"#32770", nullptr); w; w = ::FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(w, &pid);
+            if (pid == ::GetCurrentProcessId() && w != except && ::IsWindowVisible(w)) {
+                box = w;
+                break;
+            }
+        }
+    }
+    if (!box)
+        return;
+    ::Sleep(300);
+    // The file name box: a combo box (cmb13) in the explorer style, else an edit.
+    if (!::SetDlgItemTextA(box, 1148, text))
+        ::SetDlgItemTextA(box, 1152, text);
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+}  // namespace
+
+TEST_F(ListForgeOnPlayer, TheShellsFileDialogsOpenSeveralAndSaveOne)
+{
+    mbtest::CRecordingPrompter prompter(IDNO);
+    TestListForgeDlg dlg(ROOT);
+    ASSERT_TRUE(dlg.Create());
+    dlg.useRealFileDialogs = true;
+    HWND main = dlg;
+    {
+        mbtest::CBackgroundRun user([main] { AnswerFileDialog(main, "\"TOP1.M3U\" \"TOP2.M3U\""); });
+        dlg.OpenM3u();
+        user.Finish();
+    }
+    EXPECT_EQ(Strings({"W:\\ROOT.MP3", "W:\\MUSIC\\A_SONG.MP3"}), Rows(dlg.Playlist(), 1));
+    {
+        mbtest::CBackgroundRun user([main] { AnswerFileDialog(main, "W:\\LISTS\\REAL.M3U"); });
+        dlg.SaveM3u();
+        user.Finish();
+    }
+    EXPECT_EQ("#EXTM3U\r\nW:\\ROOT.MP3\r\nW:\\MUSIC\\A_SONG.MP3\r\n", lftest::ReadWholeFile("W:\\LISTS\\REAL.M3U"));
+    EXPECT_FALSE(dlg.IsModified());
+    EXPECT_EQ(0u, prompter.Count()) << prompter.Text(0);
+}

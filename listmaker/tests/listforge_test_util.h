@@ -21,6 +21,7 @@ public:
     }
 
     bool useRealDrivePicker = false;
+    bool useRealFileDialogs = false;
     std::string drive;
     std::vector<std::string> openPaths;
     std::string savePath;
@@ -32,8 +33,11 @@ protected:
         ++drivePrompts;
         return useRealDrivePicker ? ListForgeDlg::AskDrive() : drive;
     }
-    std::vector<std::string> AskOpenPaths() override { return openPaths; }
-    std::string AskSavePath() override { return savePath; }
+    std::vector<std::string> AskOpenPaths() override
+    {
+        return useRealFileDialogs ? ListForgeDlg::AskOpenPaths() : openPaths;
+    }
+    std::string AskSavePath() override { return useRealFileDialogs ? ListForgeDlg::AskSavePath() : savePath; }
 };
 
 namespace lftest {
