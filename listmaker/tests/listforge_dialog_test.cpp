@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "M3uCodec.h"
+#include "Shell.h"
 #include "listforge_test_util.h"
 
 using lftest::Rows;
@@ -428,4 +429,27 @@ TEST_F(ListForgeOnPlayer, TheShellsFileDialogsOpenSeveralAndSaveOne)
     EXPECT_EQ("#EXTM3U\r\nW:\\ROOT.MP3\r\nW:\\MUSIC\\A_SONG.MP3\r\n", lftest::ReadWholeFile("W:\\LISTS\\REAL.M3U"));
     EXPECT_FALSE(dlg.IsModified());
     EXPECT_EQ(0u, prompter.Count()) << prompter.Text(0);
+}
+
+TEST_F(ListForgeOnPlayer, ClosingADialogLeavesTheSystemIconsAlone)
+{
+    mbtest::CRecordingPrompter prompter(IDYES);
+    HIMAGELIST system = mb::SystemImageList(true);
+    ASSERT_NE(nullptr, system);
+    int icons = ImageList_GetImageCount(system);
+    {
+        TestListForgeDlg first(ROOT);
+        ASSERT_TRUE(first.Create());
+        EXPECT_TRUE(first.Files().GetStyle() & LVS_SHAREIMAGELISTS);
+        EXPECT_TRUE(first.Playlist().GetStyle() & LVS_SHAREIMAGELISTS);
+        first.Exit();  // Yes to exit: the window and its lists go
+        EXPECT_EQ(nullptr, first.m_hWnd);
+    }
+    // The shared list lives on, and the next dialog's rows still show icons.
+    EXPECT_GE(ImageList_GetImageCount(system), icons);
+    TestListForgeDlg second(ROOT);
+    ASSERT_TRUE(second.Create());
+    ASSERT_EQ(1, second.Files().GetItemCount());
+    EXPECT_GE(second.Files().GetItemImage(0), 0);
+    EXPECT_EQ(system, ListView_GetImageList(second.Files(), LVSIL_SMALL));
 }
