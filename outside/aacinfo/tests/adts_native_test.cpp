@@ -104,6 +104,12 @@ TEST(AdtsScan, CountsCompleteFramesOnly)
         EXPECT_EQ(9u, f.frames) << cut;
         EXPECT_TRUE(f.truncated) << cut;
     }
+    // Only the first frame, cut: ADTS, but nothing to count.
+    ASSERT_EQ(ADTS_OK, ScanAdts(data.data(), 100, f));
+    EXPECT_EQ(0u, f.frames);
+    EXPECT_TRUE(f.truncated);
+    EXPECT_EQ(-1, BitrateKbps(f));
+    EXPECT_EQ("[1:ADTS][2:44100][3:2][4:-1][5:0][6:0][7:LC]\r\n", FormatAacInfo(ADTS_OK, f));
     data.push_back(0x00);
     ASSERT_EQ(ADTS_OK, ScanAdts(data.data(), data.size(), f));
     EXPECT_EQ(10u, f.frames);

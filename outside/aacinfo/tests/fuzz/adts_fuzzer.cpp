@@ -11,7 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     aacinfo::ADTS_FACTS facts;
     const aacinfo::ADTS_RESULT result = aacinfo::ScanAdts(data, size, facts);
     if (result == aacinfo::ADTS_OK) {
-        if (facts.frameBytes > size || facts.frames == 0 || facts.samples < facts.frames * 1024)
+        // A first frame cut by the end of the file leaves no frame at all.
+        if (facts.frameBytes > size || facts.samples < facts.frames * 1024 || facts.samples > facts.frames * 4096 ||
+            (facts.frames == 0 && aacinfo::BitrateKbps(facts) != -1))
             std::abort();
     } else if (facts.frames != 0) {
         std::abort();
