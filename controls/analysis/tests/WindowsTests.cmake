@@ -16,6 +16,16 @@ target_compile_definitions(trackscope_tests PRIVATE
     MB_TOP="${MB_SOURCE_DIR}")
 
 if(MB_WINE_TESTS)
+    # Again with the reader library switched off: the WMA control tells the
+    # user and gives empty results.
+    gtest_discover_tests(trackscope_tests
+        TEST_PREFIX "noreader."
+        TEST_FILTER "WmaNoReader.*"
+        WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES TIMEOUT 120 LABELS "gui;wine"
+            ENVIRONMENT "MB_TEST_ENV=MB_PREFIX=trackscope|WINEDLLOVERRIDES=wmvcore=|MB_EXPECT_NO_READER=1|MB_WINVER=winxp")
     add_test(NAME trackscope.regsvr32
              COMMAND ${CMAKE_CURRENT_LIST_DIR}/regsvr32_test.sh ${MB_WINE_RUN} $<TARGET_FILE:TrackScope>)
     set_tests_properties(trackscope.regsvr32 PROPERTIES

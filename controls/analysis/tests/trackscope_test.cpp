@@ -489,6 +489,55 @@ TEST(WmaAnalyzer, ASilentReaderEndsTheWaitWithinTheBound)
     ExpectWma(ctl, rows[1]);
 }
 
+// Closes the message box titled "WMA Analyzer" from this thread's timer (the
+// box's own loop runs it) and keeps its text.
+struct CMessageWatch {
+    static std::wstring text;
+    static int ticks;
+    static BOOL CALLBACK Collect(HWND child, LPARAM)
+    {
+        wchar_t buffer[256] = {};
+        GetWindowTextW(child, buffer, 256);
+        text += buffer;
+        text += L"|";
+        return TRUE;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
+    {
+        HWND box = FindWindowW(nullptr, L"WMA Analyzer");
+        if (!box || ++ticks < 3)
+            return;
+        KillTimer(nullptr, id);
+        EnumChildWindows(box, &CMessageWatch::Collect, 0);
+        mbtest::SaveScreenshot(box, "wma_no_reader");
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+};
+std::wstring CMessageWatch::text;
+int CMessageWatch::ticks = 0;
+
+// Run with the reader library switched off (WINEDLLOVERRIDES=wmvcore=):
+// the user is told, and the analysis gives empty results.
+TEST(WmaNoReader, TheFailureIsShownAndTheResultsAreEmpty)
+{
+    if (!GetEnvironmentVariableA("MB_EXPECT_NO_READER", nullptr, 0))
+        GTEST_SKIP() << "runs only with wmvcore.dll switched off";
+    const std::vector<WmaRow> rows = WmaRows();
+    CScripted ctl(L"TRACKSCOPE.WMAAnalyzerCtrl.1");
+    CMessageWatch::text.clear();
+    CMessageWatch::ticks = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, 100, &CMessageWatch::Tick);
+    ASSERT_NE(0u, timer);
+    EXPECT_TRUE(ctl.SetFilePath(rows[0].path));
+    KillTimer(nullptr, timer);
+    EXPECT_NE(std::wstring::npos, CMessageWatch::text.find(L"Could not create Reader (hr=0x")) << CMessageWatch::text;
+    EXPECT_EQ(L"", ctl.Text(L"GetTitle"));
+    EXPECT_EQ(0, ctl.Long(L"GetBitrate"));
+    LONG low, high;
+    ctl.Size(low, high);
+    EXPECT_EQ(rows[0].size, low);
+}
+
 // --- AAC (our aacinfo.exe) ---
 
 class AacAnalyzer : public ::testing::Test {
