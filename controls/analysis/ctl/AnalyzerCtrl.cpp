@@ -148,6 +148,6 @@ HRESULT CAnalyzerCtrl::GetSize(const mbcom::CDispArgs& args, DWORD low, DWORD hi
 
 HRESULT CAnalyzerCtrl::ShowAboutBox(int dialogId)
 {
-    INT_PTR rc = DialogBoxParamW(mbcom::CModule::Instance(), MAKEINTRESOURCEW(dialogId), ControlWindow(), AboutProc, 0);
+    INT_PTR rc = DialogBoxParamA(mbcom::CModule::Instance(), MAKEINTRESOURCEA(dialogId), ControlWindow(), AboutProc, 0);
     return rc == -1 ? HRESULT_FROM_WIN32(GetLastError()) : S_OK;
 }

@@ -55,7 +55,7 @@ HRESULT CAnalyzerPropPage::Activate(HWND parent, LPCRECT rect, BOOL)
 {
     if (m_dialog)
         return E_UNEXPECTED;
-    m_dialog = CreateDialogParamW(mbcom::CModule::Instance(), MAKEINTRESOURCEW(m_dialogId), parent, DialogProc, 0);
+    m_dialog = CreateDialogParamA(mbcom::CModule::Instance(), MAKEINTRESOURCEA(m_dialogId), parent, DialogProc, 0);
     if (!m_dialog)
         return HRESULT_FROM_WIN32(GetLastError());
     if (rect)
@@ -77,8 +77,12 @@ HRESULT CAnalyzerPropPage::GetPageInfo(PROPPAGEINFO* info)
     if (!info)
         return E_POINTER;
     info->cb = sizeof(*info);
+    // The 8-bit calls throughout: the 95/98/ME line has no wide ones.
+    char ansi[64] = {};
+    LoadStringA(mbcom::CModule::Instance(), static_cast<UINT>(m_dialogId), ansi, 64);
     wchar_t caption[64] = {};
-    int n = LoadStringW(mbcom::CModule::Instance(), static_cast<UINT>(m_dialogId), caption, 64);
+    int n = MultiByteToWideChar(CP_ACP, 0, ansi, -1, caption, 64);
+    n = n > 0 ? n - 1 : 0;
     info->pszTitle = static_cast<LPOLESTR>(CoTaskMemAlloc((static_cast<size_t>(n) + 1) * sizeof(wchar_t)));
     if (!info->pszTitle)
         return E_OUTOFMEMORY;
@@ -87,9 +91,9 @@ HRESULT CAnalyzerPropPage::GetPageInfo(PROPPAGEINFO* info)
     info->size.cy = 0;
     // The template's size in pixels of this screen: made once, hidden under
     // a hidden parent (the page is a child), and measured.
-    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                   mbcom::CModule::Instance(), nullptr);
-    HWND probe = parent ? CreateDialogParamW(mbcom::CModule::Instance(), MAKEINTRESOURCEW(m_dialogId), parent,
+    HWND probe = parent ? CreateDialogParamA(mbcom::CModule::Instance(), MAKEINTRESOURCEA(m_dialogId), parent,
                                              DialogProc, 0)
                         : nullptr;
     if (probe) {
@@ -126,5 +130,5 @@ HRESULT CAnalyzerPropPage::Move(LPCRECT rect)
 
 HRESULT CAnalyzerPropPage::TranslateAccelerator(MSG* msg)
 {
-    return m_dialog && msg && IsDialogMessageW(m_dialog, msg) ? S_OK : S_FALSE;
+    return m_dialog && msg && IsDialogMessageA(m_dialog, msg) ? S_OK : S_FALSE;
 }

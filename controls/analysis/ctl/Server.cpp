@@ -4,6 +4,7 @@
 #include <olectl.h>
 
 #include "AACAnalyzerCtrl.h"
+#include "AnalyzerCtrl.h"
 #include "AnalyzerPropPage.h"
 #include "MP3AnalyzerCtrl.h"
 #include "Module.h"
@@ -46,9 +47,9 @@ const CClassText kTexts[] = {
 
 std::wstring LoadText(int id)
 {
-    wchar_t text[128] = {};
-    LoadStringW(mbcom::CModule::Instance(), static_cast<UINT>(id), text, 128);
-    return text;
+    char text[128] = {};
+    LoadStringA(mbcom::CModule::Instance(), static_cast<UINT>(id), text, 128);
+    return FromAnsi(text);
 }
 
 HRESULT ForEachClass(bool registering)
