@@ -14,7 +14,7 @@ const DWORD kMiscStatus = OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INSIDEOUT | OLEMI
 static_assert(kMiscStatus == 0x20191, "the registered MiscStatus");
 
 const CAnalyzerCtrl::CInfo kInfo = {&CLSID_AACAnalyzer, &DIID__DAACAnalyzer, &DIID__DAACAnalyzerEvents,
-                                    kMiscStatus,         &CLSID_AACAnalyzerPropPage, "AAC Analizer"};
+                                    kMiscStatus,         &CLSID_AACAnalyzerPropPage, "AAC Analizer", false};
 
 const char kTool[] = "aacinfo.exe";
 const char kOutput[] = "aacinfo.txt";

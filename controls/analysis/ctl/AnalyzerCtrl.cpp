@@ -45,7 +45,7 @@ std::wstring FromAnsi(const std::string& text)
 // The persisted stream is the layer's: the version word 0x0100 (1.0) and the
 // extent; the controls keep no properties of their own.
 CAnalyzerCtrl::CAnalyzerCtrl(const CInfo& info)
-    : mbcom::CControlBase({info.clsid, info.dispatch, info.events, info.miscStatus, kInitialPixels}), m_info(info)
+    : mbcom::CControlBase({info.clsid, info.dispatch, info.events, info.miscStatus, kInitialPixels, info.windowless}), m_info(info)
 {
     m_typeInfo.Init(*info.dispatch);
 }

@@ -20,6 +20,7 @@ public:
         DWORD miscStatus;
         const CLSID* page;
         const char* caption;     // drawn over the control's bounds
+        bool windowless;         // asks the container for windowless activation
     };
     explicit CAnalyzerCtrl(const CInfo& info);
     ~CAnalyzerCtrl() override;

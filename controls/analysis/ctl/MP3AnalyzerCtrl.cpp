@@ -94,7 +94,7 @@ public:
 };
 
 const CAnalyzerCtrl::CInfo kInfo = {&CLSID_MP3Analyzer, &DIID__DMP3Analyzer, &DIID__DMP3AnalyzerEvents,
-                                    kMiscStatus,         &CLSID_MP3AnalyzerPropPage, "MP3 Analizer"};
+                                    kMiscStatus,         &CLSID_MP3AnalyzerPropPage, "MP3 Analizer", true};
 
 }  // namespace
 

@@ -11,7 +11,7 @@ const DWORD kMiscStatus = OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INSIDEOUT | OLEMI
 static_assert(kMiscStatus == 0x20191, "the registered MiscStatus");
 
 const CAnalyzerCtrl::CInfo kInfo = {&CLSID_WMAAnalyzer, &DIID__DWMAAnalyzer, &DIID__DWMAAnalyzerEvents,
-                                    kMiscStatus,         &CLSID_WMAAnalyzerPropPage, "WMA Analizer"};
+                                    kMiscStatus,         &CLSID_WMAAnalyzerPropPage, "WMA Analizer", false};
 
 }  // namespace
 

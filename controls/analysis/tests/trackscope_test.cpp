@@ -611,6 +611,171 @@ TEST_F(AacAnalyzer, WithoutTheToolTheLastResultStays)
     EXPECT_EQ(193, ctl.Long(L"GetBitrate"));
 }
 
+// --- activation in a container ---
+
+// A container site that offers windowless activation, or refuses it; it
+// records how the control activated.
+class CTestSite : public IOleClientSite, public IOleInPlaceSiteWindowless {
+public:
+    CTestSite(HWND window, bool offerWindowless) : m_window(window), m_offer(offerWindowless) {}
+    DWORD activateExFlags = 0;
+    int windowedActivations = 0;
+    int invalidations = 0;
+    int deactivations = 0;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleClientSite))
+            *out = static_cast<IOleClientSite*>(this);
+        else if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceSite) ||
+                 IsEqualIID(iid, IID_IOleInPlaceSiteEx) || IsEqualIID(iid, IID_IOleInPlaceSiteWindowless))
+            *out = static_cast<IOleInPlaceSiteWindowless*>(this);
+        else {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        return S_OK;
+    }
+    // Lives on the test's stack.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** out) override
+    {
+        *out = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** out) override
+    {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override
+    {
+        *out = m_window;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override
+    {
+        ++windowedActivations;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos,
+                                               LPRECT clip, LPOLEINPLACEFRAMEINFO) override
+    {
+        *frame = nullptr;
+        *doc = nullptr;
+        *pos = {10, 10, 130, 40};
+        *clip = *pos;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override
+    {
+        ++deactivations;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnInPlaceActivateEx(BOOL* noRedraw, DWORD flags) override
+    {
+        if (noRedraw)
+            *noRedraw = FALSE;
+        activateExFlags = flags;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivateEx(BOOL) override
+    {
+        ++deactivations;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE RequestUIActivate() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE CanWindowlessActivate() override { return m_offer ? S_OK : S_FALSE; }
+    HRESULT STDMETHODCALLTYPE GetCapture() override { return S_FALSE; }
+    HRESULT STDMETHODCALLTYPE SetCapture(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetFocus() override { return S_FALSE; }
+    HRESULT STDMETHODCALLTYPE SetFocus(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetDC(LPCRECT, DWORD, HDC*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ReleaseDC(HDC) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE InvalidateRect(LPCRECT, BOOL) override
+    {
+        ++invalidations;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE InvalidateRgn(HRGN, BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE ScrollRect(INT, INT, LPCRECT, LPCRECT) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AdjustRect(LPRECT) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDefWindowMessage(UINT, WPARAM, LPARAM, LRESULT*) override { return S_FALSE; }
+
+private:
+    HWND m_window;
+    bool m_offer;
+};
+
+// The MP3 control asks for windowless activation and takes a window of its
+// own where the container cannot give that; the other two always take one.
+TEST(AnalyzerWindows, TheMp3ControlAsksForWindowlessActivation)
+{
+    struct Case {
+        const CLSID* clsid;
+        bool offer;
+        bool windowless;
+    } cases[] = {
+        {&CLSID_MP3Analyzer, true, true},   {&CLSID_MP3Analyzer, false, false}, {&CLSID_WMAAnalyzer, true, false},
+        {&CLSID_AACAnalyzer, true, false},
+    };
+    HWND host = CreateWindowExW(0, L"STATIC", L"TrackScope host", WS_POPUP | WS_VISIBLE | WS_BORDER, 60, 60, 200, 80,
+                                nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, host);
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(n);
+        CTestSite site(host, c.offer);
+        CPtr<IOleObject> ole;
+        ASSERT_EQ(S_OK, CoCreateInstance(*c.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                                         reinterpret_cast<void**>(&ole)));
+        ASSERT_EQ(S_OK, ole->SetClientSite(&site));
+        RECT r{10, 10, 130, 40};
+        ASSERT_EQ(S_OK, ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, &r));
+        CPtr<IOleInPlaceObject> inPlace;
+        ASSERT_EQ(S_OK, ole.As(&inPlace));
+        HWND own = nullptr;
+        if (c.windowless) {
+            EXPECT_EQ(static_cast<DWORD>(ACTIVATE_WINDOWLESS), site.activateExFlags);
+            EXPECT_EQ(0, site.windowedActivations);
+            EXPECT_NE(S_OK, inPlace->GetWindow(&own));
+            EXPECT_GE(site.invalidations, 1);
+            CPtr<IOleInPlaceObjectWindowless> windowless;
+            ASSERT_EQ(S_OK, ole.As(&windowless));
+            LRESULT lr = 0;
+            EXPECT_EQ(S_OK, windowless->OnWindowMessage(WM_MOUSEMOVE, 0, MAKELPARAM(20, 20), &lr));
+        } else {
+            EXPECT_EQ(0u, site.activateExFlags);
+            EXPECT_EQ(1, site.windowedActivations);
+            EXPECT_EQ(S_OK, inPlace->GetWindow(&own));
+            EXPECT_TRUE(IsWindow(own));
+            mbtest::PumpFor(100);
+            mbtest::SaveScreenshot(host, "activated_" + std::to_string(n));
+        }
+        EXPECT_EQ(S_OK, inPlace->InPlaceDeactivate());
+        EXPECT_EQ(1, site.deactivations);
+        ole->Close(OLECLOSE_NOSAVE);
+        ole->SetClientSite(nullptr);
+        ++n;
+    }
+    DestroyWindow(host);
+}
+
 // --- about boxes and pages, as a user sees them ---
 
 struct CAboutWatch {
