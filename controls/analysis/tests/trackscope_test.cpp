@@ -471,6 +471,24 @@ TEST(WmaAnalyzer, TwoControlsAtOnceDoNotShareAnEvent)
     EXPECT_EQ(nullptr, OpenEventA(EVENT_ALL_ACCESS, FALSE, kSharedEventName));
 }
 
+// The same control called again from inside its own wait is refused, and
+// the analysis that waits finishes with its own file's values.
+TEST(WmaAnalyzer, ACallFromInsideItsOwnWaitIsRefused)
+{
+    const std::vector<WmaRow> rows = WmaRows();
+    CScripted a(L"TRACKSCOPE.WMAAnalyzerCtrl.1");
+    CSecondAnalysis::control = &a;
+    CSecondAnalysis::path = rows[1].path;
+    CSecondAnalysis::ran = true;
+    SetEnvironmentVariableA("MB_WMVCORE_DELAY_MS", "400");
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, &CSecondAnalysis::Tick);
+    ASSERT_NE(0u, timer);
+    ASSERT_TRUE(a.SetFilePath(rows[0].path));
+    SetEnvironmentVariableA("MB_WMVCORE_DELAY_MS", nullptr);
+    EXPECT_FALSE(CSecondAnalysis::ran);
+    ExpectWma(a, rows[0]);
+}
+
 // A reader that accepts Open and never answers: the control gives up after
 // its bound, reports nothing, and analyses the next file normally.
 TEST(WmaAnalyzer, ASilentReaderEndsTheWaitWithinTheBound)
