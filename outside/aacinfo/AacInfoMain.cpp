@@ -3,7 +3,12 @@
 // seven fields into "aacinfo.txt" in its current folder. Exit code 0 for an
 // ADTS file, 1 for a file that is not one, 2 when the file cannot be read or
 // the output cannot be written (no output file then).
+//
+// Test hook (environment): MB_AACINFO_DELAY_MS makes it wait that long first.
+#include <windows.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -30,6 +35,9 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>& data)
 
 int main(int argc, char** argv)
 {
+    // Test hook: a tool that takes this long before it reads anything.
+    if (const char* delay = std::getenv("MB_AACINFO_DELAY_MS"))
+        Sleep(static_cast<DWORD>(std::strtoul(delay, nullptr, 10)));
     if (argc < 2) {
         std::fprintf(stderr, "usage: aacinfo <file.aac>\n");
         return 2;

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <ocidl.h>
 #include <olectl.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -792,6 +793,41 @@ TEST(AnalyzerWindows, TheMp3ControlAsksForWindowlessActivation)
         ++n;
     }
     DestroyWindow(host);
+}
+
+bool ToolIsRunning()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return false;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    bool found = false;
+    for (BOOL ok = Process32FirstW(snapshot, &entry); ok && !found; ok = Process32NextW(snapshot, &entry))
+        found = _wcsicmp(entry.szExeFile, L"aacinfo.exe") == 0;
+    CloseHandle(snapshot);
+    return found;
+}
+
+// A tool that does not end is waited for up to the bound, then stopped; no
+// output of it is read.
+TEST_F(AacAnalyzer, AToolThatDoesNotEndIsStoppedAfterTheBound)
+{
+    CScripted ctl(L"TRACKSCOPE.AACAnalyzerCtrl.1");
+    ASSERT_TRUE(ctl.SetFilePath(Data("lc_44100_stereo.aac")));
+    ASSERT_EQ(129, ctl.Long(L"GetBitrate"));
+    SetEnvironmentVariableA("MB_AACINFO_DELAY_MS", "600000");
+    const DWORD start = GetTickCount();
+    EXPECT_TRUE(ctl.SetFilePath(Data("lc_48000_stereo.aac")));
+    const DWORD waited = GetTickCount() - start;
+    SetEnvironmentVariableA("MB_AACINFO_DELAY_MS", nullptr);
+    EXPECT_GE(waited, 29000u);
+    EXPECT_EQ(0, ctl.Long(L"GetBitrate"));
+    EXPECT_FALSE(ToolIsRunning());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("aacinfo.txt"));
+    // The next analysis runs the tool as before.
+    EXPECT_TRUE(ctl.SetFilePath(Data("lc_48000_stereo.aac")));
+    EXPECT_EQ(193, ctl.Long(L"GetBitrate"));
 }
 
 // --- about boxes and pages, as a user sees them ---
