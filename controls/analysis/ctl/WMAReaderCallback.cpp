@@ -3,6 +3,7 @@
 #include "WMAReaderCallback.h"
 
 #include <cstdio>
+#include <new>
 #include <vector>
 
 #include "AnalysisText.h"
