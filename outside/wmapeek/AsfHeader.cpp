@@ -154,7 +154,7 @@ void Offer(std::u16string& slot, const std::u16string& value)
         slot = value;
 }
 
-void OfferAttribute(ASF_TAGS& tags, const std::u16string& name, const std::u16string& value)
+void OfferAttribute(ASF_TAGS& tags, const std::u16string& name, const std::u16string& value, uint16_t type)
 {
     if (NameIs(name, "Title"))
         Offer(tags.title, value);
@@ -162,10 +162,15 @@ void OfferAttribute(ASF_TAGS& tags, const std::u16string& name, const std::u16st
         Offer(tags.author, value);
     else if (NameIs(name, "Description"))
         Offer(tags.description, value);
+    else if (NameIs(name, "Copyright"))
+        Offer(tags.copyright, value);
     else if (NameIs(name, "WM/AlbumTitle"))
         Offer(tags.album, value);
-    else if (NameIs(name, "WM/Year"))
+    else if (NameIs(name, "WM/Year")) {
+        if (tags.year.empty() && !value.empty())
+            tags.yearIsNumber = type != VALUE_UNICODE;
         Offer(tags.year, value);
+    }
     else if (NameIs(name, "WM/Genre"))
         Offer(tags.genre, value);
 }
@@ -245,7 +250,8 @@ bool ParseContentDescription(CByteReader r, ASF_TAGS& tags)
         return false;
     Offer(tags.title, texts[0]);
     Offer(tags.author, texts[1]);
-    Offer(tags.description, texts[3]);  // texts[2] is the copyright, texts[4] the rating
+    Offer(tags.copyright, texts[2]);
+    Offer(tags.description, texts[3]);  // texts[4] is the rating
     return true;
 }
 
@@ -260,7 +266,7 @@ bool ParseExtendedContentDescription(CByteReader r, ASF_TAGS& tags)
         const uint8_t* value = r.Take(valueLength);
         if (r.Failed())
             return false;
-        OfferAttribute(tags, Utf16Text(name, nameLength), AttributeText(type, value, valueLength));
+        OfferAttribute(tags, Utf16Text(name, nameLength), AttributeText(type, value, valueLength), type);
     }
     return true;
 }
@@ -281,7 +287,7 @@ bool ParseMetadataRecords(CByteReader r, ASF_TAGS& tags)
         if (r.Failed())
             return false;
         if (stream == 0)
-            OfferAttribute(tags, Utf16Text(name, nameLength), AttributeText(type, value, valueLength));
+            OfferAttribute(tags, Utf16Text(name, nameLength), AttributeText(type, value, valueLength), type);
     }
     return true;
 }

@@ -26,6 +26,8 @@ struct ASF_TAGS {
     std::u16string album;        // WM/AlbumTitle
     std::u16string year;         // WM/Year, as stored (may be a full date)
     std::u16string description;
+    std::u16string copyright;
+    bool yearIsNumber = false;   // WM/Year stored as a number, not a text
     std::u16string genre;        // WM/Genre
 };
 

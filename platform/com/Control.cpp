@@ -56,7 +56,9 @@ HRESULT CControlBase::QueryInterface(REFIID iid, void** out)
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleObject))
         p = static_cast<IOleObject*>(this);
     else if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceObject))
-        p = static_cast<IOleInPlaceObject*>(this);
+        p = static_cast<IOleInPlaceObject*>(static_cast<IOleInPlaceObjectWindowless*>(this));
+    else if (IsEqualIID(iid, IID_IOleInPlaceObjectWindowless) && m_identity.windowless)
+        p = static_cast<IOleInPlaceObjectWindowless*>(this);
     else if (IsEqualIID(iid, IID_IOleInPlaceActiveObject))
         p = static_cast<IOleInPlaceActiveObject*>(this);
     else if (IsEqualIID(iid, IID_IOleControl))
@@ -223,15 +225,49 @@ HRESULT CControlBase::GetMiscStatus(DWORD aspect, DWORD* status)
 
 // --- in-place activation ---
 
+HRESULT CControlBase::ActivateWindowless()
+{
+    CPtr<IOleInPlaceSiteWindowless> site;
+    if (FAILED(m_clientSite.As(&site)) || !site || site->CanWindowlessActivate() != S_OK)
+        return S_FALSE;
+    if (site->CanInPlaceActivate() != S_OK)
+        return E_FAIL;
+    BOOL noRedraw = FALSE;
+    HRESULT hr = site->OnInPlaceActivateEx(&noRedraw, ACTIVATE_WINDOWLESS);
+    if (FAILED(hr))
+        return hr;
+    CPtr<IOleInPlaceFrame> frame;
+    CPtr<IOleInPlaceUIWindow> document;
+    RECT pos{}, clip{};
+    OLEINPLACEFRAMEINFO info{};
+    info.cb = sizeof(info);
+    if (FAILED(site->GetWindowContext(&frame, &document, &pos, &clip, &info))) {
+        site->OnInPlaceDeactivateEx(TRUE);
+        return E_FAIL;
+    }
+    m_position = pos;
+    m_extent.cx = PixelsToHimetric(pos.right - pos.left, ScreenDpi(true));
+    m_extent.cy = PixelsToHimetric(pos.bottom - pos.top, ScreenDpi(false));
+    m_inPlaceSite = static_cast<IOleInPlaceSite*>(site.Get());
+    m_windowless = true;
+    site->InvalidateRect(&pos, FALSE);
+    return S_OK;
+}
+
 HRESULT CControlBase::ActivateInPlace(bool show)
 {
-    if (m_hwnd) {
-        if (show)
+    if (m_hwnd || m_windowless) {
+        if (show && m_hwnd)
             ShowWindow(m_hwnd, SW_SHOW);
         return S_OK;
     }
     if (!m_clientSite)
         return E_UNEXPECTED;
+    if (m_identity.windowless) {
+        HRESULT hr = ActivateWindowless();
+        if (hr != S_FALSE)
+            return hr;
+    }
     CPtr<IOleInPlaceSite> site;
     HRESULT hr = m_clientSite.As(&site);
     if (FAILED(hr))
@@ -273,6 +309,7 @@ HRESULT CControlBase::InPlaceDeactivate()
         return S_OK;
     if (m_hwnd)
         ::DestroyWindow(m_hwnd);
+    m_windowless = false;
     CPtr<IOleInPlaceSite> site = m_inPlaceSite;
     m_inPlaceSite.Release();
     site->OnInPlaceDeactivate();
@@ -293,6 +330,7 @@ HRESULT CControlBase::SetObjectRects(LPCRECT pos, LPCRECT)
         return E_POINTER;
     if (m_hwnd)
         MoveWindow(m_hwnd, pos->left, pos->top, pos->right - pos->left, pos->bottom - pos->top, TRUE);
+    m_position = *pos;
     m_extent.cx = PixelsToHimetric(pos->right - pos->left, ScreenDpi(true));
     m_extent.cy = PixelsToHimetric(pos->bottom - pos->top, ScreenDpi(false));
     return S_OK;
@@ -350,8 +388,35 @@ HRESULT CControlBase::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL siz
     return GetExtent(aspect, size);
 }
 
+HRESULT CControlBase::OnWindowMessage(UINT msg, WPARAM, LPARAM lp, LRESULT* result)
+{
+    if (result)
+        *result = 0;
+    if (!m_windowless)
+        return E_UNEXPECTED;
+    if (msg == WM_MOUSEMOVE) {
+        // Container coordinates: the control's own start at its left top.
+        OnMouseMove(static_cast<short>(LOWORD(lp)) - m_position.left, static_cast<short>(HIWORD(lp)) - m_position.top);
+        return S_OK;
+    }
+    return S_FALSE;
+}
+
+HRESULT CControlBase::GetDropTarget(IDropTarget** out)
+{
+    if (out)
+        *out = nullptr;
+    return E_NOTIMPL;
+}
+
 void CControlBase::FireViewChange()
 {
+    if (m_windowless) {
+        CPtr<IOleInPlaceSiteWindowless> site;
+        if (SUCCEEDED(m_inPlaceSite.As(&site)) && site)
+            site->InvalidateRect(&m_position, FALSE);
+        return;
+    }
     if (m_hwnd)
         InvalidateRect(m_hwnd, nullptr, FALSE);
     else if (m_viewSink)

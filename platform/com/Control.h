@@ -18,7 +18,7 @@
 namespace mbcom {
 
 class CControlBase : public IOleObject,
-                     public IOleInPlaceObject,
+                     public IOleInPlaceObjectWindowless,
                      public IOleInPlaceActiveObject,
                      public IOleControl,
                      public IViewObject2,
@@ -34,6 +34,9 @@ public:
         const IID* events;          // the event dispinterface
         DWORD miscStatus;
         SIZE initialPixels;
+        // Asks the container for windowless activation; a container that
+        // cannot give it gets the control in a window of its own.
+        bool windowless = false;
     };
     explicit CControlBase(const CIdentity& identity);
     virtual ~CControlBase();
@@ -81,6 +84,10 @@ public:
     HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
 
+    // IOleInPlaceObjectWindowless: the container passes the mouse on.
+    HRESULT STDMETHODCALLTYPE OnWindowMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) override;
+    HRESULT STDMETHODCALLTYPE GetDropTarget(IDropTarget** out) override;
+
     // IOleControl
     HRESULT STDMETHODCALLTYPE GetControlInfo(CONTROLINFO* info) override;
     HRESULT STDMETHODCALLTYPE OnMnemonic(MSG*) override { return E_NOTIMPL; }
@@ -124,6 +131,9 @@ public:
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override;
 
     HWND ControlWindow() const { return m_hwnd; }
+    // Active in place without a window: the container draws and owns the
+    // window the control shows in.
+    bool IsWindowless() const { return m_windowless; }
 
 protected:
     // The derived interfaces (dual, browsing); null when not one of them.
@@ -147,6 +157,7 @@ protected:
 
 private:
     HRESULT ActivateInPlace(bool show);
+    HRESULT ActivateWindowless();
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);
 
@@ -155,6 +166,8 @@ private:
     CIdentity m_identity;
     SIZEL m_extent{};  // HIMETRIC
     HWND m_hwnd = nullptr;
+    bool m_windowless = false;
+    RECT m_position{};  // in the container's window, while windowless
     CPtr<IOleClientSite> m_clientSite;
     CPtr<IOleInPlaceSite> m_inPlaceSite;
     CPtr<IOleAdviseHolder> m_adviseHolder;

@@ -102,6 +102,59 @@ HRESULT CTypeDispatch::Invoke(void* instance, DISPID id, REFIID riid, LCID, WORD
     return hr;
 }
 
+const VARIANT* CDispArgs::At(UINT index) const
+{
+    // Automation passes the arguments last first.
+    return &m_params->rgvarg[m_params->cArgs - 1 - index];
+}
+
+HRESULT CDispArgs::Fail(UINT index, HRESULT hr) const
+{
+    if (m_argErr)
+        *m_argErr = m_params->cArgs - 1 - index;
+    return hr;
+}
+
+HRESULT CDispArgs::Expect(UINT count) const
+{
+    if (!m_params)
+        return E_INVALIDARG;
+    if (m_params->cNamedArgs)
+        return DISP_E_NONAMEDARGS;
+    if (m_params->cArgs != count)
+        return DISP_E_BADPARAMCOUNT;
+    return S_OK;
+}
+
+HRESULT CDispArgs::Text(UINT index, std::wstring& out) const
+{
+    VARIANT v;
+    VariantInit(&v);
+    HRESULT hr = VariantChangeType(&v, const_cast<VARIANT*>(At(index)), 0, VT_BSTR);
+    if (FAILED(hr))
+        return Fail(index, DISP_E_TYPEMISMATCH);
+    out.assign(v.bstrVal ? v.bstrVal : L"", v.bstrVal ? SysStringLen(v.bstrVal) : 0);
+    VariantClear(&v);
+    return S_OK;
+}
+
+HRESULT CDispArgs::LongRef(UINT index, LONG*& out) const
+{
+    const VARIANT* v = At(index);
+    if (v->vt == (VT_VARIANT | VT_BYREF) && v->pvarVal)
+        v = v->pvarVal;
+    if (v->vt == (VT_I4 | VT_BYREF) && v->plVal) {
+        out = v->plVal;
+        return S_OK;
+    }
+    if (v->vt == VT_I4 && v != At(index)) {
+        // A VARIANT by reference that holds the integer itself.
+        out = const_cast<LONG*>(&v->lVal);
+        return S_OK;
+    }
+    return Fail(index, DISP_E_TYPEMISMATCH);
+}
+
 HRESULT InvokeByDispid(IDispatch* disp, DISPID id, WORD flags, std::initializer_list<VARIANT> args, VARIANT* result,
                        EXCEPINFO* excep)
 {

@@ -6,6 +6,7 @@
 #include <oleauto.h>
 
 #include <initializer_list>
+#include <string>
 
 #include "ComPtr.h"
 
@@ -34,6 +35,30 @@ public:
 
 private:
     CPtr<ITypeInfo> m_info;
+};
+
+// Server side of a pure dispinterface (no vtable behind it, so no type
+// information can make the call): the arguments of one Invoke in their
+// natural order, checked and coerced as automation does. Failures name the
+// argument through argErr.
+class CDispArgs {
+public:
+    CDispArgs(const DISPPARAMS* params, UINT* argErr) : m_params(params), m_argErr(argErr) {}
+    // DISP_E_BADPARAMCOUNT unless exactly count positional arguments;
+    // DISP_E_NONAMEDARGS for named ones.
+    HRESULT Expect(UINT count) const;
+    // The argument as text (anything that coerces to a BSTR).
+    HRESULT Text(UINT index, std::wstring& out) const;
+    // A 32-bit integer passed by reference (VT_I4 | VT_BYREF, also inside a
+    // VARIANT passed by reference).
+    HRESULT LongRef(UINT index, LONG*& out) const;
+
+private:
+    const VARIANT* At(UINT index) const;
+    HRESULT Fail(UINT index, HRESULT hr) const;
+
+    const DISPPARAMS* m_params;
+    UINT* m_argErr;
 };
 
 // Client side: a call by dispid. Arguments come in their natural order;

@@ -86,21 +86,27 @@ HRESULT RegisterComClass(const CClassRegistration& c)
     };
     set(c.progId, nullptr, c.description);
     set(std::wstring(c.progId) + L"\\CLSID", nullptr, clsid);
-    set(c.versionIndependentProgId, nullptr, c.description);
-    set(std::wstring(c.versionIndependentProgId) + L"\\CLSID", nullptr, clsid);
-    set(std::wstring(c.versionIndependentProgId) + L"\\CurVer", nullptr, c.progId);
+    if (c.versionIndependentProgId) {
+        set(c.versionIndependentProgId, nullptr, c.description);
+        set(std::wstring(c.versionIndependentProgId) + L"\\CLSID", nullptr, clsid);
+        set(std::wstring(c.versionIndependentProgId) + L"\\CurVer", nullptr, c.progId);
+    }
 
     set(key, nullptr, c.description);
     set(key + L"\\ProgID", nullptr, c.progId);
-    set(key + L"\\VersionIndependentProgID", nullptr, c.versionIndependentProgId);
+    if (c.versionIndependentProgId)
+        set(key + L"\\VersionIndependentProgID", nullptr, c.versionIndependentProgId);
     make(key + L"\\Programmable");
     set(key + L"\\InprocServer32", nullptr, module);
     set(key + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
     if (c.libid) {
-        make(std::wstring(c.progId) + L"\\Insertable");
-        make(std::wstring(c.versionIndependentProgId) + L"\\Insertable");
+        if (c.insertable) {
+            make(std::wstring(c.progId) + L"\\Insertable");
+            if (c.versionIndependentProgId)
+                make(std::wstring(c.versionIndependentProgId) + L"\\Insertable");
+            make(key + L"\\Insertable");
+        }
         make(key + L"\\Control");
-        make(key + L"\\Insertable");
         set(key + L"\\ToolboxBitmap32", nullptr, module + L", " + std::to_wstring(c.toolboxBitmap));
         set(key + L"\\MiscStatus", nullptr, L"0");
         set(key + L"\\MiscStatus\\1", nullptr, std::to_wstring(c.miscStatus));
@@ -114,7 +120,7 @@ HRESULT UnregisterComClass(const CClassRegistration& c)
 {
     HRESULT hr = DeleteKeyTree(HKEY_CLASSES_ROOT, L"CLSID\\" + GuidText(*c.clsid));
     HRESULT hr2 = DeleteKeyTree(HKEY_CLASSES_ROOT, c.progId);
-    HRESULT hr3 = DeleteKeyTree(HKEY_CLASSES_ROOT, c.versionIndependentProgId);
+    HRESULT hr3 = c.versionIndependentProgId ? DeleteKeyTree(HKEY_CLASSES_ROOT, c.versionIndependentProgId) : S_OK;
     return FAILED(hr) ? hr : FAILED(hr2) ? hr2 : hr3;
 }
 

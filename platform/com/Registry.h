@@ -14,12 +14,14 @@ struct CClassRegistration {
     const CLSID* clsid;
     const wchar_t* description;
     const wchar_t* progId;                   // "Module.Class.1"
-    const wchar_t* versionIndependentProgId; // "Module.Class"
+    const wchar_t* versionIndependentProgId; // "Module.Class"; null: none
     // Controls only (null libid: a plain class such as a property page).
     const GUID* libid = nullptr;
     const wchar_t* version = nullptr;
     int toolboxBitmap = 0;
     DWORD miscStatus = 0;
+    // Controls offered to containers' "insert object" lists.
+    bool insertable = true;
 };
 
 // Writes the class with the module's own path as its server (apartment

@@ -429,6 +429,22 @@ TEST(AsfTags, ContentDescriptionAndWmAttributesFillTheirTexts)
     EXPECT_EQ(u"Al", facts.tags.album);
     EXPECT_EQ(u"1999", facts.tags.year);
     EXPECT_EQ(u"Jazz", facts.tags.genre);
+    EXPECT_EQ(u"(c) Someone", facts.tags.copyright);
+    EXPECT_FALSE(facts.tags.yearIsNumber);
+}
+
+TEST(AsfTags, TheCopyrightAndHowTheYearWasStoredAreKept)
+{
+    Bytes dword;
+    Put(dword, 1987, 4);
+    const ASF_FACTS numeric = ParseOk(Header({ExtendedContent({{u"WM/Year", 3, dword}, Text(u"Copyright", u"C")})}));
+    EXPECT_EQ(u"1987", numeric.tags.year);
+    EXPECT_TRUE(numeric.tags.yearIsNumber);
+    EXPECT_EQ(u"C", numeric.tags.copyright);
+    // The first non-empty year decides, as for the text itself.
+    const ASF_FACTS text = ParseOk(Header({ExtendedContent({Text(u"WM/Year", u"2004"), {u"WM/Year", 3, dword}})}));
+    EXPECT_EQ(u"2004", text.tags.year);
+    EXPECT_FALSE(text.tags.yearIsNumber);
 }
 
 TEST(AsfTags, TheFirstNonEmptyValueWinsAcrossObjects)
