@@ -4,6 +4,7 @@
 #define DEVSWEEP_API
 #include "DevSweep.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "SweepWin.h"
@@ -162,7 +163,7 @@ int __stdcall RemoveLegacyPlayerDrivers(void) {
         classRoot = "SYSTEM\\CurrentControlSet\\Services\\Class";
         for (int index = 0; index <= 37; ++index) {
             char number[8];
-            wsprintfA(number, "%04d", index);
+            snprintf(number, sizeof number, "%04d", index);
             std::string path = classRoot + "\\SCSIAdapter\\" + number;
             HKEY key = nullptr;
             if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
@@ -218,7 +219,7 @@ int __stdcall RemoveLegacyPlayerDrivers(void) {
         if (!hasInfPath)
             for (int n = 0; n <= 29; ++n) {
                 char number[8];
-                wsprintfA(number, "%04d", n);
+                snprintf(number, sizeof number, "%04d", n);
                 DeleteKeyUnder(HKEY_LOCAL_MACHINE, classKey, {number});
             }
         DeleteKeyUnder(HKEY_LOCAL_MACHINE, classRoot, {guid});

@@ -36,8 +36,6 @@ const char* const g_Exports[] = {
 
 void Say(const std::string& line) {
     OutputDebugStringA(("installer: " + line + "\n").c_str());
-    printf("%s\n", line.c_str());
-    fflush(stdout);
 }
 
 const char* Arg(int argc, char** argv, int i) {
