@@ -86,10 +86,13 @@ void SweepTest::ExpectOnlyRemoved(const std::vector<std::string>& targets, const
     REG_DIFF diff = CompareRegistry(m_regBefore, m_regAfter);
     std::set<std::string> expected = KeysUnder(m_regBefore, targets);
     for (const std::string& target : targets)
-        EXPECT_TRUE(expected.count(target)) << "the fixture lacks the target " << target;
+        EXPECT_FALSE(KeysUnder(m_regBefore, {target}).empty()) << "the fixture lacks the target " << target;
     EXPECT_EQ(diff.Removed, expected) << "removed:\n" << Lines(diff.Removed) << "expected:\n" << Lines(expected);
     EXPECT_TRUE(diff.Added.empty()) << "added:\n" << Lines(diff.Added);
     EXPECT_EQ(diff.Changed, changed) << "changed:\n" << Lines(diff.Changed);
+    for (const std::string& key : diff.Changed)
+        if (!changed.count(key))
+            ADD_FAILURE() << key << "\nbefore: " << m_regBefore[key] << "\nafter:  " << m_regAfter[key];
 }
 
 void SweepTest::ExpectNothingChanged() {
