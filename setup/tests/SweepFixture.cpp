@@ -47,8 +47,22 @@ std::string InstallerPath() {
     return folder + name;
 }
 
+// One argument as the C runtime splits command lines: backslashes before a
+// quote (or the closing quote) are doubled.
 std::string Quote(const std::string& arg) {
-    return "\"" + arg + "\"";
+    std::string out = "\"";
+    size_t backslashes = 0;
+    for (char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, '\\');
+    return out + "\"";
 }
 
 std::string ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info) {
