@@ -72,14 +72,17 @@ std::vector<std::string> SweepTest::WatchedFolders() const {
     return {windows, drive + "\\Program Files", drive + "\\Documents and Settings", drive + "\\DevSweepTest"};
 }
 
-void SweepTest::Before() {
+void SweepTest::Before(bool files) {
+    m_withFiles = files;
     m_regBefore = SnapshotRegistry();
-    m_filesBefore = SnapshotFiles(WatchedFolders());
+    if (files)
+        m_filesBefore = SnapshotFiles(WatchedFolders());
 }
 
 void SweepTest::After() {
     m_regAfter = SnapshotRegistry();
-    m_filesAfter = SnapshotFiles(WatchedFolders());
+    if (m_withFiles)
+        m_filesAfter = SnapshotFiles(WatchedFolders());
 }
 
 void SweepTest::ExpectOnlyRemoved(const std::vector<std::string>& targets, const std::set<std::string>& changed) {
@@ -101,6 +104,7 @@ void SweepTest::ExpectNothingChanged() {
 }
 
 void SweepTest::ExpectOnlyFilesRemoved(const std::vector<std::string>& targets) {
+    ASSERT_TRUE(m_withFiles) << "the case took no file listing";
     std::set<std::string> expected;
     for (const std::string& entry : m_filesBefore)
         for (const std::string& target : targets)

@@ -28,7 +28,8 @@ protected:
 
     // Everything the tests watch: the registry and the folders a removal
     // could reach.
-    void Before();
+    // files: also list the watched folders (for exports that delete files).
+    void Before(bool files = false);
     void After();
     std::vector<std::string> WatchedFolders() const;
     // Only the targets' keys went, nothing was added, and only the listed
@@ -40,6 +41,7 @@ protected:
 
     REG_SNAPSHOT m_regBefore, m_regAfter;
     std::set<std::string> m_filesBefore, m_filesAfter;
+    bool m_withFiles = false;
 
 private:
     std::vector<std::pair<HKEY, std::string>> m_keys;

@@ -32,71 +32,6 @@ std::string ClassRoot() {
 
 }  // namespace
 
-// ---- RemoveLegacyPlayerDrivers -----------------------------------------------
-
-class RemoveLegacyPlayerDrivers : public SweepTest {};
-
-TEST_F(RemoveLegacyPlayerDrivers, NtRemovesTheDriverServicesAndThePlayersClassKeysOnly) {
-    if (!IsNtLine())
-        GTEST_SKIP() << "the NT form";
-    for (const char* sub : {"Enum", "Parameters\\Device", "Parameters\\PnpInterface", "Security"})
-        Key(HKLM, SERVICES + "\\Qvscsi\\" + sub, "x", "1");
-    Key(HKLM, SERVICES + "\\Qvscsi", "ImagePath", "qvscsi.sys");
-    Key(HKLM, SERVICES + "\\Mp3Drv\\Enum", "x", "1");
-    Key(HKLM, SERVICES + "\\Mp3Drv\\Security", "x", "1");
-    Key(HKLM, SERVICES + "\\QvscsiDecoy\\Enum", "x", "1");
-    // The player's own class: numbered driver keys, no InfPath.
-    for (const char* n : {"0000", "0001", "0029"})
-        Key(HKLM, NT_CLASS + "\\" + ROW0_CLASS + "\\" + n, "DriverDesc", "QVRX3");
-    SetText(HKLM, NT_CLASS + "\\" + ROW0_CLASS, "Class", "QvMp3Player");
-    Key(HKLM, NT_CLASS + "\\" + ROW0_CLASS + "\\0030", "DriverDesc", "beyond the numbered range");
-    // A class installed from an OEM INF keeps its driver keys.
-    Key(HKLM, NT_CLASS + "\\" + ROW2_CLASS + "\\0000", "DriverDesc", "QVRX2");
-    SetText(HKLM, NT_CLASS + "\\" + ROW2_CLASS, "Class", "QvMp3Player2");
-    SetText(HKLM, NT_CLASS + "\\" + ROW2_CLASS, "InfPath", "oem7.inf");
-    // Rows filed under the system's USB and disk classes: those stay whole.
-    Key(HKLM, NT_CLASS + "\\" + USB_CLASS + "\\0000", "DriverDesc", "USB root hub");
-    SetText(HKLM, NT_CLASS + "\\" + USB_CLASS, "Class", "USB");
-    Key(HKLM, NT_CLASS + "\\" + DISK_CLASS + "\\0000", "DriverDesc", "Disk drive");
-    SetText(HKLM, NT_CLASS + "\\" + DISK_CLASS, "Class", "DiskDrive");
-    Before();
-    INSTALLER_RUN run = RunInstaller({"RemoveLegacyPlayerDrivers"});
-    After();
-    EXPECT_EQ(run.Result, 1);
-    // ROW0's class keeps 0030 (outside 0000-0029), so its key stays too.
-    ExpectOnlyRemoved({M(SERVICES + "\\Qvscsi"), M(SERVICES + "\\Mp3Drv"), M(NT_CLASS + "\\" + ROW0_CLASS + "\\0000"),
-                       M(NT_CLASS + "\\" + ROW0_CLASS + "\\0001"), M(NT_CLASS + "\\" + ROW0_CLASS + "\\0029")});
-    EXPECT_TRUE(run.Says("Mp3Drv OEM Name: oem7.inf")) << run.AllText();
-    EXPECT_TRUE(run.Says("Class " + std::string(USB_CLASS) + " (USB) belongs to the system: kept")) << run.AllText();
-}
-
-TEST_F(RemoveLegacyPlayerDrivers, NineRemovesTheMiniportAndTheClassesButNoSystemClass) {
-    if (IsNtLine())
-        GTEST_SKIP() << "the 95/98/ME form";
-    Key(HKLM, NINE_CLASS + "\\SCSIAdapter\\0001", "PortDriver", "ESDI_506.pdr");
-    Key(HKLM, NINE_CLASS + "\\SCSIAdapter\\0003", "PortDriver", "qvscsi.mpd");
-    Key(HKLM, NINE_CLASS + "\\SCSIAdapter\\0037", "PortDriver", "QvScsi.MPD");
-    Key(HKLM, NINE_CLASS + "\\SCSIAdapter\\0038", "PortDriver", "QvScsi.MPD");  // past the numbers looked at
-    Key(HKLM, NINE_CLASS + "\\" + ROW0_CLASS, "Class", "QvMp3Player");
-    Key(HKLM, NINE_CLASS + "\\QvMp3Player\\0000", "DriverDesc", "QVRX3");
-    Key(HKLM, NINE_CLASS + "\\QvMp3Player\\0001\\Sub", "DriverDesc", "QVRX3");
-    // An empty class name must not make the class root the target, nor
-    // a system class name its class.
-    Key(HKLM, NINE_CLASS + "\\" + ROW2_CLASS, "Class", "");
-    Key(HKLM, NINE_CLASS + "\\" + ROW5_CLASS, "Class", "DiskDrive");
-    Key(HKLM, NINE_CLASS + "\\DiskDrive\\0000", "DriverDesc", "Disk drive");
-    Key(HKLM, NINE_CLASS + "\\" + USB_CLASS, "Class", "USB");
-    Key(HKLM, NINE_CLASS + "\\USB\\0000", "DriverDesc", "USB root hub");
-    Key(HKLM, NINE_CLASS + "\\0000", "DriverDesc", "a numbered key in the class root");
-    Before();
-    INSTALLER_RUN run = RunInstaller({"RemoveLegacyPlayerDrivers"});
-    After();
-    EXPECT_EQ(run.Result, 1);
-    ExpectOnlyRemoved({M(NINE_CLASS + "\\SCSIAdapter\\0003"), M(NINE_CLASS + "\\SCSIAdapter\\0037"),
-                       M(NINE_CLASS + "\\" + ROW0_CLASS), M(NINE_CLASS + "\\QvMp3Player")});
-    EXPECT_TRUE(run.Says("SCSI index: 0003   QvScsi InfSection: qvscsi.mpd")) << run.AllText();
-}
-
 // ---- RemoveLegacyPlayerRemnants ----------------------------------------------
 
 class RemoveLegacyPlayerRemnants : public SweepTest {};
@@ -220,8 +155,9 @@ TEST_F(RemoveDeviceForDeviceType, UsbRemovesTheMatchingDeviceAndItsDriverKeyOnly
     EXPECT_TRUE(run.Says("Device removed")) << run.AllText();
     // The device installer takes an NT driver key with the device; the 95/98
     // class key is DevSweep's own step.
-    if (!IsNtLine())
+    if (!IsNtLine()) {
         EXPECT_TRUE(run.Says("Deleted")) << run.AllText();
+    }
 }
 
 TEST_F(RemoveDeviceForDeviceType, ADeviceWithoutDriverKeyLeavesTheClassKeys) {

@@ -146,7 +146,7 @@ protected:
 TEST_F(RemoveInstalledLegacyPlayer, RemovesThePlayersKeysFoldersShortcutsAndDriversOnly) {
     const std::string product = "Quorvane QVRX3 Manager";
     Install(drive + "\\Program Files\\Quorvane\\QVRX3", drive + "\\Program Files\\Quorvane\\Uninstall");
-    Before();
+    Before(true);
     INSTALLER_RUN run = RunInstaller({"RemoveInstalledLegacyPlayer", "0", "Quorvane QVRX3 Manager and USB Driver"});
     After();
     EXPECT_EQ(run.Result, 1);
@@ -189,7 +189,7 @@ TEST_F(RemoveInstalledLegacyPlayer, MissingOrSystemFolderValuesDeleteNoFiles) {
     RegCloseKey(key);
     File(windows + "\\devsweep-decoy.txt");
     CleanupFolder(windows + "\\devsweep-decoy.txt");
-    Before();
+    Before(true);
     INSTALLER_RUN run = RunInstaller({"RemoveInstalledLegacyPlayer", "0", "Quorvane QVRX3 Manager"});
     After();
     DeleteFileA((windows + "\\devsweep-decoy.txt").c_str());
@@ -207,7 +207,7 @@ TEST_F(RemoveInstalledLegacyPlayer, MissingOrSystemFolderValuesDeleteNoFiles) {
 
 TEST_F(RemoveInstalledLegacyPlayer, DangerousNamesAndRowsChangeNothing) {
     Install(drive + "\\Program Files\\Quorvane\\QVRX3", drive + "\\Program Files\\Quorvane\\Uninstall");
-    Before();
+    Before(true);
     struct Call {
         const char* row;
         const char* name;
@@ -317,49 +317,4 @@ TEST_F(RemovePlayerRemnants, AnEmptyFolderNameKeepsTheWholeMenuOrder) {
         EXPECT_EQ(RunInstaller({"RemovePlayerRemnants", name}).Result, 1) << name;
     After();
     ExpectOnlyRemoved(AppPaths());
-}
-
-// ---- CheckServiceName on 95/98 ------------------------------------------------------
-
-class CheckServiceName9x : public SweepTest {
-protected:
-    void SetUp() override {
-        if (IsNtLine())
-            GTEST_SKIP() << "the 95/98/ME form";
-        Key(HKLM, NINE_CLASS + "\\DiskDrive\\0000", "DriverDesc", "Disk drive");
-        Key(HKLM, NINE_CLASS + "\\USB\\0000", "DriverDesc", "USB root hub");
-    }
-};
-
-TEST_F(CheckServiceName9x, RemovesTheRecorderClassAndTheClassItNames) {
-    Key(HKLM, NINE_CLASS + "\\{9FFF066D-3ED3-4567-9123-8B82CFE1CDD4}", "Class", "QvRecorder");
-    Key(HKLM, NINE_CLASS + "\\QvRecorder\\0000", "DriverDesc", "Recorder");
-    Before();
-    INSTALLER_RUN run = RunInstaller({"CheckServiceName", "QVRX3REC"});
-    After();
-    EXPECT_EQ(run.Result, 1);
-    ExpectOnlyRemoved({M(NINE_CLASS + "\\{9FFF066D-3ED3-4567-9123-8B82CFE1CDD4}"), M(NINE_CLASS + "\\QvRecorder")});
-}
-
-TEST_F(CheckServiceName9x, AnEmptyMissingOrSystemClassValueKeepsEveryOtherClass) {
-    const char* const values[] = {"", nullptr, "DiskDrive", "USB\\0000"};
-    for (const char* value : values) {
-        Key(HKLM, NINE_CLASS + "\\{9FFF066D-3ED3-4567-9123-8B82CFE1CDD4}", value ? "Class" : "Other", value ? value : "");
-        Before();
-        INSTALLER_RUN run = RunInstaller({"CheckServiceName", "qvrx3rec"});
-        After();
-        EXPECT_EQ(run.Result, 1);
-        ExpectOnlyRemoved({M(NINE_CLASS + "\\{9FFF066D-3ED3-4567-9123-8B82CFE1CDD4}")});
-        EXPECT_TRUE(HasKey(HKLM, NINE_CLASS + "\\DiskDrive\\0000"));
-        EXPECT_TRUE(HasKey(HKLM, NINE_CLASS + "\\USB\\0000"));
-    }
-}
-
-TEST_F(CheckServiceName9x, OtherNamesTouchNothing) {
-    Key(HKLM, NINE_CLASS + "\\{9FFF066D-3ED3-4567-9123-8B82CFE1CDD4}", "Class", "QvRecorder");
-    Before();
-    for (const char* name : {"qvrx3", "", "<null>", "Class"})
-        EXPECT_EQ(RunInstaller({"CheckServiceName", name}).Result, 0) << name;
-    After();
-    ExpectNothingChanged();
 }
