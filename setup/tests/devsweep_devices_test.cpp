@@ -176,8 +176,7 @@ TEST_F(RemoveDeviceForDeviceType, AnEmptyPrefixOrUnknownTypeRemovesNothing) {
     Players();
     Before();
     EXPECT_EQ(RunInstaller({"RemoveDeviceForDeviceType", "", "0"}).Result, 1);
-    EXPECT_EQ(RunInstaller({"RemoveDeviceForDeviceType", "<null>", "0"}).Result, 1);
-    for (const char* type : {"4", "6", "-1", "100"}) {
+    for (const char* type : {"4", "100"}) {
         INSTALLER_RUN run = RunInstaller({"RemoveDeviceForDeviceType", "USB\\VID_0E56&PID_6013", type});
         EXPECT_TRUE(run.Says("GetClassDevs failed")) << type << run.AllText();
     }
