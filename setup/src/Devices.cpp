@@ -159,7 +159,9 @@ int EnumAndDestroyKeys(HKEY root, const std::string& parent, const std::string& 
     RegCloseKey(key);
     Trace("Deleting %s\n", path.c_str());
     DeleteSubtree(root, path);
-    DeleteKeyUnder(root, parent, {keyName});
+    LONG rc = DeleteKeyUnder(root, parent, {keyName});
+    if (rc != ERROR_SUCCESS)
+        Trace("\nError deleting key: %x\n", static_cast<unsigned>(rc));
     return 0;
 }
 
