@@ -3,7 +3,8 @@
  * For installer authors. Every function has C linkage, the calling convention
  * of the Windows API (__stdcall) and an undecorated export name, so it can be
  * called through LoadLibrary("DevSweep.dll") and GetProcAddress by the names
- * below, or linked against DevSweep's import library. All texts are ANSI.
+ * below (the typedefs of this header give the pointer types). All texts are
+ * ANSI.
  * No function shows a window; each writes its steps with OutputDebugString.
  *
  * Runs on Windows 98 SE, ME, 2000 and XP. The functions that need the service
@@ -72,6 +73,17 @@ DEVSWEEP_API int __stdcall RemoveDeviceForDeviceType(const char* hardwareIdPrefi
  * it. 0, or the system error code of the failed step. */
 DEVSWEEP_API int __stdcall InstallFilter(const char* serviceName, const char* driverPath);
 DEVSWEEP_API int __stdcall RemoveFilter(const char* serviceName, const char* driverPath);
+
+/* Pointer types for GetProcAddress, one per signature. */
+typedef int(__stdcall* DEVSWEEP_TEXT_TEXT)(const char*, const char*); /* RegisterInf, UpdateInf,
+                                                                         CopyQvumsInfVIDPIDs,
+                                                                         InstallFilter, RemoveFilter */
+typedef int(__stdcall* DEVSWEEP_TEXT)(const char*);                 /* CheckServiceName, RemovePlayerRemnants */
+typedef int(__stdcall* DEVSWEEP_FIND)(unsigned short*, char*);      /* FindLegacyPlayers */
+typedef int(__stdcall* DEVSWEEP_INT_TEXT)(int, const char*);        /* RemoveInstalledLegacyPlayer */
+typedef int(__stdcall* DEVSWEEP_INT)(int);                          /* RemoveLegacyPlayerRemnants */
+typedef int(__stdcall* DEVSWEEP_TEXT_INT)(const char*, int);        /* RemoveDeviceForDeviceType */
+typedef int(__stdcall* DEVSWEEP_NONE)(void);                        /* the other removal functions */
 
 #ifdef __cplusplus
 }

@@ -8,20 +8,14 @@
 // written as debug lines ("installer: ..."), beside the library's own.
 #include <windows.h>
 
+#include "DevSweep.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 namespace {
-
-typedef int(__stdcall* TextText)(const char*, const char*);
-typedef int(__stdcall* Text)(const char*);
-typedef int(__stdcall* Int)(int);
-typedef int(__stdcall* IntText)(int, const char*);
-typedef int(__stdcall* TextInt)(const char*, int);
-typedef int(__stdcall* None)(void);
-typedef int(__stdcall* Find)(unsigned short*, char*);
 
 const char* const g_Exports[] = {
     "RegisterInf",          "UpdateInf",
@@ -80,15 +74,15 @@ int main(int argc, char** argv) {
     int result = 0;
     if (name == "RegisterInf" || name == "UpdateInf" || name == "CopyQvumsInfVIDPIDs" || name == "InstallFilter" ||
         name == "RemoveFilter") {
-        result = reinterpret_cast<TextText>(f)(Arg(argc, argv, 2), Arg(argc, argv, 3));
+        result = reinterpret_cast<DEVSWEEP_TEXT_TEXT>(f)(Arg(argc, argv, 2), Arg(argc, argv, 3));
     } else if (name == "CheckServiceName" || name == "RemovePlayerRemnants") {
-        result = reinterpret_cast<Text>(f)(Arg(argc, argv, 2));
+        result = reinterpret_cast<DEVSWEEP_TEXT>(f)(Arg(argc, argv, 2));
     } else if (name == "RemoveLegacyPlayerRemnants") {
-        result = reinterpret_cast<Int>(f)(IntArg(argc, argv, 2));
+        result = reinterpret_cast<DEVSWEEP_INT>(f)(IntArg(argc, argv, 2));
     } else if (name == "RemoveInstalledLegacyPlayer") {
-        result = reinterpret_cast<IntText>(f)(IntArg(argc, argv, 2), Arg(argc, argv, 3));
+        result = reinterpret_cast<DEVSWEEP_INT_TEXT>(f)(IntArg(argc, argv, 2), Arg(argc, argv, 3));
     } else if (name == "RemoveDeviceForDeviceType") {
-        result = reinterpret_cast<TextInt>(f)(Arg(argc, argv, 2), IntArg(argc, argv, 3));
+        result = reinterpret_cast<DEVSWEEP_TEXT_INT>(f)(Arg(argc, argv, 2), IntArg(argc, argv, 3));
     } else if (name == "FindLegacyPlayers") {
         // The documented minimum buffer, guarded on both sides.
         unsigned short row = 0xBEEF;
@@ -96,14 +90,14 @@ int main(int argc, char** argv) {
         memset(buffer, 'G', sizeof buffer);
         char* displayName = buffer + 8;
         strcpy(displayName, "unchanged");
-        result = reinterpret_cast<Find>(f)(&row, displayName);
+        result = reinterpret_cast<DEVSWEEP_FIND>(f)(&row, displayName);
         bool guardsIntact = true;
         for (int i = 0; i < 8; ++i)
             guardsIntact = guardsIntact && buffer[i] == 'G' && buffer[8 + 260 + i] == 'G';
         Say("row=" + std::to_string(row) + " name=" + std::string(displayName, strnlen(displayName, 260)) +
             (guardsIntact ? " guards=intact" : " guards=overwritten"));
     } else {
-        result = reinterpret_cast<None>(f)();
+        result = reinterpret_cast<DEVSWEEP_NONE>(f)();
     }
     Say(name + " = " + std::to_string(result));
     FreeLibrary(dll);
