@@ -11,13 +11,10 @@ namespace {
 const HKEY HKLM = HKEY_LOCAL_MACHINE;
 const std::string NT_CLASS = "System\\CurrentControlSet\\Control\\Class";
 const std::string NINE_CLASS = "System\\CurrentControlSet\\Services\\Class";
-const std::string SERVICES = "System\\CurrentControlSet\\Services";
 const std::string ENUM = "System\\CurrentControlSet\\Enum";
 const std::string CRITICAL = "System\\CurrentControlSet\\Control\\CriticalDeviceDatabase";
 
 const char ROW0_CLASS[] = "{AEED0BDD-D2A9-4377-9618-5BCE61B7B6BC}";
-const char ROW2_CLASS[] = "{C9304254-E1B8-4322-A95E-37D13B55B11C}";
-const char ROW5_CLASS[] = "{4FAD996C-ADEA-4C33-B50D-AC12750546DF}";
 const char USB_CLASS[] = "{36FC9E60-C465-11CF-8056-444553540000}";
 const char DISK_CLASS[] = "{4D36E967-E325-11CE-BFC1-08002BE10318}";
 const char VOLUME_CLASS[] = "{71A27CDD-812A-11D0-BEC7-08002BE2092F}";

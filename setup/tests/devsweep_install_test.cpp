@@ -9,7 +9,6 @@ using namespace sweeptest;
 
 namespace {
 
-const HKEY HKLM = HKEY_LOCAL_MACHINE;
 const std::string WORK = "C:\\DevSweepTest";
 
 const char LARK_INF[] =

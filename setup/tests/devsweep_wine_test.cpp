@@ -14,23 +14,11 @@ const HKEY HKCU = HKEY_CURRENT_USER;
 const std::string UNINSTALL = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const std::string APP_PATHS = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 const std::string MENU_ORDER = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder";
-const std::string NT_CLASS = "System\\CurrentControlSet\\Control\\Class";
-const std::string NINE_CLASS = "System\\CurrentControlSet\\Services\\Class";
-const std::string SERVICES = "System\\CurrentControlSet\\Services";
-const std::string ENUM = "System\\CurrentControlSet\\Enum";
-const std::string CRITICAL = "System\\CurrentControlSet\\Control\\CriticalDeviceDatabase";
 
 // Rows of the earlier-player table the tests use.
 const char ROW0_UNINSTALL[] = "{FF531DC3-062E-4BA4-9702-BAEAEC43EBC6}";
-const char ROW0_CLASS[] = "{AEED0BDD-D2A9-4377-9618-5BCE61B7B6BC}";
-const char ROW2_CLASS[] = "{C9304254-E1B8-4322-A95E-37D13B55B11C}";
 const char ROW5_UNINSTALL[] = "{0E9B4D0E-B892-40A4-9690-B37F0BCA8137}";
-const char ROW5_CLASS[] = "{4FAD996C-ADEA-4C33-B50D-AC12750546DF}";
 const char ROW7_UNINSTALL[] = "{D22FA279-327A-4A7B-AE4C-3A9F351FEDDD}";
-const char ROW7_CLASS[] = "{5D7F74EE-A1EA-48BF-8F17-9F4BB2FF03E2}";
-const char USB_CLASS[] = "{36FC9E60-C465-11CF-8056-444553540000}";
-const char DISK_CLASS[] = "{4D36E967-E325-11CE-BFC1-08002BE10318}";
-const char VOLUME_CLASS[] = "{71A27CDD-812A-11D0-BEC7-08002BE2092F}";
 const char HOOK[] = "{343DA396-6C33-42EB-9478-C1EAF35FB908}";
 const char DECOY_CLSID[] = "{0C7E1D3A-77B4-4E2B-9D0E-5A1F2B3C4D5E}";
 
