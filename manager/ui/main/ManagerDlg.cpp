@@ -42,10 +42,8 @@ BOOL CManagerDlg::OnInitDialog()
 
     // The lists are filled on a short-lived thread while the dialog is
     // disabled; when no thread can be made the work is done here.
-    HANDLE thread = mb::BeginThread(&CManagerDlg::InitListsThread, this);
-    if (thread) {
-        ::CloseHandle(thread);
-    } else {
+    m_listsThread = mb::BeginThread(&CManagerDlg::InitListsThread, this);
+    if (!m_listsThread) {
         CWaitCursor wait;
         InitListsWork();
         ::InterlockedExchange(&m_listsNotReady, 0);
@@ -140,8 +138,23 @@ void CManagerDlg::OnSize(int width, int height)
     UpdateSpaceInfo(1);
 }
 
+void CManagerDlg::WaitForWorker(HANDLE& thread)
+{
+    if (!thread)
+        return;
+    while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    ::CloseHandle(thread);
+    thread = nullptr;
+}
+
 void CManagerDlg::OnDestroy()
 {
+    // A window that closes while a worker still works on it waits for it.
+    WaitForWorker(m_listsThread);
+    WaitForWorker(m_settleThread);
     KillTimer(1);
     FreeSkinResources();
     LoadSaveRecentPaths("write");

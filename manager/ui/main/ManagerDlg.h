@@ -226,5 +226,10 @@ protected:
 
 private:
     void InitListsWork();
+    // Waits for a worker of the dialog while answering the messages it
+    // sends, so that no worker outlives the window it works on.
+    static void WaitForWorker(HANDLE& thread);
+    HANDLE m_listsThread = nullptr;
+    HANDLE m_settleThread = nullptr;
     void ShowSkinFailure();
 };

@@ -188,17 +188,22 @@ DWORD WINAPI CManagerDlg::InitListsThread(void* dialog)
 
 bool CManagerDlg::StartSettleThread()
 {
-    HANDLE thread = mb::BeginThread(&CManagerDlg::PlayerSettleThread, this);
-    if (!thread)
+    // One settle at a time: a finished one is forgotten first.
+    if (m_settleThread && ::WaitForSingleObject(m_settleThread, 0) == WAIT_OBJECT_0) {
+        ::CloseHandle(m_settleThread);
+        m_settleThread = nullptr;
+    }
+    if (m_settleThread)
         return false;
-    ::CloseHandle(thread);
-    return true;
+    m_settleThread = mb::BeginThread(&CManagerDlg::PlayerSettleThread, this);
+    return m_settleThread != nullptr;
 }
 
 DWORD WINAPI CManagerDlg::PlayerSettleThread(void* dialog)
 {
     auto* self = static_cast<CManagerDlg*>(dialog);
     const short level = self->OsLevel;
+    const HWND window = self->m_hWnd;
     try {
         if (QvMp3OpenDriverNoBlock(0, DEVICE_STATUS_NORMAL)) {
             _USER_DATA record{};
@@ -215,7 +220,7 @@ DWORD WINAPI CManagerDlg::PlayerSettleThread(void* dialog)
     } catch (...) {
     }
     // The rest touches windows: the user-interface thread does it.
-    ::PostMessageW(self->m_hWnd, WM_PLAYER_SETTLED, 0, 0);
+    ::PostMessageW(window, WM_PLAYER_SETTLED, 0, 0);
     return 3;
 }
 

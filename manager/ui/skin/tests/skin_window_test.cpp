@@ -227,6 +227,16 @@ TEST_F(SkinWindow, EveryButtonAtItsComputedRectangle)
     EXPECT_FALSE(IsWindowVisible(dlg.GetDlgItem(1003)));  // the PC tree is hidden
     EXPECT_EQ(26, dlg.m_tips.GetToolCount());
 
+    // Nothing is left where the template put it: every visible control
+    // other than the top-left corner piece has been placed.
+    for (HWND child = GetWindow(dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT r{};
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
+        if (IsWindowVisible(child) && r.left == 0 && r.top == 0 && GetDlgCtrlID(child) != 1474) {
+            ADD_FAILURE() << "control " << GetDlgCtrlID(child) << " left at (0, 0)";
+        }
+    }
     mbtest::SaveScreenshot(dlg, "skin_dialog");
     dlg.DestroyWindow();
 }
@@ -365,10 +375,11 @@ TEST_F(SkinWindow, ResizesKeepTheGdiCountFlat)
         now.insert(dlg.m_skin.Picture(id).GetPicture());
     now.insert(dlg.m_skin.Button(1492).GetStateBitmap(0));
     for (HGDIOBJ old : before) {
-        if (!now.count(old))
+        if (!now.count(old)) {
             EXPECT_EQ(0u, GetObjectType(old)) << "a replaced bitmap was not deleted";
+        }
     }
-    EXPECT_EQ(10u, now.size());
+    EXPECT_EQ(11u, now.size());
     if (gdiBefore != 0) {
         EXPECT_LE(gdiAfter, gdiBefore + 2) << "GDI objects before " << gdiBefore << ", after " << gdiAfter;
     } else {
