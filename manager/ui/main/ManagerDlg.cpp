@@ -42,8 +42,11 @@ BOOL CManagerDlg::OnInitDialog()
 
     // The lists are filled on a short-lived thread while the dialog is
     // disabled; when no thread can be made the work is done here.
+    EnableWindow(false);
+    m_listsWindow = m_hWnd;
     m_listsThread = mb::BeginThread(&CManagerDlg::InitListsThread, this);
     if (!m_listsThread) {
+        EnableWindow(true);
         CWaitCursor wait;
         InitListsWork();
         ::InterlockedExchange(&m_listsNotReady, 0);

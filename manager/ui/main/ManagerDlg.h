@@ -33,6 +33,8 @@ enum : UINT {
     WM_PLAYER_TREE_FILES_DROPPED = WM_USER + 592,  // 1616
     // The settle thread's end, handled on the user-interface thread.
     WM_PLAYER_SETTLED = WM_USER + 640,             // 1664
+    // The start-up lists are filled.
+    WM_LISTS_READY = WM_USER + 641,                // 1665
 };
 
 // A drive record of the PC pane and of the player's two memories.
@@ -106,6 +108,7 @@ public:
     static DWORD WINAPI InitListsThread(void* dialog);
     static DWORD WINAPI PlayerSettleThread(void* dialog);
     void OnPlayerSettled();
+    void OnListsReady();
     bool StartSettleThread();
 
     // ---- messages, skin buttons, keys, mouse (ManagerDlgMessages.cpp)
@@ -230,6 +233,7 @@ private:
     // sends, so that no worker outlives the window it works on.
     static void WaitForWorker(HANDLE& thread);
     HANDLE m_listsThread = nullptr;
+    HWND m_listsWindow = nullptr;
     HANDLE m_settleThread = nullptr;
     void ShowSkinFailure();
 };

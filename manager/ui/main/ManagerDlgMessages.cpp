@@ -117,6 +117,9 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_PLAYER_SETTLED:
         OnPlayerSettled();
         return 0;
+    case WM_LISTS_READY:
+        OnListsReady();
+        return 0;
     }
     return CDialog::WindowProc(msg, wp, lp);
 }

@@ -176,14 +176,20 @@ DWORD WINAPI CManagerDlg::InitListsThread(void* dialog)
 {
     auto* self = static_cast<CManagerDlg*>(dialog);
     // The dialog is disabled while the thread works on its controls (every
-    // call is a message the user-interface thread answers).
-    self->EnableWindow(false);
+    // call is a message the user-interface thread answers). A timer belongs
+    // to the thread of its window, so arming timer 12 and enabling the
+    // dialog again are the user-interface thread's, on WM_LISTS_READY.
     self->InitListsWork();
     ::InterlockedExchange(&self->m_listsNotReady, 0);
-    self->SetTimer(12, 4000);
-    self->EnableWindow(true);
-    ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
+    ::PostMessageW(self->m_listsWindow, WM_LISTS_READY, 0, 0);
     return 1;
+}
+
+void CManagerDlg::OnListsReady()
+{
+    SetTimer(12, 4000);
+    EnableWindow(true);
+    ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
 }
 
 bool CManagerDlg::StartSettleThread()

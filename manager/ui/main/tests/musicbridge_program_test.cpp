@@ -83,6 +83,14 @@ HWND WaitForDialog(DWORD pid, const wchar_t* title, DWORD ms = 30000)
     return w;
 }
 
+// The main window is disabled while its start-up lists are filled (a
+// disabled window ignores the close command): wait until the user can
+// reach it.
+bool WaitUntilEnabled(HWND window)
+{
+    return mbtest::PumpUntil([&] { return IsWindowEnabled(window) != 0; }, 30000);
+}
+
 int CountDialogs(const wchar_t* title)
 {
     int n = 0;
@@ -161,7 +169,7 @@ TEST_F(MusicBridgeProgram, RunsOneCopyAndEndsCleanly)
     ASSERT_TRUE(first.Start(BinFolder() + "MusicBridge.exe", BinFolder()));
     HWND window = WaitForDialog(first.pi.dwProcessId, L"Vilo Music Bridge");
     ASSERT_NE(nullptr, window);
-    mbtest::PumpFor(1500);
+    ASSERT_TRUE(WaitUntilEnabled(window));
     for (UINT id : kTemplateControls)
         EXPECT_NE(nullptr, GetDlgItem(window, int(id))) << "control " << id;
     EXPECT_NE(nullptr, GetDlgItem(window, 1007)) << "status bar";
@@ -220,6 +228,7 @@ TEST_F(MusicBridgeProgram, KoreanLibraryGivesTheTexts)
         wchar_t text[64] = {};
         GetDlgItemTextW(window, 1116, text, 64);
         EXPECT_STREQ(L"Exit", text);
+        ASSERT_TRUE(WaitUntilEnabled(window));
         PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
         EXPECT_EQ(0, program.Wait());
     }
@@ -235,6 +244,7 @@ TEST_F(MusicBridgeProgram, KoreanLibraryGivesTheTexts)
     GetDlgItemTextW(window, 1117, text, 64);
     EXPECT_STREQ(L"\uD14C\uC2A4\uD2B8", text);  // "테스트"
     std::printf("ANSI code page %u\n", GetACP());
+    ASSERT_TRUE(WaitUntilEnabled(window));
     mbtest::SaveScreenshot(window, "musicbridge_korean");
     PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(0, program.Wait());
