@@ -12,6 +12,10 @@ mkdir -p "$work/corpus" "$work/artifacts"
 if [ -d "$seeds" ]; then
     cp -r "$seeds"/. "$work/corpus/" 2>/dev/null || true
 fi
+# Without seeds the few seconds start from nothing and reach little: say so.
+if [ -z "$(ls -A "$work/corpus")" ]; then
+    echo "fuzz-run: $(basename "$fuzzer") has no seeds in $seeds; it starts from an empty corpus" >&2
+fi
 "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -artifact_prefix="$work/artifacts/" -print_final_stats=1 "$work/corpus" 2>&1 | tail -n 40
 status=${PIPESTATUS[0]}

@@ -13,7 +13,7 @@ bool IsPredefined(HKEY key)
 
 }  // namespace
 
-CRegistryKey::CRegistryKey(HKEY root) : m_key(root) {}
+CRegistryKey::CRegistryKey(HKEY root) : m_key(root), m_writable(true) {}
 
 CRegistryKey::~CRegistryKey()
 {
@@ -33,15 +33,32 @@ void CRegistryKey::Adopt(HKEY opened)
     // that key was the root of the new one, it is closed only now.
     Close();
     m_key = opened;
+    m_writable = false;
+}
+
+LONG CRegistryKey::MakeWritable()
+{
+    if (!m_key)
+        return ERROR_INVALID_HANDLE;
+    if (m_writable || IsPredefined(m_key))
+        return ERROR_SUCCESS;
+    HKEY writable = nullptr;
+    const LONG result = RegOpenKeyExA(m_key, "", 0, KEY_READ | KEY_WRITE, &writable);
+    if (result != ERROR_SUCCESS)
+        return result;
+    Adopt(writable);
+    m_writable = true;
+    return ERROR_SUCCESS;
 }
 
 bool CRegistryKey::Create(HKEY root, const std::string& subKey)
 {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    const LONG result = RegCreateKeyExA(root, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                        nullptr, &key, &disposition);
+    const LONG result = RegCreateKeyExA(root, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                        KEY_READ | KEY_WRITE, nullptr, &key, &disposition);
     Adopt(result == ERROR_SUCCESS ? key : nullptr);
+    m_writable = result == ERROR_SUCCESS;
     Record(result, 0, 0);
     return result == ERROR_SUCCESS;
 }
@@ -50,7 +67,7 @@ bool CRegistryKey::Open(HKEY root, const std::string& subKey)
 {
     m_subKey = subKey;
     HKEY key = nullptr;
-    const LONG result = RegOpenKeyExA(root, subKey.c_str(), 0, KEY_ALL_ACCESS, &key);
+    const LONG result = RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &key);
     Adopt(result == ERROR_SUCCESS ? key : nullptr);
     Record(result, 0, 0);
     return result == ERROR_SUCCESS;
@@ -67,17 +84,18 @@ void CRegistryKey::Close()
 
 LONG CRegistryKey::WriteDword(const std::string& name, DWORD value)
 {
-    if (!m_key)
-        return ERROR_INVALID_HANDLE;
+    const LONG writable = MakeWritable();
+    if (writable != ERROR_SUCCESS)
+        return writable;
     return RegSetValueExA(m_key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
 bool CRegistryKey::WriteString(const std::string& name, const std::string& text)
 {
     const DWORD size = static_cast<DWORD>(std::strlen(text.c_str()) + 1);
-    const LONG result = m_key ? RegSetValueExA(m_key, name.c_str(), 0, REG_SZ,
-                                               reinterpret_cast<const BYTE*>(text.c_str()), size)
-                              : ERROR_INVALID_HANDLE;
+    LONG result = MakeWritable();
+    if (result == ERROR_SUCCESS)
+        result = RegSetValueExA(m_key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), size);
     Record(result, REG_SZ, size);
     return result == ERROR_SUCCESS;
 }
@@ -113,6 +131,11 @@ bool CRegistryKey::ReadDword(const std::string& name, DWORD& value)
     DWORD data = 0;
     if (Query(name, reinterpret_cast<BYTE*>(&data), sizeof data) != ERROR_SUCCESS)
         return false;
+    // A string or a short binary value is no number.
+    if (m_lastType != REG_DWORD || m_lastSize != sizeof data) {
+        Record(ERROR_DATATYPE_MISMATCH, m_lastType, m_lastSize);
+        return false;
+    }
     value = data;
     return true;
 }
@@ -131,7 +154,9 @@ bool CRegistryKey::ReadString(const std::string& name, std::string& text)
 
 bool CRegistryKey::DeleteValue(const std::string& name)
 {
-    const LONG result = m_key ? RegDeleteValueA(m_key, name.c_str()) : ERROR_INVALID_HANDLE;
+    LONG result = MakeWritable();
+    if (result == ERROR_SUCCESS)
+        result = RegDeleteValueA(m_key, name.c_str());
     Record(result, 0, 0);
     return result == ERROR_SUCCESS;
 }

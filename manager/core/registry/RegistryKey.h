@@ -19,7 +19,11 @@ public:
     CRegistryKey(const CRegistryKey&) = delete;
     CRegistryKey& operator=(const CRegistryKey&) = delete;
 
+    // Creates (or opens) the key for reading and writing.
     bool Create(HKEY root, const std::string& subKey);
+    // Opens the key for reading only: a limited user on 2000/XP may read the
+    // machine's keys but not change them. The first write asks for write
+    // access then.
     bool Open(HKEY root, const std::string& subKey);
     void Close();
 
@@ -28,6 +32,8 @@ public:
     bool WriteString(const std::string& name, const std::string& text);
     // Reads at most min(size, BINARY_MAX) bytes into buffer.
     bool ReadBinary(const std::string& name, void* buffer, DWORD size);
+    // Only a REG_DWORD value is read; another type fails with
+    // ERROR_DATATYPE_MISMATCH (its type and size recorded) and leaves value.
     bool ReadDword(const std::string& name, DWORD& value);
     // A value longer than STRING_MAX characters is not read (ERROR_MORE_DATA).
     bool ReadString(const std::string& name, std::string& text);
@@ -46,10 +52,13 @@ private:
     // Closes the key held so far (after the new one was opened under it, when
     // it was the root) and holds the new one.
     void Adopt(HKEY opened);
+    // The key reopened with write access when it was opened for reading.
+    LONG MakeWritable();
 
     LONG m_lastResult = ERROR_SUCCESS;
     DWORD m_lastType = 0;
     DWORD m_lastSize = 0;
     HKEY m_key = nullptr;
+    bool m_writable = false;
     std::string m_subKey;
 };

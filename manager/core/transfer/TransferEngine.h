@@ -1,47 +1,41 @@
 // CTransferEngine: copies a list of files and folders between the PC and the
-// player on a worker thread, one item after the other, asking before it
-// overwrites, checking the player's free space before each download item, and
-// telling its owner window about every item (TransferTypes.h).
-//
-// The engine knows its owner only as a window handle: message boxes go
-// through the platform's prompter (mb::ShowMessage) and the overwrite
-// question through a COverwriteAsker, so the engine runs without the main
-// dialog.
+// player on a worker thread, one item after the other (core/TransferRun.h).
+// This is the Windows shell: the worker thread, the status lock, the Win32
+// files (WindowsFiles.h) and the process's directory object. The engine never
+// touches a window: it reports through a CTransferSink and asks the overwrite
+// question through a COverwriteAsker (core/TransferSink.h); the main window's
+// adapter for both is CTransferWindowSink in manager/ui/transfer.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include "QV_SysCtrl.h"
+#include "Sync.h"
+#include "TransferRun.h"
 #include "TransferTypes.h"
-
-// winbase.h keeps a 16-bit leftover of this name as a macro.
-#ifdef GetFreeSpace
-#undef GetFreeSpace
-#endif
-
-class CQuorvane_Voice;
-
-// The overwrite question, shown on the worker thread. Returns an
-// OVERWRITE_ANSWER (0 Yes, 1 Yes to all, 2 No, 3 Cancel) for the file name,
-// already shortened for display.
-class COverwriteAsker {
-public:
-    virtual ~COverwriteAsker() = default;
-    virtual int AskOverwrite(HWND owner, const std::string& fileName) = 0;
-};
+#include "WindowsFiles.h"
 
 class CTransferEngine {
 public:
-    CTransferEngine();
-    // Waits for a running worker, which the destruction cancels.
+    // sysCtrl is the process's one directory object (owned by the caller,
+    // shared with the main window; its operations are serialised inside
+    // QV_SysCtrl.dll). Null: the engine tells no directory object.
+    explicit CTransferEngine(CQV_SysCtrl* sysCtrl);
+    // Cancels and waits for a running worker, handling the messages the
+    // worker sends this thread meanwhile.
     virtual ~CTransferEngine();
     CTransferEngine(const CTransferEngine&) = delete;
     CTransferEngine& operator=(const CTransferEngine&) = delete;
+
+    // Set before a start; both are called on the worker thread.
+    void SetSink(CTransferSink* sink);
+    // Without one an existing target is kept (No).
+    void SetOverwriteAsker(COverwriteAsker* asker);
+    // Where "CopyTest.mp3" comes from; the program's own folder by default.
+    void SetProgramFolder(const std::string& folder);
 
     // The list is only changed while no worker runs.
     void ClearFileList();
@@ -55,96 +49,47 @@ public:
     bool GetStatus(TRANSFER_STATUS* status) const;
     void Cancel();
 
-    // Starts the download worker (state 1). Returns the worker's thread,
-    // which the engine owns, or null when busy or the thread cannot start.
-    HANDLE Start(const std::string& targetFolder, int mode, HWND owner, int platformClass);
-    // The same for an upload (state 3); uploads always copy in 16 KB chunks.
-    HANDLE StartUpload(const std::string& targetFolder, int mode, HWND owner);
+    // Starts the worker in a direction: a download (state 1) tells the
+    // directory object about targetFolder first; an upload (state 3) copies
+    // in 16 KB chunks whatever the platform class. Returns the worker's
+    // thread, which the engine owns, or null when busy or the thread cannot
+    // start (the state is then 0).
+    HANDLE Start(TRANSFER_DIRECTION direction, const std::string& targetFolder, int mode, int platformClass);
 
     std::string GetDownloadTarget() const;
     std::string GetUploadTarget() const;
-
-    // The overwrite question; without one an existing target is kept (No).
-    void SetOverwriteAsker(COverwriteAsker* asker);
-    // Where "CopyTest.mp3" comes from; the program's own folder by default.
-    void SetProgramFolder(const std::string& folder);
 
     // Total bytes of the drive holding path (0 when it does not answer after
     // ten attempts); free and total bytes go out when asked for. Values past
     // 4 GB stay at 0xFFFFFFFF: a memory of exactly 4 GB must not read as one
     // that does not answer.
-    static std::uint32_t GetFreeSpace(const std::string& path, std::uint32_t* freeBytes, std::uint32_t* totalBytes);
+    static std::uint32_t GetDriveSpace(const std::string& path, std::uint32_t* freeBytes, std::uint32_t* totalBytes);
 
-    // Single items and folder trees; run on the worker thread.
-    bool CopyFile(const std::string& source, const std::string& target, int answer, HWND owner);
-    bool UploadFile(const std::string& source, const std::string& target, int answer, HWND owner);
-    bool CopyFolder(const std::string& source, const std::string& target, int answer, HWND owner);
-    bool UploadFolder(const std::string& source, const std::string& target, int answer, HWND owner);
-
-protected:
-    int RunDownload();
-    int RunUpload();
+    // Single items and folder trees, as the worker copies them.
+    bool DownloadFile(const std::string& source, const std::string& target, int answer);
+    bool UploadFile(const std::string& source, const std::string& target, int answer);
+    bool CopyFolder(const std::string& source, const std::string& target);
+    bool UploadFolder(const std::string& source, const std::string& target);
 
 private:
-    enum FILE_RESULT { FILE_DONE, FILE_OPEN_FAILED, FILE_CREATE_FAILED, FILE_READ_FAILED, FILE_WRITE_FAILED,
-                       FILE_REPLACE_FAILED, FILE_CANCELLED };
-    struct TREE_STATE {
-        bool cancelled = false;
-        bool incomplete = false;  // a file or link below was left out
-        std::string firstLeftOut;
+    class CLock : public CTransferLock {
+    public:
+        void Lock() override { m_cs.Lock(); }
+        void Unlock() override { m_cs.Unlock(); }
+
+    private:
+        mb::CCriticalSection m_cs;
     };
-    class CFileStreams;
+    // Shortens the name for display and hands the question on.
+    class CShortNames : public COverwriteAsker {
+    public:
+        int AskOverwrite(const std::string& fileName) override;
+        COverwriteAsker* m_asker = nullptr;
+    };
 
-    static DWORD WINAPI DownloadThread(void* self);
-    static DWORD WINAPI UploadThread(void* self);
-    HANDLE StartWorker(LPTHREAD_START_ROUTINE routine, int busyState);
-
-    // One file: chunked, counted, with the cancel question; an upload writes a
-    // scratch copy that replaces the target only when complete.
-    FILE_RESULT CopyOne(const std::string& source, const std::string& target, bool upload, bool setItemSize,
-                        std::uint64_t* length);
-    bool CopyTree(const std::string& source, const std::string& target, bool upload, TREE_STATE& tree);
-    // A folder item: in a move, the source goes only when the whole tree came.
-    bool CopyFolderItem(const std::string& source, const std::string& target, int answer, bool upload);
-    void CopyTestFile();
-
-    bool CancelSet() const;
-    bool TakeCancel();
-    void ClearCancel();
-    void SetMessage(const std::string& text);
-    std::string Message() const;
-    void BeginItem(int number, const std::string& path);
-    void SetItemSize(std::uint32_t size);
-    void AddProgress(std::uint32_t bytes);
-    std::uint32_t RunBytesDone() const;
-    void SetRunBytesDone(std::uint32_t bytes);
-    void SetState(int state);
-    int Mode() const { return m_mode; }
-
-    LRESULT Send(UINT msg, WPARAM wp, LPARAM lp) const;
-    void Post(UINT msg, WPARAM wp, LPARAM lp) const;
-    int Ask(const std::string& text, UINT icon) const;
-    void Show(const std::string& text) const;
-    int AskOverwrite(const std::string& name);
-    void RefreshDirectory(const std::string& folder);
-
-    std::string m_scratch;
-    std::string m_message;
-    volatile LONG m_cancel = 0;
-    std::vector<std::string> m_files;
-    CQuorvane_Voice* m_voice = nullptr;
-    std::string m_uploadTarget;
-    std::string m_downloadTarget;
-    HWND m_owner = nullptr;
-    int m_mode = 0;
-    int m_platformClass = 0;
-    TRANSFER_STATUS m_status;  // progress block, current item text, state
-
-    mutable std::mutex m_lock;
-    HANDLE m_thread = nullptr;
-    COverwriteAsker* m_asker = nullptr;
-    std::string m_programFolder;
-    CQV_SysCtrl m_sysCtrl;
-    std::vector<unsigned char> m_buffer;
-    unsigned int m_scratchSerial = 0;
+    CWindowsFiles m_files;
+    CLock m_lock;
+    CShortNames m_asker;
+    CTransferRun m_run;
+    mb::CWorkerThread m_worker;
 };

@@ -57,9 +57,9 @@ LRESULT COverwriteDlg::OnClose(WPARAM, LPARAM)
     return Default();
 }
 
-int COverwriteQuestion::AskOverwrite(HWND owner, const std::string& fileName)
+int COverwriteQuestion::AskOverwrite(const std::string& fileName)
 {
-    COverwriteDlg dlg(owner);
+    COverwriteDlg dlg(m_owner);
     dlg.SetFileName(fileName);
     if (dlg.DoModal() == -1)
         return OVERWRITE_CANCEL;

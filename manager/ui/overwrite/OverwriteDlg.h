@@ -6,7 +6,8 @@
 #include <string>
 
 #include "Dialog.h"
-#include "TransferEngine.h"
+#include "TransferSink.h"
+#include "TransferTypes.h"
 
 enum : UINT {
     IDD_OVERWRITE = 313,
@@ -39,8 +40,13 @@ public:
     int m_result = OVERWRITE_CANCEL;
 };
 
-// The engine's overwrite question shown as COverwriteDlg.
+// The engine's overwrite question shown as COverwriteDlg, parented to owner.
 class COverwriteQuestion : public COverwriteAsker {
 public:
-    int AskOverwrite(HWND owner, const std::string& fileName) override;
+    explicit COverwriteQuestion(HWND owner = nullptr) : m_owner(owner) {}
+    void SetOwner(HWND owner) { m_owner = owner; }
+    int AskOverwrite(const std::string& fileName) override;
+
+private:
+    HWND m_owner;
 };

@@ -73,12 +73,14 @@ CQV_SysCtrl::CQV_SysCtrl(const CQV_SysCtrl& other) : Names(nullptr), NameCount(0
 
 CQV_SysCtrl::~CQV_SysCtrl()
 {
+    CSysCtrlHold hold;
     FreeNames();
 }
 
 CQV_SysCtrl& CQV_SysCtrl::operator=(const CQV_SysCtrl& other)
 {
     if (this == &other) return *this;
+    CSysCtrlHold hold;
     // Each object owns its own name table; sharing the pointer would free it twice.
     char* copy = nullptr;
     if (other.Names && other.NameCount > 0) {
@@ -123,12 +125,14 @@ void CQV_SysCtrl::FreeNames()
 
 void CQV_SysCtrl::SetNewMedia()
 {
+    CSysCtrlHold hold;
     NewMedia = 1;
 }
 
 void CQV_SysCtrl::SetFileNum(int n)
 {
     if (n == 0) return;
+    CSysCtrlHold hold;
     FreeNames();
     NameCount = n > 0 ? n : 0;
     if (NameCount > 0) Names = static_cast<char*>(std::calloc(size_t(NameCount), NAME_SLOT));
@@ -137,6 +141,7 @@ void CQV_SysCtrl::SetFileNum(int n)
 
 int CQV_SysCtrl::AddFileName(const char* name)
 {
+    CSysCtrlHold hold;
     if (!Names || NameCount < 1 || !name || !*name) return 0;
     const size_t length = std::strlen(name);
     // A slot holds 255 bytes and its terminator; a cut name would match a
@@ -282,6 +287,9 @@ QV_RESULT CQV_SysCtrl::GetNextDirectory(const CDirExtent& current, const char* n
 
 QV_RESULT CQV_SysCtrl::InitDirectory(const char* path)
 {
+    // The manager calls this from its window's timers and from the transfer
+    // worker at once; the sector device's volume is the process's.
+    CSysCtrlHold hold;
     const bool force = NewMedia != 0;
     NewMedia = 0;
     // Geometry of another drive would place this drive's directory on the
@@ -315,6 +323,7 @@ QV_RESULT CQV_SysCtrl::InitDirectory(const char* path)
 
 QV_RESULT CQV_SysCtrl::SetFileOrder(const char* path)
 {
+    CSysCtrlHold hold;
     if (NameCount < 1 || !Names) return QV_SUCCESS;
     QV_RESULT r = ReadGeometryFor(path, false);
     if (r != QV_SUCCESS) {

@@ -3,6 +3,7 @@
 namespace {
 ISectorDevice* CurrentDevice = nullptr;
 const ICodePage* CurrentCodePage = nullptr;
+ISysCtrlLock* CurrentLock = nullptr;
 }  // namespace
 
 ISectorDevice* SysCtrlDevice() { return CurrentDevice; }
@@ -14,3 +15,15 @@ const ICodePage& SysCtrlCodePage()
     return CurrentCodePage ? *CurrentCodePage : fallback;
 }
 void SetSysCtrlCodePage(const ICodePage* codePage) { CurrentCodePage = codePage; }
+
+void SetSysCtrlLock(ISysCtrlLock* lock) { CurrentLock = lock; }
+
+CSysCtrlHold::CSysCtrlHold() : m_lock(CurrentLock)
+{
+    if (m_lock) m_lock->Lock();
+}
+
+CSysCtrlHold::~CSysCtrlHold()
+{
+    if (m_lock) m_lock->Unlock();
+}

@@ -81,4 +81,72 @@ TEST(SysCtrlDll, RefusalLeavesTheImageAsItWas)
     EXPECT_EQ(hash, Sha256(ImagePath));
 }
 
+// The manager shares one directory object between its window's timers and
+// its transfer worker. Two threads on it for a while: every call succeeds
+// (the library serialises them, each with a volume handle of its own), no
+// handle is left open (the volume opens exclusively afterwards), and the
+// image stays sound.
+struct RACE_SIDE {
+    CQV_SysCtrl* Ctrl;
+    std::vector<std::string> Names;
+    bool Orders;
+    int Calls = 0;
+    int Failures = 0;
+    QV_RESULT LastFailure = QV_SUCCESS;
+};
+
+DWORD WINAPI RunRaceSide(void* p)
+{
+    auto* side = static_cast<RACE_SIDE*>(p);
+    for (int i = 0; i < 120; ++i) {
+        QV_RESULT r;
+        if (side->Orders) {
+            std::vector<std::string> names = side->Names;
+            if (i % 2) std::reverse(names.begin(), names.end());
+            r = Order(*side->Ctrl, "Q:\\", names);
+        } else {
+            r = side->Ctrl->InitDirectory("Q:\\");
+        }
+        ++side->Calls;
+        if (r != QV_SUCCESS) {
+            ++side->Failures;
+            side->LastFailure = r;
+        }
+    }
+    return 0;
+}
+
+TEST(SysCtrlDll, TwoThreadsSharingOneObjectLeaveTheVolumeFreeAndTheImageSound)
+{
+    ASSERT_TRUE(MakeImage("basic", ImagePath, 16));
+    CQV_SysCtrl ctrl;
+    ctrl.SetNewMedia();
+    ASSERT_EQ(QV_SUCCESS, ctrl.InitDirectory("Q:\\"));
+    const auto names = Body(ListFolder(ImagePath, "::/"));
+    ASSERT_GE(names.size(), 2u);
+    RACE_SIDE sides[2] = {{&ctrl, names, false}, {&ctrl, names, true}};
+    HANDLE threads[2];
+    for (int i = 0; i < 2; ++i) {
+        threads[i] = CreateThread(nullptr, 0, &RunRaceSide, &sides[i], 0, nullptr);
+        ASSERT_NE(nullptr, threads[i]);
+    }
+    WaitForMultipleObjects(2, threads, TRUE, INFINITE);
+    for (HANDLE t : threads) CloseHandle(t);
+    for (const RACE_SIDE& side : sides) {
+        EXPECT_EQ(120, side.Calls);
+        EXPECT_EQ(0, side.Failures) << (side.Orders ? "SetFileOrder" : "InitDirectory") << " failed with "
+                                    << side.LastFailure;
+    }
+    HANDLE volume = CreateFileA("\\\\.\\Q:", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, volume) << "a volume handle was left open: " << GetLastError();
+    if (volume != INVALID_HANDLE_VALUE) CloseHandle(volume);
+    std::string report;
+    EXPECT_TRUE(FsckClean(ImagePath, &report)) << report;
+    auto after = Body(ListFolder(ImagePath, "::/"));
+    auto reversed = names;
+    std::reverse(reversed.begin(), reversed.end());
+    EXPECT_TRUE(after == names || after == reversed);
+}
+
 }  // namespace

@@ -469,6 +469,70 @@ TEST_F(CrafedVolume, ExtraReservedSectorsMoveTheFatAndTheRoot)
 
 // ---- the object's own interface ------------------------------------------
 
+// The library's lock, counted; and a disk that notes any access made
+// without it.
+class CDepthLock : public ISysCtrlLock {
+public:
+    void Lock() override
+    {
+        ++Depth;
+        ++Taken;
+    }
+    void Unlock() override { --Depth; }
+    int Depth = 0;
+    int Taken = 0;
+};
+
+class CLockCheckingDevice : public ISectorDevice {
+public:
+    CLockCheckingDevice(ISectorDevice& inner, const CDepthLock& lock) : Inner(inner), TheLock(lock) {}
+    bool ReadSectors(int drive, uint32_t first, uint32_t count, void* buffer) override
+    {
+        Note();
+        return Inner.ReadSectors(drive, first, count, buffer);
+    }
+    bool WriteSectors(int drive, uint32_t first, uint32_t count, const void* buffer) override
+    {
+        Note();
+        return Inner.WriteSectors(drive, first, count, buffer);
+    }
+    void Note()
+    {
+        ++Accesses;
+        if (TheLock.Depth == 0) ++Unlocked;
+    }
+    ISectorDevice& Inner;
+    const CDepthLock& TheLock;
+    int Accesses = 0;
+    int Unlocked = 0;
+};
+
+TEST_F(CrafedVolume, EveryOperationHoldsTheLibrarysLockAroundItsDiskAccess)
+{
+    CDepthLock lock;
+    CLockCheckingDevice checking(*device, lock);
+    SetSysCtrlDevice(&checking);
+    SetSysCtrlLock(&lock);
+    {
+        CQV_SysCtrl ctrl;
+        ctrl.SetNewMedia();
+        EXPECT_EQ(QV_SUCCESS, ctrl.InitDirectory("X:\\A\\"));
+        ctrl.SetFileNum(1);
+        EXPECT_EQ(1, ctrl.AddFileName("Folder B"));
+        EXPECT_EQ(QV_SUCCESS, ctrl.SetFileOrder("X:\\A\\"));
+        CQV_SysCtrl copy(ctrl);
+        copy = ctrl;
+    }
+    SetSysCtrlLock(nullptr);
+    SetSysCtrlDevice(device.get());
+    EXPECT_GT(checking.Accesses, 2);
+    EXPECT_EQ(0, checking.Unlocked);
+    EXPECT_EQ(0, lock.Depth) << "every hold was given back";
+    // SetNewMedia, InitDirectory, SetFileNum, AddFileName, SetFileOrder, the
+    // copy, the assignment and the destructors.
+    EXPECT_GE(lock.Taken, 9);
+}
+
 TEST(NameTable, AddFileNameFillsSlotsAndRefusesWhatItCannotKeep)
 {
     CQV_SysCtrl ctrl;

@@ -11,25 +11,14 @@ DWORD Address32(const void* p) { return static_cast<DWORD>(reinterpret_cast<uint
 
 }  // namespace
 
-SectorIo::SectorIo(IWin32Calls& calls) : UseDosServices(0), VolumeHandle(INVALID_HANDLE_VALUE), Calls(calls)
+SectorIo::SectorIo(IWin32Calls& calls) : UseDosServices(0), Calls(calls)
 {
     OSVERSIONINFOA info = {};
     info.dwOSVersionInfoSize = sizeof info;
     if (Calls.GetVersionExA(&info)) UseDosServices = info.dwPlatformId != VER_PLATFORM_WIN32_NT;
 }
 
-SectorIo::~SectorIo()
-{
-    CloseVolume();
-}
-
-void SectorIo::CloseVolume()
-{
-    if (VolumeHandle != INVALID_HANDLE_VALUE) {
-        Calls.CloseHandle(VolumeHandle);
-        VolumeHandle = INVALID_HANDLE_VALUE;
-    }
-}
+SectorIo::~SectorIo() = default;
 
 bool SectorIo::ReadSectors(int drive, uint32_t first, uint32_t count, void* buffer)
 {
@@ -102,19 +91,18 @@ bool SectorIo::DosTransfer(HANDLE vwin32, DWORD code, int drive, uint32_t first,
 
 bool SectorIo::NtTransfer(int drive, uint32_t first, uint32_t count, void* buffer, bool write)
 {
-    CloseVolume();
     char name[] = "\\\\.\\1:";
     name[4] = char('A' + drive);
     // No sharing: on FAT the exclusive open is what keeps others off the
     // volume while its sectors change.
-    VolumeHandle = Calls.CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-    if (VolumeHandle == INVALID_HANDLE_VALUE) return false;
+    HANDLE volume = Calls.CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    if (volume == INVALID_HANDLE_VALUE) return false;
     const uint64_t offset = uint64_t(first) * SECTOR_BYTES;
     const uint64_t bytes64 = uint64_t(count) * SECTOR_BYTES;
     bool ok = bytes64 <= 0xFFFFFFFFu;
     if (ok) {
         LONG high = LONG(offset >> 32);
-        const DWORD low = Calls.SetFilePointer(VolumeHandle, LONG(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
+        const DWORD low = Calls.SetFilePointer(volume, LONG(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
         // Sector offsets are multiples of 512, so a low part of 0xFFFFFFFF is
         // always the failure value.
         ok = low == DWORD(offset) && DWORD(high) == DWORD(offset >> 32);
@@ -123,9 +111,9 @@ bool SectorIo::NtTransfer(int drive, uint32_t first, uint32_t count, void* buffe
         const DWORD bytes = DWORD(bytes64);
         DWORD done = 0;
         // Success means every byte moved, not merely that the call returned.
-        ok = (write ? Calls.WriteFile(VolumeHandle, buffer, bytes, &done) : Calls.ReadFile(VolumeHandle, buffer, bytes, &done)) &&
+        ok = (write ? Calls.WriteFile(volume, buffer, bytes, &done) : Calls.ReadFile(volume, buffer, bytes, &done)) &&
              done == bytes;
     }
-    CloseVolume();
+    Calls.CloseHandle(volume);
     return ok;
 }

@@ -50,13 +50,13 @@ public:
     bool WriteSectors(int drive, uint32_t first, uint32_t count, const void* buffer) override;
 
     int UseDosServices;
-    HANDLE VolumeHandle;
 
 private:
     bool DosTransfer(HANDLE vwin32, DWORD code, int drive, uint32_t first, uint32_t count, void* buffer);
     bool DosLock(HANDLE vwin32, int drive, DWORD category, bool lock);
+    // Opens the volume for this one transfer and closes it again: the handle
+    // is never kept where another thread's transfer could replace it.
     bool NtTransfer(int drive, uint32_t first, uint32_t count, void* buffer, bool write);
-    void CloseVolume();
 
     IWin32Calls& Calls;
 };

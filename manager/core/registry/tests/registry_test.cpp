@@ -169,4 +169,56 @@ TEST_F(RegistryKeyTest, DeletedValuesAreGone)
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, key.GetLastResult());
 }
 
+// A limited user may read the machine's keys but not write them: an open
+// asks for reading only, and write access comes with the first write.
+TEST_F(RegistryKeyTest, OpenReadsWithReadAccessAndWritesAskForWriteAccess)
+{
+    const DWORD seven = 7;
+    RawSet("Number", REG_DWORD, &seven, sizeof seven);
+    CRegistryKey key(HKEY_CURRENT_USER);
+    ASSERT_TRUE(key.Open(HKEY_CURRENT_USER, m_subKey));
+    const DWORD one = 1;
+    EXPECT_EQ(ERROR_ACCESS_DENIED,
+              RegSetValueExA(key.GetKey(), "Probe", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one))
+        << "the key was opened with write access";
+    DWORD value = 0;
+    EXPECT_TRUE(key.ReadDword("Number", value));
+    EXPECT_EQ(7u, value);
+    EXPECT_EQ(0, key.WriteDword("Number", 8));
+    EXPECT_TRUE(key.WriteString("Text", "t"));
+    EXPECT_TRUE(key.ReadDword("Number", value));
+    EXPECT_EQ(8u, value);
+    EXPECT_TRUE(key.DeleteValue("Text"));
+    // A key that is already writable is not opened again.
+    const HKEY writable = key.GetKey();
+    EXPECT_EQ(0, key.WriteDword("Number", 9));
+    EXPECT_EQ(writable, key.GetKey());
+}
+
+TEST_F(RegistryKeyTest, ReadDwordReadsOnlyDwordValues)
+{
+    const struct {
+        const char* name;
+        DWORD type;
+        const char* data;
+        DWORD size;
+    } others[] = {
+        {"Text", REG_SZ, "123", 4},
+        {"Short", REG_BINARY, "\x05\x00", 2},
+        {"Four", REG_BINARY, "\x05\x00\x00\x00", 4},
+    };
+    for (const auto& other : others)
+        RawSet(other.name, other.type, other.data, other.size);
+    CRegistryKey key(HKEY_CURRENT_USER);
+    ASSERT_TRUE(key.Open(HKEY_CURRENT_USER, m_subKey));
+    for (const auto& other : others) {
+        DWORD value = 0xAAAA;
+        EXPECT_FALSE(key.ReadDword(other.name, value)) << other.name;
+        EXPECT_EQ(0xAAAAu, value) << other.name;
+        EXPECT_EQ(ERROR_DATATYPE_MISMATCH, key.GetLastResult()) << other.name;
+        EXPECT_EQ(other.type, key.GetLastType()) << other.name;
+        EXPECT_EQ(other.size, key.GetLastSize()) << other.name;
+    }
+}
+
 }  // namespace

@@ -14,12 +14,13 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: transfer_bench SOURCE_FOLDER TARGET_FOLDER\n");
         return 2;
     }
-    CTransferEngine engine;
+    CQV_SysCtrl sysCtrl;
+    CTransferEngine engine(&sysCtrl);
     engine.AddFile(argv[1]);
     LARGE_INTEGER frequency, t0, t1;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&t0);
-    HANDLE thread = engine.Start(argv[2], TRANSFER_DOWNLOAD, nullptr, 3);
+    HANDLE thread = engine.Start(TRANSFER_TO_PLAYER, argv[2], TRANSFER_DOWNLOAD, 3);
     if (!thread) {
         std::fprintf(stderr, "transfer_bench: the engine did not start\n");
         return 1;

@@ -18,6 +18,7 @@
 #include "OverwriteDlg.h"
 #include "Text.h"
 #include "TransferEngine.h"
+#include "TransferWindowSink.h"
 
 namespace {
 
@@ -210,9 +211,11 @@ public:
 
 class CScriptedAsker : public COverwriteAsker {
 public:
-    int AskOverwrite(HWND owner, const std::string& name) override
+    int AskOverwrite(const std::string& name) override
     {
         names.push_back(name);
+        if (onAsk)
+            onAsk();
         if (answers.empty())
             return OVERWRITE_NO;
         const int a = answers.front();
@@ -221,6 +224,7 @@ public:
     }
     std::deque<int> answers;
     std::vector<std::string> names;
+    std::function<void()> onAsk;
 };
 
 const char* const kNotComplete = "Download is not complete. Do you want to cancel it?";
@@ -240,6 +244,7 @@ protected:
             EmptyFolder(drive);
         EmptyFolder(Pc());
         CreateDirectoryA(Pc("prog").c_str(), nullptr);
+        engine.SetSink(&sink);
         engine.SetOverwriteAsker(&asker);
         engine.SetProgramFolder(Pc("prog"));
     }
@@ -277,14 +282,14 @@ protected:
         engine.ClearFileList();
         for (const auto& item : items)
             engine.AddFile(item);
-        return Finish(engine.Start(target, mode, owner.hwnd, platformClass));
+        return Finish(engine.Start(TRANSFER_TO_PLAYER, target, mode, platformClass));
     }
     int Upload(const std::vector<std::string>& items, const std::string& target, int mode = TRANSFER_UPLOAD)
     {
         engine.ClearFileList();
         for (const auto& item : items)
             engine.AddFile(item);
-        return Finish(engine.StartUpload(target, mode, owner.hwnd));
+        return Finish(engine.Start(TRANSFER_TO_PC, target, mode, 0));
     }
     std::string MakePc(const std::string& name, std::size_t size, unsigned seed = 1)
     {
@@ -304,7 +309,10 @@ protected:
     CWatchingPrompter prompter{IDYES};
     CScriptedAsker asker;
     COwnerWindow owner;
-    CTransferEngine engine;
+    CTransferWindowSink sink{owner.hwnd};
+    // The process's one directory object, as the main window shares it.
+    CQV_SysCtrl sysCtrl;
+    CTransferEngine engine{&sysCtrl};
 };
 
 class EndStates : public EngineTest {};
@@ -414,7 +422,7 @@ TEST_F(EndStates, AnUploadFromAPlayerThatStopsAnsweringEndsWith7)
 TEST_F(EndStates, AMemoryOfExactly4GiBAnswersAndTakesTheFile)
 {
     std::uint32_t freeBytes = 0, totalBytes = 0;
-    EXPECT_EQ(0xFFFFFFFFu, CTransferEngine::GetFreeSpace("T:\\Music\\", &freeBytes, &totalBytes));
+    EXPECT_EQ(0xFFFFFFFFu, CTransferEngine::GetDriveSpace("T:\\Music\\", &freeBytes, &totalBytes));
     EXPECT_EQ(0xFFFFFFFFu, totalBytes);
     EXPECT_EQ(0xFFFFFFFFu, freeBytes);
     const std::string a = MakePc("a.mp3", 70000);
@@ -503,46 +511,15 @@ TEST_F(Items, ChunksAre320KBOnXPAnd16KBOtherwise)
     }
 }
 
-// Presses cancel, as the user would, once the copy has written its first
-// bytes (a cancel pending when a folder copy starts fails it at once).
-class CCancelWhenBytesFlow {
-public:
-    explicit CCancelWhenBytesFlow(CTransferEngine& engine) : m_engine(engine)
-    {
-        m_thread = CreateThread(nullptr, 0, &CCancelWhenBytesFlow::Watch, this, 0, nullptr);
-    }
-    ~CCancelWhenBytesFlow()
-    {
-        InterlockedExchange(&m_stop, 1);
-        WaitForSingleObject(m_thread, INFINITE);
-        CloseHandle(m_thread);
-    }
-    bool Pressed() const { return m_pressed != 0; }
-
-private:
-    static DWORD WINAPI Watch(void* p)
-    {
-        auto* self = static_cast<CCancelWhenBytesFlow*>(p);
-        while (!self->m_stop) {
-            TRANSFER_STATUS s;
-            if (self->m_engine.GetStatus(&s) && s.ItemBytesDone > 0) {
-                self->m_engine.Cancel();
-                InterlockedExchange(&self->m_pressed, 1);
-                return 0;
-            }
-        }
-        return 0;
-    }
-    CTransferEngine& m_engine;
-    HANDLE m_thread;
-    volatile LONG m_stop = 0;
-    volatile LONG m_pressed = 0;
-};
-
-TEST_F(Items, UploadsCopyIn16KBChunks)
+// The cancel is pressed while the overwrite question is up, so the copy asks
+// after its first chunk: exactly 16 KB, although the class is XP's.
+TEST_F(Items, UploadsCopyIn16KBChunksAndACancelledOneLeavesThePcFile)
 {
-    ASSERT_TRUE(WriteBytes("R:\\b.mp3", Pattern(24 * 1024 * 1024)));
+    ASSERT_TRUE(WriteBytes("R:\\b.mp3", Pattern(2 * 1024 * 1024)));
     CreateDirectoryA(Pc("up").c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes(Pc("up\\b.mp3"), Pattern(77, 4)));
+    asker.answers = {OVERWRITE_YES};
+    asker.onAsk = [this] { engine.Cancel(); };
     std::uint32_t atQuestion = 0;
     prompter.onPrompt = [&](const std::string& text) {
         if (text == "Upload is not complete. Do you want to cancel it?") {
@@ -552,19 +529,36 @@ TEST_F(Items, UploadsCopyIn16KBChunks)
         }
     };
     prompter.QueueAnswer(IDYES);
-    int state = 0;
-    {
-        CCancelWhenBytesFlow user(engine);
-        state = Upload({"R:\\b.mp3"}, Pc("up"));
-        ASSERT_TRUE(user.Pressed());
-    }
-    EXPECT_EQ(TRANSFER_STOPPED, state);
-    EXPECT_GT(atQuestion, 0u);
-    EXPECT_EQ(0u, atQuestion % 0x4000u);
-    EXPECT_LT(atQuestion, 24u * 1024 * 1024);
+    engine.ClearFileList();
+    engine.AddFile("R:\\b.mp3");
+    EXPECT_EQ(TRANSFER_STOPPED, Finish(engine.Start(TRANSFER_TO_PC, Pc("up"), TRANSFER_UPLOAD, 3)));
+    EXPECT_EQ(0x4000u, atQuestion);
     std::vector<std::string> names;
     ListTree(Pc("up"), "", names);
-    EXPECT_TRUE(names.empty()) << "the cancelled copy leaves nothing: " << (names.empty() ? "" : names[0]);
+    EXPECT_EQ(std::vector<std::string>{"b.mp3"}, names) << "no scratch copy is left";
+    std::vector<unsigned char> data;
+    ASSERT_TRUE(ReadBytes(Pc("up\\b.mp3"), data));
+    EXPECT_TRUE(data == Pattern(77, 4)) << "the PC file is kept";
+}
+
+// 98 and ME have no MoveFileEx: a complete scratch copy replaces the PC file
+// by delete and MoveFile there, and with one call on 2000 and XP.
+TEST_F(Items, AScratchCopyReplacesItsTargetOnBothWindowsLines)
+{
+    for (bool nt : {false, true}) {
+        ASSERT_TRUE(WriteBytes(Pc("scratch.tmp"), Pattern(300, 1)));
+        ASSERT_TRUE(WriteBytes(Pc("target.mp3"), Pattern(20, 2)));
+        EXPECT_TRUE(CWindowsFiles::MoveOver(Pc("scratch.tmp"), Pc("target.mp3"), nt)) << nt;
+        EXPECT_FALSE(Exists(Pc("scratch.tmp")));
+        std::vector<unsigned char> data;
+        ASSERT_TRUE(ReadBytes(Pc("target.mp3"), data));
+        EXPECT_TRUE(data == Pattern(300, 1)) << nt;
+        // Without a target to replace, too.
+        ASSERT_TRUE(WriteBytes(Pc("scratch.tmp"), Pattern(30, 3)));
+        EXPECT_TRUE(CWindowsFiles::MoveOver(Pc("scratch.tmp"), Pc("new.mp3"), nt)) << nt;
+        EXPECT_TRUE(Exists(Pc("new.mp3")));
+        DeleteFileA(Pc("new.mp3").c_str());
+    }
 }
 
 TEST_F(Items, APlaylistIsDownloadedOnlyWhenTheUserAgrees)
@@ -919,58 +913,35 @@ TEST_F(FolderCopy, AnExistingTargetFolderFailsTheTreeCopy)
 {
     MakeTree(Pc("Tree"));
     CreateDirectoryA("R:\\Tree", nullptr);
-    EXPECT_FALSE(engine.CopyFolder(Pc("Tree"), "R:\\Tree", OVERWRITE_NEW, nullptr));
+    EXPECT_FALSE(engine.CopyFolder(Pc("Tree"), "R:\\Tree"));
     std::vector<std::string> names;
     ListTree("R:\\Tree", "", names);
     EXPECT_TRUE(names.empty());
     // An empty folder is copied as an empty folder.
     CreateDirectoryA(Pc("Empty").c_str(), nullptr);
-    EXPECT_TRUE(engine.CopyFolder(Pc("Empty"), "R:\\Empty", OVERWRITE_NEW, nullptr));
+    EXPECT_TRUE(engine.CopyFolder(Pc("Empty"), "R:\\Empty"));
     EXPECT_TRUE(Exists("R:\\Empty"));
 }
 
 // ---- cancel -----------------------------------------------------------------
 
 
-TEST_F(Cancel, ConfirmedInANestedFolderFailsTheItemAndKeepsAMovedSource)
-{
-    CreateDirectoryA(Pc("Outer").c_str(), nullptr);
-    CreateDirectoryA(Pc("Outer\\Inner").c_str(), nullptr);
-    ASSERT_TRUE(WriteBytes(Pc("Outer\\Inner\\deep.mp3"), Pattern(24 * 1024 * 1024)));
-    prompter.QueueAnswer(IDYES);
-    int state = 0;
-    {
-        CCancelWhenBytesFlow user(engine);
-        state = Download({Pc("Outer")}, "R:\\", TRANSFER_PC_CUT, 0);
-        ASSERT_TRUE(user.Pressed());
-    }
-    EXPECT_EQ(TRANSFER_STOPPED, state);
-    ASSERT_EQ(1u, prompter.Count());
-    EXPECT_EQ(kNotComplete, prompter.Text(0));
-    EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), prompter.Records()[0].type);
-    EXPECT_TRUE(Exists(Pc("Outer\\Inner\\deep.mp3")));
-    EXPECT_FALSE(Exists("R:\\Outer\\Inner\\deep.mp3")) << "the partly written file is deleted";
-    EXPECT_TRUE(owner.Of(WM_XFER_SOURCE_DELETED).empty());
-    EXPECT_EQ(std::vector<std::string>{Pc("Outer")}, owner.Paths(WM_XFER_ITEM_SKIPPED));
-}
-
+// Pressed as the item starts: the question comes after the first chunk.
 TEST_F(Cancel, AnsweringNoGoesOnWithTheSameFile)
 {
-    const std::string a = MakePc("a.mp3", 24 * 1024 * 1024);
+    const std::string a = MakePc("a.mp3", 1024 * 1024);
+    owner.onMessage = [this](const CRecord& r) {
+        if (r.msg == WM_XFER_ITEM_PROCESSING)
+            engine.Cancel();
+    };
     prompter.QueueAnswer(IDNO);
-    int state = 0;
-    {
-        CCancelWhenBytesFlow user(engine);
-        state = Download({a}, "R:\\", TRANSFER_PC_CUT, 0);
-        ASSERT_TRUE(user.Pressed());
-    }
-    EXPECT_EQ(TRANSFER_DOWNLOAD_DONE, state);
-    EXPECT_EQ(1u, prompter.Count());
+    EXPECT_EQ(TRANSFER_DOWNLOAD_DONE, Download({a}, "R:\\", TRANSFER_PC_CUT, 0));
+    ASSERT_EQ(1u, prompter.Count());
+    EXPECT_EQ(kNotComplete, prompter.Text(0));
     EXPECT_FALSE(Exists(a));
-    EXPECT_TRUE(Exists("R:\\a.mp3"));
     std::vector<unsigned char> data;
     ASSERT_TRUE(ReadBytes("R:\\a.mp3", data));
-    EXPECT_TRUE(data == Pattern(24 * 1024 * 1024));
+    EXPECT_TRUE(data == Pattern(1024 * 1024));
 }
 
 TEST_F(Cancel, BeforeAnItemAsksAndCanGoOnWithTheNext)
@@ -1036,12 +1007,12 @@ TEST_F(Status, AStartIsRefusedWhileBusyAndTheStatusStaysWhole)
     bool refused = false;
     owner.onMessage = [&](const CRecord& r) {
         if (r.msg == WM_XFER_ITEM_PROCESSING && r.path == items[5]) {
-            refused = engine.Start("R:\\", TRANSFER_DOWNLOAD, owner.hwnd, 3) == nullptr &&
-                      engine.StartUpload(Pc(), TRANSFER_UPLOAD, owner.hwnd) == nullptr;
+            refused = engine.Start(TRANSFER_TO_PLAYER, "R:\\", TRANSFER_DOWNLOAD, 3) == nullptr &&
+                      engine.Start(TRANSFER_TO_PC, Pc(), TRANSFER_UPLOAD, 0) == nullptr;
             engine.AddFile("ignored while busy");
         }
     };
-    HANDLE thread = engine.Start("R:\\", TRANSFER_DOWNLOAD, owner.hwnd, 3);
+    HANDLE thread = engine.Start(TRANSFER_TO_PLAYER, "R:\\", TRANSFER_DOWNLOAD, 3);
     int last = 0;
     bool consistent = true;
     const int state = Finish(thread, [&] {
@@ -1063,7 +1034,7 @@ TEST_F(Status, AStartIsRefusedWhileBusyAndTheStatusStaysWhole)
 
 TEST_F(RealQuestion, TheOverwriteDialogAnswersTheEngine)
 {
-    COverwriteQuestion question;
+    COverwriteQuestion question(owner.hwnd);
     engine.SetOverwriteAsker(&question);
     const std::string a = MakePc("first.mp3", 3000, 1);
     const std::string b = MakePc("second.mp3", 3000, 2);
@@ -1073,7 +1044,7 @@ TEST_F(RealQuestion, TheOverwriteDialogAnswersTheEngine)
     engine.AddFile(b);
     int shown = 0;
     std::wstring text;
-    HANDLE thread = engine.Start("R:\\", TRANSFER_DOWNLOAD, owner.hwnd, 3);
+    HANDLE thread = engine.Start(TRANSFER_TO_PLAYER, "R:\\", TRANSFER_DOWNLOAD, 3);
     const int state = Finish(thread, [&] {
         HWND h = mbtest::FindProcessWindow(L"Overwrite");
         if (h && IsWindowVisible(h)) {

@@ -84,8 +84,8 @@ TEST_F(OverwriteQuestion, TheEngineAskerReturnsTheAnswerAndDisablesTheOwnerMeanw
                                    nullptr, nullptr);
     ASSERT_NE(nullptr, owner);
     int answer = -1;
-    COverwriteQuestion asker;
-    mbtest::CBackgroundRun run([&] { answer = asker.AskOverwrite(owner, "x.mp3"); });
+    COverwriteQuestion asker(owner);
+    mbtest::CBackgroundRun run([&] { answer = asker.AskOverwrite("x.mp3"); });
     HWND h = mbtest::WaitForWindow(L"Overwrite", 30000);
     ASSERT_NE(nullptr, h);
     EXPECT_FALSE(::IsWindowEnabled(owner));

@@ -1,0 +1,335 @@
+// The player's volume (\\.\O:): the drive letter's takeover, the media
+// image, the storage identity, sector reads and writes, SCSI pass-through and
+// the volume locks.
+#include "DriverShared.h"
+
+using namespace vilosim;
+
+namespace simdriver {
+
+// The drive letter belongs to Wine's mount manager; point it at our volume
+// device so that \\.\X: answers as the player, and give it back at unload.
+void TakeOverVolume(PDRIVER_OBJECT driver, WCHAR letter)
+{
+    g_state.VolumeLink[0] = 0;
+    WCHAR linkText[] = L"\\DosDevices\\X:";
+    linkText[12] = letter;
+    UNICODE_STRING link;
+    RtlInitUnicodeString(&link, linkText);
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &link, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
+    HANDLE handle;
+    g_state.SavedVolumeTarget.Buffer = g_state.SavedVolumeTargetBuffer;
+    g_state.SavedVolumeTarget.Length = 0;
+    g_state.SavedVolumeTarget.MaximumLength = sizeof g_state.SavedVolumeTargetBuffer;
+    if (NT_SUCCESS(ZwOpenSymbolicLinkObject(&handle, GENERIC_READ, &attributes))) {
+        ULONG length = 0;
+        if (!NT_SUCCESS(ZwQuerySymbolicLinkObject(handle, &g_state.SavedVolumeTarget, &length)))
+            g_state.SavedVolumeTarget.Length = 0;
+        ZwClose(handle);
+        IoDeleteSymbolicLink(&link);
+    }
+    if (NT_SUCCESS(MakeDevice(driver, VOLUME_DEVICE_NAME, linkText, FILE_DEVICE_DISK, FILE_REMOVABLE_MEDIA,
+                              ROLE_VOLUME, 0, 0, &g_state.Volume))) {
+        AppendText(g_state.VolumeLink, NAME_CHARS, linkText);
+        g_state.LinkPresent = true;
+    }
+}
+
+void GiveBackVolume()
+{
+    if (!g_state.Volume)
+        return;
+    DeleteDevice(g_state.Volume, g_state.VolumeLink[0] && g_state.LinkPresent ? g_state.VolumeLink : nullptr);
+    g_state.LinkPresent = false;
+    g_state.Volume = nullptr;
+    if (g_state.VolumeLink[0] && g_state.SavedVolumeTarget.Length) {
+        UNICODE_STRING link;
+        RtlInitUnicodeString(&link, g_state.VolumeLink);
+        IoCreateSymbolicLink(&link, &g_state.SavedVolumeTarget);
+    }
+}
+
+
+// ---- the player's media ----------------------------------------------------
+
+
+
+void CloseImageLocked()
+{
+    if (g_state.Image) {
+        ZwClose(g_state.Image);
+        g_state.Image = nullptr;
+    }
+    g_state.ImageBytes = 0;
+}
+
+// Plugs in the player with the image at path (an NT path, or a DOS path such
+// as Z:\...); no path pulls the player out. The SCSI target gets the same
+// file for its READ(10) and WRITE(10), so both views are one memory.
+NTSTATUS SetImage(const WCHAR* path, ULONG chars)
+{
+    while (chars && path[chars - 1] == 0)
+        chars--;
+    ImageLocked lock;
+    CloseImageLocked();
+    g_state.VolumeState = SIM_VOLUME_UNPLUGGED;
+    g_state.VolumeReads = 0;
+    g_state.VolumeWrites = 0;
+    if (!chars) {
+        if (g_state.TargetReady)
+            SimBridgeAttachImage(nullptr, 0);
+        return STATUS_SUCCESS;
+    }
+    // NT form for the driver, DOS form for the target's runtime.
+    bool ntForm = path[0] == L'\\';
+    ULONG ntChars = chars + (ntForm ? 0 : 4);
+    auto* ntPath = static_cast<WCHAR*>(ExAllocatePoolWithTag(PagedPool, (ntChars + 1) * sizeof(WCHAR), POOL_TAG));
+    if (!ntPath)
+        return STATUS_INSUFFICIENT_RESOURCES;
+    ULONG at = 0;
+    if (!ntForm) {
+        const WCHAR prefix[] = L"\\??\\";
+        for (ULONG i = 0; i < 4; i++)
+            ntPath[at++] = prefix[i];
+    }
+    for (ULONG i = 0; i < chars; i++)
+        ntPath[at++] = path[i];
+    ntPath[at] = 0;
+    const WCHAR* dosPath = ntPath;
+    ULONG dosChars = ntChars;
+    if (ntChars > 4 && ntPath[0] == L'\\' && ntPath[1] == L'?' && ntPath[2] == L'?' && ntPath[3] == L'\\') {
+        dosPath = ntPath + 4;
+        dosChars = ntChars - 4;
+    }
+
+    UNICODE_STRING name;
+    name.Buffer = ntPath;
+    name.Length = static_cast<USHORT>(ntChars * sizeof(WCHAR));
+    name.MaximumLength = name.Length;
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
+    IO_STATUS_BLOCK io;
+    HANDLE file = nullptr;
+    NTSTATUS status = ZwCreateFile(&file, GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE, &attributes, &io, nullptr,
+                                   FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN,
+                                   FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE, nullptr, 0);
+    FILE_STANDARD_INFORMATION info;
+    if (NT_SUCCESS(status)) {
+        status = ZwQueryInformationFile(file, &io, &info, sizeof info, FileStandardInformation);
+        if (!NT_SUCCESS(status))
+            ZwClose(file);
+    }
+    if (NT_SUCCESS(status) && g_state.TargetReady && !SimBridgeAttachImage(dosPath, dosChars)) {
+        ZwClose(file);
+        status = STATUS_UNSUCCESSFUL;
+    }
+    ExFreePoolWithTag(ntPath, POOL_TAG);
+    if (!NT_SUCCESS(status))
+        return status;
+    g_state.Image = file;
+    g_state.ImageBytes = static_cast<ULONGLONG>(info.EndOfFile.QuadPart);
+    g_state.VolumeState = SIM_VOLUME_IMAGE;
+    return STATUS_SUCCESS;
+}
+
+// How an unplugged player answers: its volume is gone.
+bool VolumeGone()
+{
+    bool hidden;
+    {
+        Locked lock;
+        hidden = g_state.VolumeHidden;
+    }
+    return hidden || g_state.VolumeState == SIM_VOLUME_UNPLUGGED;
+}
+
+// A pulled player's drive letter goes away, so \\.\X: no longer opens (Wine
+// does not fail an open when the driver refuses the create request); it
+// comes back with the player.
+void UpdateVolumeLink()
+{
+    if (!g_state.Volume || !g_state.VolumeLink[0])
+        return;
+    ImageLocked lock;
+    bool gone = VolumeGone();
+    UNICODE_STRING link;
+    RtlInitUnicodeString(&link, g_state.VolumeLink);
+    if (gone && g_state.LinkPresent) {
+        IoDeleteSymbolicLink(&link);
+        g_state.LinkPresent = false;
+    } else if (!gone && !g_state.LinkPresent) {
+        UNICODE_STRING device;
+        RtlInitUnicodeString(&device, VOLUME_DEVICE_NAME);
+        g_state.LinkPresent = NT_SUCCESS(IoCreateSymbolicLink(&link, &device));
+    }
+}
+
+
+// The identity the player's USB mass-storage interface reports.
+NTSTATUS QueryStorageProperty(PIRP irp, PIO_STACK_LOCATION stack)
+{
+    ULONG in = stack->Parameters.DeviceIoControl.InputBufferLength;
+    ULONG out = stack->Parameters.DeviceIoControl.OutputBufferLength;
+    auto* query = static_cast<STORAGE_PROPERTY_QUERY*>(irp->AssociatedIrp.SystemBuffer);
+    if (in < sizeof(STORAGE_PROPERTY_QUERY) || query->PropertyId != StorageDeviceProperty)
+        return Complete(irp, STATUS_NOT_SUPPORTED, 0);
+    if (query->QueryType == PropertyExistsQuery)
+        return Complete(irp, STATUS_SUCCESS, 0);
+    static const char VENDOR[] = "Vilo    ";
+    static const char PRODUCT[] = "Lark            ";
+    static const char REVISION[] = "1.00";
+    const ULONG vendorAt = sizeof(STORAGE_DEVICE_DESCRIPTOR);
+    const ULONG productAt = vendorAt + sizeof VENDOR;
+    const ULONG revisionAt = productAt + sizeof PRODUCT;
+    const ULONG total = revisionAt + sizeof REVISION;
+    uint8_t descriptor[total];
+    for (ULONG i = 0; i < total; i++)
+        descriptor[i] = 0;
+    auto* header = reinterpret_cast<STORAGE_DEVICE_DESCRIPTOR*>(descriptor);
+    header->Version = sizeof(STORAGE_DEVICE_DESCRIPTOR);
+    header->Size = total;
+    header->DeviceType = 0; // direct-access block device
+    header->RemovableMedia = TRUE;
+    header->VendorIdOffset = vendorAt;
+    header->ProductIdOffset = productAt;
+    header->ProductRevisionOffset = revisionAt;
+    header->BusType = BusTypeUsb;
+    for (ULONG i = 0; i < sizeof VENDOR; i++)
+        descriptor[vendorAt + i] = VENDOR[i];
+    for (ULONG i = 0; i < sizeof PRODUCT; i++)
+        descriptor[productAt + i] = PRODUCT[i];
+    for (ULONG i = 0; i < sizeof REVISION; i++)
+        descriptor[revisionAt + i] = REVISION[i];
+    // Like a real disk: a short buffer gets as much of the descriptor as fits,
+    // so callers can learn the full size from its header.
+    ULONG copied = out < total ? out : total;
+    auto* target = static_cast<uint8_t*>(irp->AssociatedIrp.SystemBuffer);
+    for (ULONG i = 0; i < copied; i++)
+        target[i] = descriptor[i];
+    return Complete(irp, STATUS_SUCCESS, copied);
+}
+
+// Sector reads and writes of the player's volume, from its image file:
+// whole sectors only, inside the image, which never grows.
+NTSTATUS VolumeTransfer(PIRP irp, PIO_STACK_LOCATION stack)
+{
+    bool write = stack->MajorFunction == IRP_MJ_WRITE;
+    ULONG length = write ? stack->Parameters.Write.Length : stack->Parameters.Read.Length;
+    LONGLONG offset = write ? stack->Parameters.Write.ByteOffset.QuadPart : stack->Parameters.Read.ByteOffset.QuadPart;
+    if (VolumeGone())
+        return Complete(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
+    ImageLocked lock;
+    if (g_state.VolumeState == SIM_VOLUME_UNPLUGGED)
+        return Complete(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
+    if (!g_state.Image)
+        return Complete(irp, STATUS_NO_MEDIA_IN_DEVICE, 0);
+    if (offset < 0 || offset % SECTOR_BYTES || length % SECTOR_BYTES)
+        return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+    ULONGLONG end = static_cast<ULONGLONG>(offset) + length;
+    if (end > g_state.ImageBytes)
+        return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+    if (!length)
+        return Complete(irp, STATUS_SUCCESS, 0);
+    void* buffer = irp->AssociatedIrp.SystemBuffer;
+    LARGE_INTEGER at;
+    at.QuadPart = offset;
+    IO_STATUS_BLOCK io;
+    NTSTATUS status = write ? ZwWriteFile(g_state.Image, nullptr, nullptr, nullptr, &io, buffer, length, &at, nullptr)
+                            : ZwReadFile(g_state.Image, nullptr, nullptr, nullptr, &io, buffer, length, &at, nullptr);
+    if (!NT_SUCCESS(status))
+        return Complete(irp, status, 0);
+    if (io.Information != length)
+        return Complete(irp, STATUS_DEVICE_DATA_ERROR, io.Information);
+    if (write)
+        g_state.VolumeWrites++;
+    else
+        g_state.VolumeReads++;
+    return Complete(irp, STATUS_SUCCESS, length);
+}
+
+// SCSI commands to the player, in the pass-through layout of this build:
+// the header, then wherever its offsets point inside the one buffer.
+NTSTATUS VolumeScsiPassThrough(PIRP irp, PIO_STACK_LOCATION stack)
+{
+    ULONG in = stack->Parameters.DeviceIoControl.InputBufferLength;
+    ULONG out = stack->Parameters.DeviceIoControl.OutputBufferLength;
+    bool direct = stack->Parameters.DeviceIoControl.IoControlCode == IOCTL_SCSI_PASS_THROUGH_DIRECT_CODE;
+    auto* block = static_cast<uint8_t*>(irp->AssociatedIrp.SystemBuffer);
+    ULONG header = direct ? sizeof(SCSI_PASS_THROUGH_DIRECT) : sizeof(SCSI_PASS_THROUGH);
+    if (VolumeGone())
+        return Complete(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
+    if (!block || in < header || out < in)
+        return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+    // Both headers agree up to the data buffer field.
+    auto* spt = reinterpret_cast<SCSI_PASS_THROUGH*>(block);
+    auto* sptd = reinterpret_cast<SCSI_PASS_THROUGH_DIRECT*>(block);
+    ULONG senseOffset = direct ? sptd->SenseInfoOffset : spt->SenseInfoOffset;
+    UCHAR* cdb = direct ? sptd->Cdb : spt->Cdb;
+    if (spt->Length != header || spt->CdbLength > 16 || spt->CdbLength == 0)
+        return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+    if (spt->SenseInfoLength && (senseOffset > in || spt->SenseInfoLength > in - senseOffset))
+        return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+    uint8_t* data = nullptr;
+    ULONG dataLength = spt->DataTransferLength;
+    if (direct) {
+        // The caller's own buffer lies in another process under Wine: only
+        // commands without a data phase can be served this way.
+        if (dataLength)
+            return Complete(irp, STATUS_NOT_SUPPORTED, 0);
+    } else if (dataLength) {
+        ULONG_PTR dataOffset = spt->DataBufferOffset;
+        if (dataOffset > in || dataLength > in - dataOffset)
+            return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+        data = block + dataOffset;
+    }
+    uint8_t status = 0;
+    uint8_t sense[SIM_SENSE_BYTES];
+    uint32_t moved = 0;
+    if (!SimBridgeExecute(cdb, spt->CdbLength, spt->DataIn == SCSI_IOCTL_DATA_IN, data, dataLength, &status, sense,
+                          &moved))
+        return Complete(irp, STATUS_INSUFFICIENT_RESOURCES, 0);
+    spt->ScsiStatus = status;
+    if (status != 0) {
+        ULONG n = spt->SenseInfoLength < SIM_SENSE_BYTES ? spt->SenseInfoLength : SIM_SENSE_BYTES;
+        for (ULONG i = 0; i < n; i++)
+            block[senseOffset + i] = sense[i];
+        spt->SenseInfoLength = static_cast<UCHAR>(n);
+    } else {
+        spt->SenseInfoLength = 0;
+    }
+    spt->DataTransferLength = moved;
+    return Complete(irp, STATUS_SUCCESS, in);
+}
+
+NTSTATUS VolumeControl(PIRP irp, PIO_STACK_LOCATION stack)
+{
+    ULONG code = stack->Parameters.DeviceIoControl.IoControlCode;
+    if (code != IOCTL_STORAGE_QUERY_PROPERTY && VolumeGone())
+        return Complete(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
+    switch (code) {
+    case IOCTL_STORAGE_QUERY_PROPERTY:
+        return QueryStorageProperty(irp, stack);
+    case IOCTL_SCSI_PASS_THROUGH_CODE:
+    case IOCTL_SCSI_PASS_THROUGH_DIRECT_CODE:
+        return VolumeScsiPassThrough(irp, stack);
+    case FSCTL_LOCK_VOLUME_CODE:
+        return Complete(irp, SimBridgeLock() ? STATUS_SUCCESS : STATUS_ACCESS_DENIED, 0);
+    case FSCTL_UNLOCK_VOLUME_CODE:
+        return Complete(irp, SimBridgeUnlock() ? STATUS_SUCCESS : STATUS_NOT_LOCKED, 0);
+    case FSCTL_DISMOUNT_VOLUME_CODE:
+        return Complete(irp, SimBridgeDismount() ? STATUS_SUCCESS : STATUS_ACCESS_DENIED, 0);
+    case IOCTL_DISK_SET_DRIVE_LAYOUT_CODE: {
+        ULONG in = stack->Parameters.DeviceIoControl.InputBufferLength;
+        if (!irp->AssociatedIrp.SystemBuffer || in < DRIVE_LAYOUT_BYTES)
+            return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+        SimBridgeSetDriveLayout(static_cast<const uint8_t*>(irp->AssociatedIrp.SystemBuffer), in);
+        return Complete(irp, STATUS_SUCCESS, 0);
+    }
+    default:
+        return Complete(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
+    }
+}
+
+
+}  // namespace simdriver
