@@ -12,7 +12,7 @@ namespace {
 const UINT ID_SYSTEM_ABOUT = 16;
 }
 
-CManagerDlg::CManagerDlg() : CDialog(IDD)
+CManagerDlg::CManagerDlg() : CDialog(IDD), m_engine(&TheSysCtrl())
 {
     m_mainIcon = mb::LoadIconFile("./Images/ICO_MAIN.ICO", 32, 32);
 }
@@ -86,6 +86,12 @@ bool CManagerDlg::InitWindow()
     m_downloadTwin.SubclassDlgItem(1014, m_hWnd);
     m_progress.CreateInPlaceOf(m_hWnd, 1205);
     m_progress.SetMousePosHandler([this](long position) { OnMousePosNumProgress(position); });
+
+    m_transferSink.SetOwner(m_hWnd);
+    m_overwriteQuestion.SetOwner(m_hWnd);
+    m_engine.SetSink(&m_transferSink);
+    m_engine.SetOverwriteAsker(&m_overwriteQuestion);
+    m_engine.SetProgramFolder(g_programFolder);
 
     m_skin.Attach(m_hWnd, g_imagesFolder);
     m_skin.SetTreeHidden(m_treeHiddenAtStart == 1);

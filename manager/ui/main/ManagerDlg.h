@@ -20,7 +20,9 @@
 #include "Mp3Info.h"
 #include "ProgressCtl.h"
 #include "Skin.h"
+#include "OverwriteDlg.h"
 #include "TransferEngine.h"
+#include "TransferWindowSink.h"
 #include "WMAInfo.h"
 
 // The window's own private messages (numbers shared with the panes and the
@@ -213,6 +215,10 @@ public:
     TRANSFER_LIST m_selection, m_clipboard;
     CMP3Info m_mp3Info;
     CWMAInfo m_wmaInfo;
+    // The engine reports to this window through its sink and asks the
+    // overwrite question with the window as owner.
+    CTransferWindowSink m_transferSink;
+    COverwriteQuestion m_overwriteQuestion;
     CTransferEngine m_engine;
 
     // Seen by the tests: the thread that ran the settle thread's window steps
