@@ -91,7 +91,7 @@ bool WaitUntilEnabled(HWND window)
     return mbtest::PumpUntil([&] { return IsWindowEnabled(window) != 0; }, 30000);
 }
 
-int CountDialogs(const wchar_t* title)
+[[maybe_unused]] int CountDialogs(const wchar_t* title)
 {
     int n = 0;
     HWND w = nullptr;
@@ -110,7 +110,7 @@ void SetPaths(const std::vector<std::pair<std::string, std::string>>& values)
     RegCloseKey(key);
 }
 
-std::string PathValue(const char* name)
+[[maybe_unused]] std::string PathValue(const char* name)
 {
     char buffer[512] = {};
     DWORD size = sizeof buffer;
@@ -161,6 +161,7 @@ const UINT kTemplateControls[] = {
 
 }  // namespace
 
+#ifndef MB_KOREAN_CODE_PAGE
 TEST_F(MusicBridgeProgram, RunsOneCopyAndEndsCleanly)
 {
     // Recent paths with a gap: they come back packed from Path0 upward.
@@ -215,8 +216,14 @@ TEST_F(MusicBridgeProgram, MissingSkinBitmapEndsWithString113)
     EXPECT_NE(-1, program.Wait());
 }
 
+#endif
+
 TEST_F(MusicBridgeProgram, KoreanLibraryGivesTheTexts)
 {
+#ifdef MB_KOREAN_CODE_PAGE
+    // The run of a Korean system: its ANSI code page is 949.
+    EXPECT_EQ(949u, GetACP());
+#endif
     SetPaths({});
     // Without the library: English.
     std::string english = MakeFolder("mb-english", "", {});
@@ -243,7 +250,6 @@ TEST_F(MusicBridgeProgram, KoreanLibraryGivesTheTexts)
     EXPECT_STREQ(L"\uC885\uB8CC", text);  // "종료"
     GetDlgItemTextW(window, 1117, text, 64);
     EXPECT_STREQ(L"\uD14C\uC2A4\uD2B8", text);  // "테스트"
-    std::printf("ANSI code page %u\n", GetACP());
     ASSERT_TRUE(WaitUntilEnabled(window));
     mbtest::SaveScreenshot(window, "musicbridge_korean");
     PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
