@@ -51,28 +51,31 @@ struct Program {
 };
 
 // A top-level dialog window of the process with that title.
+struct DialogSearch {
+    DWORD pid;
+    const wchar_t* title;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND w, LPARAM lp)
+{
+    auto* s = reinterpret_cast<DialogSearch*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    wchar_t cls[64] = {}, text[256] = {};
+    GetClassNameW(w, cls, 64);
+    GetWindowTextW(w, text, 256);
+    if (pid == s->pid && lstrcmpW(cls, L"#32770") == 0 && lstrcmpW(text, s->title) == 0) {
+        s->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND FindDialog(DWORD pid, const wchar_t* title)
 {
-    struct Search {
-        DWORD pid;
-        const wchar_t* title;
-        HWND found;
-    } s{pid, title, nullptr};
-    EnumWindows(
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            wchar_t cls[64] = {}, text[256] = {};
-            GetClassNameW(w, cls, 64);
-            GetWindowTextW(w, text, 256);
-            if (pid == s->pid && lstrcmpW(cls, L"#32770") == 0 && lstrcmpW(text, s->title) == 0) {
-                s->found = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&s));
+    DialogSearch s{pid, title, nullptr};
+    EnumWindows(&MatchDialog, reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
 
