@@ -28,5 +28,7 @@ PACKAGES=(
     file xxd procps psmisc
     # locale sources for tests that run with a Korean code page (localedef)
     locales
+    # the manager's skin artwork is drawn at build time (manager/ui/skin/art/make-skin.py)
+    python3-pil
 )
 $SUDO apt-get install -y -qq --no-install-recommends "${PACKAGES[@]}"

@@ -49,7 +49,12 @@ public:
     HIMAGELIST SetImageList(HIMAGELIST list, int which) { return ListView_SetImageList(m_hWnd, list, which); }
     HIMAGELIST GetImageList(int which) const { return ListView_GetImageList(m_hWnd, which); }
     DWORD SetExtendedStyle(DWORD style) { return ListView_SetExtendedListViewStyle(m_hWnd, style); }
-    HWND EditLabel(int index) { return ListView_EditLabel(m_hWnd, index); }
+    // The A message whatever the includer defines: these wrappers are inline,
+    // and one program must not get two meanings of them.
+    HWND EditLabel(int index)
+    {
+        return reinterpret_cast<HWND>(::SendMessageA(m_hWnd, LVM_EDITLABELA, WPARAM(index), 0));
+    }
     HWND GetEditControl() const { return ListView_GetEditControl(m_hWnd); }
     bool SortItems(PFNLVCOMPARE compare, LPARAM param) { return ListView_SortItems(m_hWnd, compare, param) != 0; }
     int GetTopIndex() const { return ListView_GetTopIndex(m_hWnd); }
@@ -83,7 +88,10 @@ public:
     bool EnsureVisible(HTREEITEM item) { return TreeView_EnsureVisible(m_hWnd, item) != 0; }
     HTREEITEM HitTest(TVHITTESTINFO& info) const { return TreeView_HitTest(m_hWnd, &info); }
     HIMAGELIST SetImageList(HIMAGELIST list, int which = TVSIL_NORMAL) { return TreeView_SetImageList(m_hWnd, list, which); }
-    HWND EditLabel(HTREEITEM item) { return TreeView_EditLabel(m_hWnd, item); }
+    HWND EditLabel(HTREEITEM item)
+    {
+        return reinterpret_cast<HWND>(::SendMessageA(m_hWnd, TVM_EDITLABELA, 0, reinterpret_cast<LPARAM>(item)));
+    }
     HWND GetEditControl() const { return TreeView_GetEditControl(m_hWnd); }
     bool SortChildren(HTREEITEM item) { return TreeView_SortChildren(m_hWnd, item, FALSE) != 0; }
     HIMAGELIST CreateDragImage(HTREEITEM item) { return TreeView_CreateDragImage(m_hWnd, item); }

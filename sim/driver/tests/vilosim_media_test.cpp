@@ -20,7 +20,7 @@
 #include "qv/QvErrors.h"
 #include "qv/QvRecoveryDev.h"
 #include "qv/QvScsi_Nt.h"
-#include "TestSupport.h"
+#include "UpdaterTestOwners.h"
 
 using namespace vilosim;
 

@@ -1,5 +1,6 @@
 // The updater's Windows-free device side: arrays, version records, the SCSI
 // command set and the transport base, driven through a recording transport.
+#include "UpdaterTestOwners.h"
 #include "qv/QvArray.h"
 #include "qv/QvByteArray.h"
 #include "qv/QvDecrypt.h"
@@ -26,35 +27,6 @@ Bytes CdbOf(CQvScsiCommand& command)
 }
 
 CQvByteArray* Reply(const Bytes& bytes) { return new CQvByteArray(bytes.data(), bytes.size()); }
-
-class CTestResource : public CQvResource {
-public:
-    CTestResource() : CQvResource("CQvResource") {}
-    int StatusText(uint16_t code, std::u16string& text, int) override
-    {
-        if (code == 0x0401) {
-            text = u"Media write protected";
-            return 0;
-        }
-        text = u"Unknown device status";
-        return QV_E_NO_STATUS_TEXT;
-    }
-    int String(int id, std::u16string& text) override
-    {
-        text = id == 621 ? u"Unknown device status" : u"";
-        return 0;
-    }
-};
-
-class CTestOwner : public CQvTransportOwner {
-public:
-    CQvErrorInfo& ErrorInfo() override { return info; }
-    CQvResource* Resource() override { return &resource; }
-    std::string ScsiVendor() override { return "Vilo    "; }
-    std::string ScsiProduct() override { return "Lark            "; }
-    CQvErrorInfo info;
-    CTestResource resource;
-};
 
 // Records what reaches SendCdb and answers with a canned reply.
 class CRecordingTransport : public CQvScsiTransport {
@@ -648,7 +620,7 @@ TEST(TransportBase, CheckConditionRecordsTheStatusText)
     EXPECT_EQ(transport.Execute(erase), QV_E_SCSI_STATUS);
     EXPECT_EQ(owner.info.LastError(), QV_E_SCSI_STATUS);
     EXPECT_EQ(owner.info.Name(), "CRecordingTransport");
-    EXPECT_EQ(owner.info.DetailText(), u"Media write protected");
+    EXPECT_EQ(owner.info.DetailText(), u"The player's media is write protected.");
     EXPECT_EQ(transport.LastError(), 0);
 }
 

@@ -3,7 +3,7 @@
 // the simulated player. The format leaves the data drive's image behind for
 // fsck.fat (run by the next test).
 #include "SimDeviceIo.h"
-#include "TestSupport.h"
+#include "UpdaterTestOwners.h"
 #include "qv/QvErrors.h"
 #include "qv/QvSystemBinding.h"
 #include "qv/QvUpdater.h"

@@ -1,7 +1,7 @@
 // The 95/98/ME line's transport and discovery, run as Windows 98 with our
 // WNASPI32.DLL stand-in in front of the simulated player.
 #include "SimDeviceIo.h"
-#include "TestSupport.h"
+#include "UpdaterTestOwners.h"
 #include "qv/QvScsi_9x.h"
 #include "qv/QvTransportFactory.h"
 #include <gtest/gtest.h>

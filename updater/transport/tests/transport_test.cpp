@@ -1,7 +1,7 @@
 // The NT line's transport, discovery and the recovery-mode device, run
 // against the simulated player through the device seam.
 #include "SimDeviceIo.h"
-#include "TestSupport.h"
+#include "UpdaterTestOwners.h"
 #include "qv/QvRecoveryDev.h"
 #include "qv/QvScsi_Nt.h"
 #include "qv/QvErrors.h"

@@ -1,3 +1,4 @@
+#include "FsckOutput.h"
 #include "host_tools.h"
 
 #include <cstdio>
@@ -126,18 +127,8 @@ bool FsckClean(const std::string& image, std::string* report)
 {
     const HostResult r = RunHost("fsck.fat -n " + Quote(image));
     if (report) *report = r.Output;
-    if (r.Status != 0) return false;
-    // A clean volume gets the version line and its summary, nothing else;
     // fsck.fat -n exits 0 even when it lists problems.
-    std::istringstream in(r.Output);
-    std::string line;
-    int other = 0;
-    while (std::getline(in, line)) {
-        if (line.empty() || line.rfind("fsck.fat ", 0) == 0) continue;
-        if (line.find(" files, ") != std::string::npos && line.find(" clusters") != std::string::npos) continue;
-        ++other;
-    }
-    return other == 0;
+    return r.Status == 0 && FsckComplaints(r.Output).empty();
 }
 
 std::string Sha256(const std::string& image)

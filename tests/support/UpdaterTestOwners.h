@@ -1,5 +1,6 @@
-// Shared by the transport test programs: an owner with an error record and
-// texts, and an in-memory firmware image.
+// Shared by the updater's test programs (core, transport, media) and the
+// stand-in driver's media tests: an owner with an error record and texts, an
+// in-memory firmware image and a recording progress.
 #pragma once
 #include "qv/QvErrors.h"
 #include "qv/QvImageSource.h"

@@ -1,0 +1,11 @@
+/* The Korean resource library holds resources only; this entry point is all
+   its code. */
+#include <windows.h>
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
+{
+    (void)instance;
+    (void)reason;
+    (void)reserved;
+    return TRUE;
+}

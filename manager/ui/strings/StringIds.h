@@ -1,0 +1,50 @@
+// Identifiers of the manager's string table (Strings.rc, and the Korean
+// library's table under the same numbers).
+#pragma once
+
+#define IDS_ABOUTBOX 101
+#define IDS_PC_PROBLEM 102
+#define IDS_SKIN_MISSING 113
+#define IDS_NO_FORMATTER 119
+#define IDS_FORMAT_ASK 162
+#define IDS_FAT_UNSTABLE 163
+#define IDS_CONNECTING 183
+#define IDS_TITLE 221
+#define IDS_CONNECT 248
+#define IDS_TIP_UP 250
+#define IDS_TIP_DELETE 254
+#define IDS_TIP_VIEWS 255
+#define IDS_TIP_LISTFORGE 257
+#define IDS_TIP_DOWNLOAD 259
+#define IDS_TIP_UPLOAD 260
+#define IDS_TIP_MEM_INT 261
+#define IDS_TIP_MEM_EXT 262
+#define IDS_DISCONNECT 263
+#define IDS_TIP_MUSIC 271
+#define IDS_TIP_ALL 272
+#define IDS_EXE_NAME 273
+#define IDS_STATUS_READY 300
+#define IDS_STATUS_PROCESSING 301
+#define IDS_STATUS_COMPLETE 302
+#define IDS_TIP_MINIMIZE 318
+#define IDS_TIP_MAXIMIZE 319
+#define IDS_TIP_RESTORE 320
+#define IDS_TIP_CLOSE 321
+#define IDS_TIP_FRM_PC 322
+#define IDS_TIP_FRM_DL 323
+#define IDS_TIP_FRM_PD 324
+#define IDS_TIP_REFRESH 326
+#define IDS_TIP_CANCEL 327
+#define IDS_TIP_MOVE_UP 328
+#define IDS_TIP_MOVE_DOWN 329
+#define IDS_TIP_OPEN_LIST 330
+#define IDS_TIP_SAVE_LIST 331
+#define IDS_TIP_CONFIG 332
+#define IDS_TIP_ABOUT 333
+#define IDS_TIP_FM 335
+#define IDS_TIP_TREE 337
+#define IDS_NO_UPGRADER 342
+#define IDS_HOVER_DOWNLOAD 346
+#define IDS_HOVER_UPLOAD 347
+#define IDS_FM_NO_PLAYER 351
+#define IDS_FM_RECONNECT 352
