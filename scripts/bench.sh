@@ -7,7 +7,7 @@ set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${MB_JOBS:-$(nproc)}
 MB_BUILDS=win64 "$top/scripts/build.sh" || exit 1
-export MB_BENCH_NATIVE="$top/build/bench"
+export MB_BENCH_NATIVE="$top/build/bench-native"
 if [ ! -f "$MB_BENCH_NATIVE/CMakeCache.txt" ]; then
     generator=()
     command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)

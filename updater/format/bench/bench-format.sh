@@ -3,10 +3,10 @@
 # updater's formatter (every run written and read back) and, in the same run,
 # makes a FAT16 file system on an image of the same size with mkfs.fat; prints
 # both times and their ratio (medians of interleaved runs). Never fails on
-# speed. Times the optimised build of scripts/bench.sh (build/bench).
+# speed. Times the optimised build of scripts/bench.sh (build/bench-native).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../../.." && pwd)
-bench="${MB_BENCH_NATIVE:-$top/build/bench}/updater/format/qv_format_bench"
+bench="${MB_BENCH_NATIVE:-$top/build/bench-native}/updater/format/qv_format_bench"
 mkfs=$(command -v mkfs.fat || echo /usr/sbin/mkfs.fat)
 [ -x "$bench" ] || { echo "run scripts/bench.sh, which builds $bench" >&2; exit 1; }
 work=$(mktemp -d)
