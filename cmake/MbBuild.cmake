@@ -50,7 +50,9 @@ else()
         add_compile_options(${MB_SANITIZER_FLAGS})
         add_link_options(${MB_SANITIZER_FLAGS})
     endif()
-    if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    # Fuzz targets come with the sanitizer build (the benchmarks' optimised
+    # build has none).
+    if(CMAKE_CXX_COMPILER_ID MATCHES "Clang" AND MB_SANITIZE)
         set(MB_FUZZ ON)
     else()
         set(MB_FUZZ OFF)

@@ -45,17 +45,19 @@ int CQvFormatter::WriteRun(uint32_t n, uint32_t count, const uint8_t* data)
     if (r != 0)
         return Fail(r);
     Step();
-    std::vector<uint8_t> back;
+    // One read-back buffer serves every run of the format.
+    const size_t bytes = size_t(count) * m_bytesPerSector;
     try {
-        back.resize(size_t(count) * m_bytesPerSector);
+        if (m_readBack.size() < bytes)
+            m_readBack.resize(bytes);
     } catch (const std::bad_alloc&) {
         return Fail(QV_E_NOMEM);
     }
-    r = m_transport->Read(back.data(), count, n, m_bytesPerSector);
+    r = m_transport->Read(m_readBack.data(), count, n, m_bytesPerSector);
     if (r != 0)
         return Fail(r);
     Step();
-    if (std::memcmp(back.data(), data, back.size()) != 0)
+    if (std::memcmp(m_readBack.data(), data, bytes) != 0)
         return Fail(QV_E_VERIFY);
     return 0;
 }

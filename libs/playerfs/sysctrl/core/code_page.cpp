@@ -32,8 +32,8 @@ std::string CTableCodePage::UnicodeToOem(char16_t c) const
 
 std::u16string CTableCodePage::AnsiToUnicode(const std::string& ansi) const
 {
-    std::u16string out;
-    for (unsigned char c : ansi) out.push_back(char16_t(c));
+    std::u16string out(ansi.size(), u'\0');
+    for (size_t i = 0; i < ansi.size(); ++i) out[i] = char16_t(static_cast<unsigned char>(ansi[i]));
     return out;
 }
 

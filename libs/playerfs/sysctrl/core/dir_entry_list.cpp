@@ -161,6 +161,7 @@ int DirEntryList::FindByLongName(const char* name, int* index, const std::vector
     wanted = FoldAscii(wanted);
     if (!NameIndexValid) {
         NameIndex.clear();
+        NameIndex.reserve(size_t(GroupCount));
         for (int i = 0; i < GroupCount; ++i) NameIndex[FoldAscii(GetLongName(*Groups[size_t(i)]))].push_back(i);
         NameIndexValid = true;
     }
@@ -187,18 +188,20 @@ std::u16string DirEntryList::GetLongName(const DirEntryGroup& group) const
         }
         if (use) {
             static const int Pieces[3][2] = {{1, 5}, {14, 6}, {28, 2}};
-            std::u16string name;
+            // Decoded into a buffer of the largest size, then made a string once.
+            char16_t units[(MAX_LONG_NAME_ENTRIES + 1) * 13];
+            size_t length = 0;
             for (int k = group.EntryCount() - 2; k >= 0; --k) {
                 const uint8_t* e = group.Entries.data() + size_t(k) * DIR_ENTRY_BYTES;
                 for (const auto& piece : Pieces) {
                     for (int u = 0; u < piece[1]; ++u) {
                         const char16_t c = char16_t(e[piece[0] + 2 * u] | (e[piece[0] + 2 * u + 1] << 8));
-                        if (c == 0 || name.size() >= MAX_LONG_NAME) return name;
-                        name.push_back(c);
+                        if (c == 0 || length >= MAX_LONG_NAME) return std::u16string(units, length);
+                        units[length++] = c;
                     }
                 }
             }
-            return name;
+            return std::u16string(units, length);
         }
     }
     return ShortName(sn);

@@ -147,14 +147,18 @@ int CQV_SysCtrl::AddFileName(const char* name)
     // A slot holds 255 bytes and its terminator; a cut name would match a
     // different file.
     if (length >= NAME_SLOT) return 0;
-    for (int i = 0; i < NameCount; ++i) {
-        char* slot = Names + size_t(i) * NAME_SLOT;
-        if (!*slot) {
-            std::memcpy(slot, name, length + 1);
-            return i + 1;
-        }
+    // Slots fill from the front and are only emptied all at once, so the
+    // filled ones are a prefix: the first empty slot is found by halving,
+    // not by walking every name before it (an order of n names would cost
+    // n x n looks).
+    int low = 0, high = NameCount;
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (Names[size_t(mid) * NAME_SLOT]) low = mid + 1; else high = mid;
     }
-    return NameCount;
+    if (low == NameCount) return NameCount;
+    std::memcpy(Names + size_t(low) * NAME_SLOT, name, length + 1);
+    return low + 1;
 }
 
 void CQV_SysCtrl::GetErrorCode(QV_RESULT r, char* text)

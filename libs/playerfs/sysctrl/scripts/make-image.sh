@@ -7,6 +7,7 @@
 #   basic     label "VILO LARK", long and 8.3 names, deleted entries in the
 #             root and in MUSIC, nested MUSIC\ROCK
 #   big       folder BIG with 2,000 files with long names
+#   huge      folder BIG with 10,000 files with long names
 #   frag      folder FRAG whose clusters are not consecutive
 #   reserved  like basic, but with 4 reserved sectors
 #   lower     8.3-only names with the lower-case flags (lower.mp3, naïve.mp3,
@@ -59,11 +60,13 @@ reserved)
     format "$bits" "$(size_for "$bits")" 4
     fill_basic
     ;;
-big)
+big|huge)
     format 16 65536
     mmd -i "$image" ::/BIG
     mkdir "$work/big"
-    for i in $(seq -w 1 2000); do : >"$work/big/$i Track of the big folder.mp3"; done
+    count=2000
+    [ "$kind" = huge ] && count=10000
+    for i in $(seq -w 1 "$count"); do : >"$work/big/$i Track of the big folder.mp3"; done
     mcopy -i "$image" "$work/big/"* ::/BIG/
     ;;
 frag)

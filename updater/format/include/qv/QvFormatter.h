@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 #include <string>
 
 class CQvFormatter : public CQvBase {
@@ -44,4 +45,5 @@ private:
     CQvScsiTransport* m_transport;
     uint32_t m_bytesPerSector = 0;
     std::unique_ptr<CQvDisk> m_disk;
+    std::vector<uint8_t> m_readBack;
 };
