@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Builds both builds and runs every test: the native cores (sanitizers, fuzz
+# Installs what is missing, builds the three builds and runs every test: the native cores (sanitizers, fuzz
 # targets briefly) and the Windows programs under Wine with an Xvfb display.
 # Extra arguments go to both ctest runs (for example -R sysctrl).
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${MB_JOBS:-$(nproc)}
 
+"$top/scripts/setup-debian.sh" --if-missing || exit 1
 "$top/scripts/build.sh" || exit 1
 
 MB_BUILD_DIR="$top/build/win64"
