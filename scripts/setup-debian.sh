@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs every package the build and the tests need on a fresh Debian 12 machine.
-# Safe to run again: apt-get skips what is already there.
+# Safe to run again: apt-get skips what is already there. With --if-missing it
+# does nothing at all when every package is installed already.
 set -euo pipefail
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
 
 PACKAGES=(
     # build
@@ -30,5 +30,13 @@ PACKAGES=(
     locales
     # the manager's skin artwork is drawn at build time (manager/ui/skin/art/make-skin.py)
     python3-pil
+    # Wine's own fonts (Marlett for the caption buttons, Tahoma-like dialog faces)
+    fonts-wine
 )
+if [ "${1:-}" = "--if-missing" ] &&
+    ! dpkg-query -W -f='${Status}\n' "${PACKAGES[@]}" 2>/dev/null | grep -qv '^install ok installed$' &&
+    [ "$(dpkg-query -W -f='${Status}\n' "${PACKAGES[@]}" 2>/dev/null | wc -l)" -eq "${#PACKAGES[@]}" ]; then
+    exit 0
+fi
+$SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${PACKAGES[@]}"

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Builds the three builds and runs every test: the native cores (sanitizers,
-# fuzz targets briefly), the shipped 32-bit binaries' import check, and the
-# Windows programs under Wine with an Xvfb display.
+# Installs what is missing, builds the three builds and runs every test: the
+# native cores (sanitizers, fuzz targets briefly), the shipped 32-bit binaries'
+# import check, and the Windows programs under Wine with an Xvfb display.
 # Extra arguments go to every ctest run (for example -R sysctrl); a filter that
 # matches no test of the native or the Wine run fails the run.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${MB_JOBS:-$(nproc)}
 
+"$top/scripts/setup-debian.sh" --if-missing || exit 1
 "$top/scripts/build.sh" || exit 1
 
 MB_BUILD_DIR="$top/build/win64"
