@@ -39,8 +39,11 @@ while IFS= read -r entry; do
         missing+=("$entry")
         continue
     fi
+    sub=$(dirname "$entry")
+    [ "$sub" = . ] && sub="" || sub="$sub/"
+    mkdir -p "$dest/$sub" || exit 1
     for file in "${matches[@]}"; do
-        cmp -s "$file" "$dest/$(basename "$file")" || cp -f "$file" "$dest/" || exit 1
+        cmp -s "$file" "$dest/$sub$(basename "$file")" || cp -f "$file" "$dest/$sub" || exit 1
     done
 done <"$top/scripts/deliverables.txt"
 if [ ${#missing[@]} -gt 0 ]; then

@@ -27,7 +27,8 @@ while IFS= read -r entry; do
         [ ${#files[@]} -gt 0 ] || { echo "package.sh: missing $entry" >&2; status=1; continue; }
         cp -a "${files[@]}" "$folder/"
     elif [ -f "$build/bin/$entry" ]; then
-        cp -a "$build/bin/$entry" "$folder/"
+        mkdir -p "$folder/$(dirname "$entry")"
+        cp -a "$build/bin/$entry" "$folder/$(dirname "$entry")/"
     else
         echo "package.sh: missing $entry" >&2
         status=1
