@@ -3,6 +3,8 @@
 
 #include <unknwn.h>
 
+#include <cassert>
+
 #include <memory>
 #include <utility>
 
@@ -44,9 +46,13 @@ public:
         m_p = p;
     }
     T* Detach() { return std::exchange(m_p, nullptr); }
+    // For an out-parameter, which the callee fills without releasing what
+    // was there: the pointer must be empty. One that still holds a reference
+    // is the caller's mistake, asserted, and never released here behind the
+    // caller's back; call Release() first.
     T** operator&()
     {
-        Release();
+        assert(!m_p && "CPtr::operator& on a pointer that holds a reference");
         return &m_p;
     }
     T* operator->() const { return m_p; }
@@ -54,7 +60,7 @@ public:
     operator T*() const { return m_p; }
     explicit operator bool() const { return m_p != nullptr; }
 
-    // Pass &other: the owned pointer is released before the query fills it.
+    // Pass &other with other empty.
     template <class Q>
     HRESULT As(Q** out) const
     {

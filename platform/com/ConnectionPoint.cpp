@@ -2,6 +2,8 @@
 
 #include <olectl.h>
 
+#include <new>
+
 namespace mbcom {
 
 CConnectionPoint::~CConnectionPoint()
@@ -72,6 +74,95 @@ HRESULT CConnectionPoint::EnumConnections(IEnumConnections** out)
     if (out)
         *out = nullptr;
     return E_NOTIMPL;
+}
+
+namespace {
+
+class CEnumPoints final : public IEnumConnectionPoints {
+public:
+    CEnumPoints(std::vector<IConnectionPoint*> points, size_t at) : m_points(std::move(points)), m_at(at)
+    {
+        for (IConnectionPoint* p : m_points)
+            p->AddRef();
+    }
+    ~CEnumPoints()
+    {
+        for (IConnectionPoint* p : m_points)
+            p->Release();
+    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumConnectionPoints)) {
+            *out = static_cast<IEnumConnectionPoints*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&m_refs); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const LONG refs = InterlockedDecrement(&m_refs);
+        if (refs == 0)
+            delete this;
+        return refs;
+    }
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, IConnectionPoint** points, ULONG* fetched) override
+    {
+        if (!points || (count > 1 && !fetched))
+            return E_POINTER;
+        ULONG got = 0;
+        while (got < count && m_at < m_points.size()) {
+            points[got] = m_points[m_at++];
+            points[got]->AddRef();
+            ++got;
+        }
+        if (fetched)
+            *fetched = got;
+        return got == count ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override
+    {
+        const size_t left = m_points.size() - m_at;
+        m_at += count < left ? count : left;
+        return count <= left ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override
+    {
+        m_at = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumConnectionPoints** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = new (std::nothrow) CEnumPoints(m_points, m_at);
+        if (!*out)
+            return E_OUTOFMEMORY;
+        (*out)->AddRef();
+        return S_OK;
+    }
+
+private:
+    volatile LONG m_refs = 0;
+    std::vector<IConnectionPoint*> m_points;
+    size_t m_at;
+};
+
+}  // namespace
+
+HRESULT CreateConnectionPointEnumerator(IConnectionPoint* const* points, size_t count, IEnumConnectionPoints** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = new (std::nothrow) CEnumPoints(std::vector<IConnectionPoint*>(points, points + count), 0);
+    if (!*out)
+        return E_OUTOFMEMORY;
+    (*out)->AddRef();
+    return S_OK;
 }
 
 void CConnectionPoint::FireLong(DISPID id, LONG value)

@@ -38,4 +38,8 @@ private:
     std::vector<std::pair<DWORD, IDispatch*>> m_sinks;
 };
 
+// An enumerator over a container's connection points, each held for the
+// enumerator's life.
+HRESULT CreateConnectionPointEnumerator(IConnectionPoint* const* points, size_t count, IEnumConnectionPoints** out);
+
 }  // namespace mbcom

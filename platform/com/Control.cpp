@@ -178,6 +178,8 @@ HRESULT CControlBase::SetExtent(DWORD aspect, SIZEL* size)
         return DV_E_DVASPECT;
     if (!size)
         return E_POINTER;
+    if (size->cx != m_extent.cx || size->cy != m_extent.cy)
+        m_dirty = true;
     m_extent = *size;
     return S_OK;
 }
@@ -453,15 +455,19 @@ HRESULT CControlBase::Load(LPSTREAM stream)
         m_extent.cx = static_cast<LONG>(data[1]);
         m_extent.cy = static_cast<LONG>(data[2]);
     }
+    m_dirty = false;
     return S_OK;
 }
 
-HRESULT CControlBase::Save(LPSTREAM stream, BOOL)
+HRESULT CControlBase::Save(LPSTREAM stream, BOOL clearDirty)
 {
     if (!stream)
         return E_POINTER;
     DWORD data[3] = {kStreamVersion, static_cast<DWORD>(m_extent.cx), static_cast<DWORD>(m_extent.cy)};
-    return stream->Write(data, sizeof(data), nullptr);
+    const HRESULT hr = stream->Write(data, sizeof(data), nullptr);
+    if (SUCCEEDED(hr) && clearDirty)
+        m_dirty = false;
+    return hr;
 }
 
 HRESULT CControlBase::GetSizeMax(ULARGE_INTEGER* size)
@@ -511,9 +517,8 @@ HRESULT CControlBase::GetPages(CAUUID* pages)
 
 HRESULT CControlBase::EnumConnectionPoints(IEnumConnectionPoints** out)
 {
-    if (out)
-        *out = nullptr;
-    return E_NOTIMPL;
+    IConnectionPoint* const points[] = {&m_events};
+    return CreateConnectionPointEnumerator(points, 1, out);
 }
 
 HRESULT CControlBase::FindConnectionPoint(REFIID iid, IConnectionPoint** out)

@@ -108,13 +108,18 @@ public:
     HRESULT STDMETHODCALLTYPE GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) override;
     HRESULT STDMETHODCALLTYPE GetExtent(DWORD aspect, LONG index, DVTARGETDEVICE*, LPSIZEL size) override;
 
-    // IPersistStreamInit: the stream holds a version and the extent.
+    // IPersistStreamInit: the stream holds a version and the extent; a
+    // changed extent makes the object dirty until it is saved or loaded.
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override;
-    HRESULT STDMETHODCALLTYPE IsDirty() override { return S_FALSE; }
+    HRESULT STDMETHODCALLTYPE IsDirty() override { return m_dirty ? S_OK : S_FALSE; }
     HRESULT STDMETHODCALLTYPE Load(LPSTREAM stream) override;
     HRESULT STDMETHODCALLTYPE Save(LPSTREAM stream, BOOL clearDirty) override;
     HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* size) override;
-    HRESULT STDMETHODCALLTYPE InitNew() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE InitNew() override
+    {
+        m_dirty = false;
+        return S_OK;
+    }
 
     // IProvideClassInfo2
     HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** out) override;
@@ -165,6 +170,7 @@ private:
     volatile LONG m_refs = 0;
     CIdentity m_identity;
     SIZEL m_extent{};  // HIMETRIC
+    bool m_dirty = false;  // the persisted state changed since the last save or load
     HWND m_hwnd = nullptr;
     bool m_windowless = false;
     RECT m_position{};  // in the container's window, while windowless

@@ -12,12 +12,8 @@ const wchar_t kCountError[] = L"1과 4사이의 값을 입력하세요.";
 const wchar_t kColourError[] = L"0과 3사이의 값을 입력하세요.";
 const wchar_t* const kColourNames[progress::kColourCount] = {L"빨간색", L"파란색", L"노란색", L"녹색"};
 
-const DWORD kMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
-                          OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST;
-static_assert(kMiscStatus == 131473, "the registered MiscStatus");
-
 const mbcom::CControlBase::CIdentity kIdentity = {
-    &CLSID_ProgressCtl, &IID_IProgressCtl, &DIID__IProgressCtlEvents, kMiscStatus,
+    &CLSID_ProgressCtl, &IID_IProgressCtl, &DIID__IProgressCtlEvents, PROGRESS_MISC_STATUS,
     {progress::kBackgroundWidth, progress::kBackgroundHeight}};
 
 HBITMAP LoadModuleBitmap(int id)

@@ -9,6 +9,12 @@
 #include "ProgressModel.h"
 #include "Progress_h.h"
 
+// How containers treat the control (IOleObject::GetMiscStatus and the
+// registered MiscStatus): it resizes by recomposing, no link goes inside it,
+// it activates in place when visible, and it wants its site before its state.
+constexpr DWORD PROGRESS_MISC_STATUS = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
+                                       OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST;
+
 class ProgressCtl : public mbcom::CControlBase, public IProgressCtl, public IPerPropertyBrowsing {
 public:
     ProgressCtl();

@@ -20,7 +20,7 @@ mbcom::CClassRegistration ControlRegistration()
     r.libid = &LIBID_PROGRESSLib;
     r.version = L"1.0";
     r.toolboxBitmap = 102;
-    r.miscStatus = 131473;
+    r.miscStatus = PROGRESS_MISC_STATUS;
     return r;
 }
 

@@ -6,15 +6,27 @@ of this module's type library (its last byte comes out wrong), so the library
 would register under an identifier nobody asks for. The entry is found
 through the MSFT header's pointer to it and rewritten in place.
 
-    fix_tlb_libid.py <file.tlb> <{LIBID}>
+    fix_tlb_libid.py <file.tlb> <file.idl>
+
+The GUID is the one the IDL gives its library, so the IDL stays its only
+definition.
 """
+import re
 import struct
 import sys
 import uuid
 
 
+def library_guid(idl_path):
+    text = open(idl_path, encoding="utf-8").read()
+    found = re.search(r"\[[^\[\]]*\buuid\(\s*([0-9A-Fa-f-]{36})\s*\)[^\[\]]*\]\s*library\s+\w+", text)
+    if not found:
+        sys.exit("%s: no library with a uuid" % idl_path)
+    return uuid.UUID(found.group(1))
+
+
 def main():
-    path, libid = sys.argv[1], uuid.UUID(sys.argv[2].strip("{}"))
+    path, libid = sys.argv[1], library_guid(sys.argv[2])
     data = bytearray(open(path, "rb").read())
     if data[:4] != b"MSFT":
         sys.exit("%s: not an MSFT type library" % path)

@@ -659,6 +659,87 @@ TEST(Persistence, InitNewAndAStreamRoundTrip)
     EXPECT_EQ(S_OK, otherPersist->Load(empty));
 }
 
+TEST(Persistence, ANewExtentMakesTheObjectDirtyUntilSavedOrLoaded)
+{
+    auto ctl = NewControl();
+    CPtr<IPersistStreamInit> persist;
+    ASSERT_EQ(S_OK, ctl.As(&persist));
+    CPtr<IOleObject> ole;
+    ASSERT_EQ(S_OK, ctl.As(&ole));
+    EXPECT_EQ(S_OK, persist->InitNew());
+    EXPECT_EQ(S_FALSE, persist->IsDirty());
+    SIZEL size{5000, 400};
+    EXPECT_EQ(S_OK, ole->SetExtent(DVASPECT_CONTENT, &size));
+    EXPECT_EQ(S_OK, persist->IsDirty());
+    CPtr<IStream> stream;
+    ASSERT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, &stream));
+    EXPECT_EQ(S_OK, persist->Save(stream, FALSE));
+    EXPECT_EQ(S_OK, persist->IsDirty()) << "a save that keeps the state dirty";
+    EXPECT_EQ(S_OK, persist->Save(stream, TRUE));
+    EXPECT_EQ(S_FALSE, persist->IsDirty());
+    // The same extent again changes nothing.
+    EXPECT_EQ(S_OK, ole->SetExtent(DVASPECT_CONTENT, &size));
+    EXPECT_EQ(S_FALSE, persist->IsDirty());
+    SIZEL other{100, 100};
+    EXPECT_EQ(S_OK, ole->SetExtent(DVASPECT_CONTENT, &other));
+    LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    EXPECT_EQ(S_OK, persist->Load(stream));
+    EXPECT_EQ(S_FALSE, persist->IsDirty());
+}
+
+TEST(ClassInfo, TheContainerEnumeratesItsOneConnectionPoint)
+{
+    auto ctl = NewControl();
+    CPtr<IConnectionPointContainer> container;
+    ASSERT_EQ(S_OK, ctl.As(&container));
+    CPtr<IEnumConnectionPoints> points;
+    ASSERT_EQ(S_OK, container->EnumConnectionPoints(&points));
+    ASSERT_TRUE(points);
+    IConnectionPoint* got[2] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(S_FALSE, points->Next(2, got, &fetched));
+    ASSERT_EQ(1u, fetched);
+    IID iid{};
+    EXPECT_EQ(S_OK, got[0]->GetConnectionInterface(&iid));
+    EXPECT_TRUE(IsEqualIID(DIID__IProgressCtlEvents, iid));
+    CPtr<IConnectionPoint> found;
+    ASSERT_EQ(S_OK, container->FindConnectionPoint(DIID__IProgressCtlEvents, &found));
+    EXPECT_EQ(found.Get(), got[0]);
+    got[0]->Release();
+    // A clone starts where its original stands; Reset goes back.
+    CPtr<IEnumConnectionPoints> clone;
+    ASSERT_EQ(S_OK, points->Clone(&clone));
+    EXPECT_EQ(S_FALSE, clone->Next(1, got, nullptr));
+    EXPECT_EQ(S_OK, points->Reset());
+    EXPECT_EQ(S_OK, points->Skip(1));
+    EXPECT_EQ(S_FALSE, points->Skip(1));
+}
+
+// The address of a smart pointer is for an out-parameter: a pointer that
+// still holds a reference is asserted, never released behind its owner.
+TEST(SmartPointer, TheAddressOfAHeldPointerKeepsItsReference)
+{
+    auto ctl = NewControl();
+    CPtr<IUnknown> held;
+    ASSERT_EQ(S_OK, ctl.As(&held));
+    IUnknown* raw = held.Get();
+    raw->AddRef();
+    const ULONG before = raw->Release();
+#ifdef NDEBUG
+    IUnknown** slot = &held;
+    EXPECT_EQ(raw, *slot);
+    raw->AddRef();
+    EXPECT_EQ(before, raw->Release()) << "the reference was released";
+#else
+    EXPECT_DEATH((void)&held, "holds a reference");
+    (void)before;
+#endif
+    // An empty pointer gives its slot as always.
+    CPtr<IUnknown> empty;
+    EXPECT_EQ(nullptr, *&empty);
+}
+
 // --- in place, in a window: the mouse event ---
 
 namespace {

@@ -66,7 +66,6 @@ TEST(TimeLimit, ClosesAStrayMessageBoxAndReportsExpiry)
     EXPECT_NE(0, r);
     EXPECT_TRUE(limit.Expired());
     EXPECT_GE(took, 1400u);
-    EXPECT_LT(took, 10000u);
 }
 
 TEST(TimeLimit, DoesNotExpireForAQuickTest)

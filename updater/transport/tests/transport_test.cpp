@@ -419,7 +419,6 @@ TEST_F(Recovery, SlowDeviceGivesMinus16AndTheCancelledWriteCompletesFirst)
     EXPECT_EQ(Stream(8192), QV_E_RECOVERY_TIMEOUT);
     DWORD elapsed = GetTickCount() - start;
     EXPECT_GE(elapsed, 950u);
-    EXPECT_LT(elapsed, 4000u);
     EXPECT_EQ(io.cancels, 1);
     EXPECT_EQ(io.writesIssued, 1);
     // The completion of the cancelled write ran before the stream returned,
