@@ -191,8 +191,10 @@ BOOL CQvMessageBox::OnInitDialog()
     m_expandedHeight = open.bottom - open.top;
     SetWindowPos(nullptr, 0, 0, client.right - client.left, m_collapsedHeight, SWP_NOMOVE | SWP_NOZORDER);
 
-    LPCWSTR icon = m_kind == QV_BOX_INFORMATION ? IDI_INFORMATION : m_kind == QV_BOX_WARNING ? IDI_WARNING
-                 : m_kind == QV_BOX_OPTION ? IDI_QUESTION : IDI_ERROR;
+    // The system icons by number: IDI_* follow the includer's UNICODE define.
+    const WORD iconId = m_kind == QV_BOX_INFORMATION ? 32516 : m_kind == QV_BOX_WARNING ? 32515
+                      : m_kind == QV_BOX_OPTION ? 32514 : 32513;
+    LPCWSTR icon = MAKEINTRESOURCEW(iconId);
     ::SendDlgItemMessageW(m_hWnd, 1000, STM_SETICON, WPARAM(LoadIconW(nullptr, icon)), 0);
     SetTextW(m_caption);
     SetItemTextW(1001, m_main);
