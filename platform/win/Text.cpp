@@ -31,19 +31,23 @@ std::string Format(const char* fmt, ...)
 
 std::wstring FormatW(const wchar_t* fmt, ...)
 {
-    va_list args;
-    va_start(args, fmt);
-    va_list copy;
-    va_copy(copy, args);
-    int n = _vscwprintf(fmt, copy);
-    va_end(copy);
+    // Grown until the text fits: the msvcrt of Windows 98 has no _vscwprintf
+    // to measure it first, and its _vsnwprintf answers -1 when cut.
     std::wstring out;
-    if (n > 0) {
-        std::vector<wchar_t> buf(static_cast<size_t>(n) + 1);
-        _vsnwprintf(buf.data(), buf.size(), fmt, args);
-        out.assign(buf.data(), static_cast<size_t>(n));
+    std::vector<wchar_t> buf(256);
+    for (;;) {
+        va_list args;
+        va_start(args, fmt);
+        const int n = _vsnwprintf(buf.data(), buf.size() - 1, fmt, args);
+        va_end(args);
+        if (n >= 0 && static_cast<size_t>(n) < buf.size() - 1) {
+            out.assign(buf.data(), static_cast<size_t>(n));
+            break;
+        }
+        if (buf.size() >= (1u << 24))
+            break;
+        buf.resize(buf.size() * 2);
     }
-    va_end(args);
     return out;
 }
 

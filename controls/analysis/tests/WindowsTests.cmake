@@ -5,6 +5,9 @@ mb_test(trackscope_tests
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/trackscope_test.cpp ${MB_SOURCE_DIR}/libs/mp3info/tests/Mp3Expected.cpp
     LIBS trackscope_ids mb_com mb_gui_testing
     ENVIRONMENT MB_PREFIX=trackscope WINEDLLOVERRIDES=wmvcore=n
+    # The AAC control's tool writes its answer to one file of the folder:
+    # the cases take turns.
+    RESOURCE_LOCK trackscope_aacinfo
     TIMEOUT 120
     LABELS gui)
 add_dependencies(trackscope_tests TrackScope wmvcore_standin aacinfo)
@@ -24,7 +27,7 @@ if(MB_WINE_TESTS)
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
-        PROPERTIES TIMEOUT 120 LABELS wine
+        PROPERTIES TIMEOUT 120 LABELS wine RESOURCE_LOCK trackscope_aacinfo
             ENVIRONMENT "MB_TEST_ENV=MB_PREFIX=trackscope|WINEDLLOVERRIDES=wmvcore=|MB_EXPECT_NO_READER=1|MB_WINVER=winxp")
     add_test(NAME trackscope.regsvr32
              COMMAND ${CMAKE_CURRENT_LIST_DIR}/regsvr32_test.sh ${MB_WINE_RUN} $<TARGET_FILE:TrackScope>)

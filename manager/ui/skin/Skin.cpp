@@ -1,7 +1,6 @@
 #include "Skin.h"
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 using skin::Rect;
@@ -73,14 +72,27 @@ void CSkin::Attach(HWND dialog, const std::string& imagesFolder)
 
 bool CSkin::ReadIni()
 {
-    std::ifstream f(m_images + "SKIN.INI", std::ios::binary);
-    if (!f) {
+    // Read with the file calls themselves: the C++ streams of the runtime
+    // import functions Windows 98 lacks.
+    const std::string path = m_images + "SKIN.INI";
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
         m_ini.Clear();
         return false;
     }
-    std::stringstream s;
-    s << f.rdbuf();
-    m_ini.SetText(s.str());
+    std::string text;
+    char chunk[4096];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr) != FALSE) && got > 0)
+        text.append(chunk, got);
+    CloseHandle(file);
+    if (!ok) {
+        m_ini.Clear();
+        return false;
+    }
+    m_ini.SetText(text);
     return true;
 }
 
