@@ -102,16 +102,8 @@ BOOL CAACAnalyzerCtrl::SetFilePath(const char* path)
     return TRUE;
 }
 
-HRESULT CAACAnalyzerCtrl::InvokeMember(DISPID id, const mbcom::CDispArgs& args, VARIANT* result)
+HRESULT CAACAnalyzerCtrl::InvokeGetter(DISPID id, VARIANT* result)
 {
-    if (id == 2) {
-        std::string path;
-        HRESULT hr = PathArgument(args, path);
-        return FAILED(hr) ? hr : ReturnBool(SetFilePath(path.c_str()) != FALSE, result);
-    }
-    HRESULT hr = args.Expect(0);
-    if (FAILED(hr))
-        return hr;
     switch (id) {
     case 3:
         return ReturnLong(m_bitrate < 0 ? 0 : m_bitrate, result);

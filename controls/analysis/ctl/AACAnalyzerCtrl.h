@@ -12,10 +12,10 @@ public:
     CAACAnalyzerCtrl();
 
     // TRUE always, as containers expect; the bitrate tells what was found.
-    BOOL SetFilePath(const char* path);
+    BOOL SetFilePath(const char* path) override;
 
 protected:
-    HRESULT InvokeMember(DISPID id, const mbcom::CDispArgs& args, VARIANT* result) override;
+    HRESULT InvokeGetter(DISPID id, VARIANT* result) override;
 
 private:
     // Field 4 of the last output; 0 before the first analysis.

@@ -78,6 +78,22 @@ HRESULT CAnalyzerCtrl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARA
     return InvokeMember(id, args, result);
 }
 
+HRESULT CAnalyzerCtrl::InvokeMember(DISPID id, const mbcom::CDispArgs& args, VARIANT* result)
+{
+    if (id == 2) {
+        std::string path;
+        HRESULT hr = PathArgument(args, path);
+        return FAILED(hr) ? hr : ReturnBool(SetFilePath(path.c_str()) != FALSE, result);
+    }
+    DWORD low = 0, high = 0;
+    if (id == 10 && FileSize(low, high))
+        return GetSize(args, low, high);
+    HRESULT hr = args.Expect(0);
+    if (FAILED(hr))
+        return hr;
+    return InvokeGetter(id, result);
+}
+
 void CAnalyzerCtrl::OnDraw(HDC dc, const RECT& bounds)
 {
     RECT r = bounds;

@@ -41,9 +41,17 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* excep, UINT* argErr) override;
 
+    // Member 2 of every control: reads the file's facts; FALSE when it
+    // cannot be opened.
+    virtual BOOL SetFilePath(const char* path) = 0;
+
 protected:
-    // One member call; DISP_E_MEMBERNOTFOUND for a dispid the control lacks.
-    virtual HRESULT InvokeMember(DISPID id, const mbcom::CDispArgs& args, VARIANT* result) = 0;
+    // A member without arguments (every one but SetFilePath and GetSize);
+    // DISP_E_MEMBERNOTFOUND for a dispid the control lacks.
+    virtual HRESULT InvokeGetter(DISPID id, VARIANT* result) = 0;
+    // The two halves of the file's size for member 10, GetSize(long*, long*);
+    // false for a control without that member.
+    virtual bool FileSize(DWORD& low, DWORD& high) const { return false; }
 
     void* QueryDerived(REFIID iid) override;
     void OnDraw(HDC dc, const RECT& bounds) override;
@@ -54,12 +62,13 @@ protected:
     static HRESULT ReturnBool(bool value, VARIANT* result);
     static HRESULT ReturnText(const std::string& ansi, VARIANT* result);
     static HRESULT ReturnLong(LONG value, VARIANT* result);
-    // GetSize(long* low, long* high), shared by the MP3 and WMA controls.
-    static HRESULT GetSize(const mbcom::CDispArgs& args, DWORD low, DWORD high);
     // Shows the about box template modally over the control's window.
     HRESULT ShowAboutBox(int dialogId);
 
 private:
+    HRESULT InvokeMember(DISPID id, const mbcom::CDispArgs& args, VARIANT* result);
+    static HRESULT GetSize(const mbcom::CDispArgs& args, DWORD low, DWORD high);
+
     CInfo m_info;
     mbcom::CTypeDispatch m_typeInfo;
 };

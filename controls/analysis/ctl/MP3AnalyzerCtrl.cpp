@@ -32,18 +32,8 @@ BOOL CMP3AnalyzerCtrl::SetFilePath(const char* path)
     return TRUE;
 }
 
-HRESULT CMP3AnalyzerCtrl::InvokeMember(DISPID id, const mbcom::CDispArgs& args, VARIANT* result)
+HRESULT CMP3AnalyzerCtrl::InvokeGetter(DISPID id, VARIANT* result)
 {
-    if (id == 2) {
-        std::string path;
-        HRESULT hr = PathArgument(args, path);
-        return FAILED(hr) ? hr : ReturnBool(SetFilePath(path.c_str()) != FALSE, result);
-    }
-    if (id == 10)
-        return GetSize(args, m_sizeLow, m_sizeHigh);
-    HRESULT hr = args.Expect(0);
-    if (FAILED(hr))
-        return hr;
     switch (id) {
     case 3:
         return ReturnText(m_tag.Title, result);

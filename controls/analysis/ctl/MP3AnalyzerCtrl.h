@@ -10,10 +10,16 @@ public:
     CMP3AnalyzerCtrl();
 
     // FALSE only when the file cannot be opened.
-    BOOL SetFilePath(const char* path);
+    BOOL SetFilePath(const char* path) override;
 
 protected:
-    HRESULT InvokeMember(DISPID id, const mbcom::CDispArgs& args, VARIANT* result) override;
+    HRESULT InvokeGetter(DISPID id, VARIANT* result) override;
+    bool FileSize(DWORD& low, DWORD& high) const override
+    {
+        low = m_sizeLow;
+        high = m_sizeHigh;
+        return true;
+    }
 
 private:
     DWORD m_sizeLow = 0;

@@ -48,18 +48,8 @@ BOOL CWMAAnalyzerCtrl::SetFilePath(const char* path)
     return TRUE;
 }
 
-HRESULT CWMAAnalyzerCtrl::InvokeMember(DISPID id, const mbcom::CDispArgs& args, VARIANT* result)
+HRESULT CWMAAnalyzerCtrl::InvokeGetter(DISPID id, VARIANT* result)
 {
-    if (id == 2) {
-        std::string path;
-        HRESULT hr = PathArgument(args, path);
-        return FAILED(hr) ? hr : ReturnBool(SetFilePath(path.c_str()) != FALSE, result);
-    }
-    if (id == 10)
-        return GetSize(args, m_sizeLow, m_sizeHigh);
-    HRESULT hr = args.Expect(0);
-    if (FAILED(hr))
-        return hr;
     switch (id) {
     case 3:
         return ReturnText(m_attributes.texts[WMA_ATTRIBUTES::TITLE], result);

@@ -11,10 +11,16 @@ public:
     ~CWMAAnalyzerCtrl() override;
 
     // FALSE only when the file does not exist.
-    BOOL SetFilePath(const char* path);
+    BOOL SetFilePath(const char* path) override;
 
 protected:
-    HRESULT InvokeMember(DISPID id, const mbcom::CDispArgs& args, VARIANT* result) override;
+    HRESULT InvokeGetter(DISPID id, VARIANT* result) override;
+    bool FileSize(DWORD& low, DWORD& high) const override
+    {
+        low = m_sizeLow;
+        high = m_sizeHigh;
+        return true;
+    }
 
 private:
     DWORD m_sizeLow = 0;
