@@ -580,4 +580,31 @@ LRESULT CControlBase::WndProc(UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
+namespace {
+INT_PTR CALLBACK MeasureProc(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+}  // namespace
+
+SIZE MeasurePageTemplate(UINT dialogId)
+{
+    // Made once, hidden under a hidden parent (a page is a child window), and
+    // measured; the 8-bit calls, which every Windows of the suite has.
+    SIZE size{0, 0};
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, CModule::Instance(),
+                                  nullptr);
+    if (!parent)
+        return size;
+    HWND probe = CreateDialogParamA(CModule::Instance(), MAKEINTRESOURCEA(dialogId), parent, MeasureProc, 0);
+    if (probe) {
+        RECT r{};
+        GetWindowRect(probe, &r);
+        size.cx = r.right - r.left;
+        size.cy = r.bottom - r.top;
+    }
+    DestroyWindow(parent);
+    return size;
+}
+
 }  // namespace mbcom

@@ -189,4 +189,9 @@ private:
     ULONG STDMETHODCALLTYPE AddRef() override { return Base::AddRef(); }                                               \
     ULONG STDMETHODCALLTYPE Release() override { return Base::Release(); }
 
+// A property page's size: its dialog template (of the module's resources) in
+// pixels of this screen, measured on a hidden copy; 0 x 0 when it cannot be
+// made.
+SIZE MeasurePageTemplate(UINT dialogId);
+
 }  // namespace mbcom

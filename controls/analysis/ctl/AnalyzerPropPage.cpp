@@ -1,5 +1,7 @@
 #include "AnalyzerPropPage.h"
 
+#include "Control.h"
+
 // {6A6E6EBE-5152-4053-BF01-CC5E3136976E}
 const CLSID CLSID_MP3AnalyzerPropPage = {0x6A6E6EBE, 0x5152, 0x4053, {0xBF, 0x01, 0xCC, 0x5E, 0x31, 0x36, 0x97, 0x6E}};
 // {2E8CAAC2-4DDD-4278-A2C6-2A9062521F26}
@@ -87,23 +89,7 @@ HRESULT CAnalyzerPropPage::GetPageInfo(PROPPAGEINFO* info)
     if (!info->pszTitle)
         return E_OUTOFMEMORY;
     memcpy(info->pszTitle, caption, (static_cast<size_t>(n) + 1) * sizeof(wchar_t));
-    info->size.cx = 0;
-    info->size.cy = 0;
-    // The template's size in pixels of this screen: made once, hidden under
-    // a hidden parent (the page is a child), and measured.
-    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                  mbcom::CModule::Instance(), nullptr);
-    HWND probe = parent ? CreateDialogParamA(mbcom::CModule::Instance(), MAKEINTRESOURCEA(m_dialogId), parent,
-                                             DialogProc, 0)
-                        : nullptr;
-    if (probe) {
-        RECT r{};
-        GetWindowRect(probe, &r);
-        info->size.cx = r.right - r.left;
-        info->size.cy = r.bottom - r.top;
-    }
-    if (parent)
-        DestroyWindow(parent);
+    info->size = mbcom::MeasurePageTemplate(static_cast<UINT>(m_dialogId));
     info->pszDocString = nullptr;
     info->pszHelpFile = nullptr;
     info->dwHelpContext = 0;

@@ -7,11 +7,6 @@ namespace {
 
 const wchar_t kTitle[] = L"Progress";
 
-INT_PTR CALLBACK MeasureProc(HWND, UINT, WPARAM, LPARAM)
-{
-    return FALSE;
-}
-
 }  // namespace
 
 ProgressProp::~ProgressProp()
@@ -105,23 +100,7 @@ HRESULT ProgressProp::GetPageInfo(PROPPAGEINFO* info)
     info->pszTitle = static_cast<LPOLESTR>(CoTaskMemAlloc(sizeof(kTitle)));
     if (info->pszTitle)
         memcpy(info->pszTitle, kTitle, sizeof(kTitle));
-    info->size.cx = 0;
-    info->size.cy = 0;
-    // The page's size is its template's, in pixels of this screen: made once
-    // (hidden, under a hidden parent, as the page is a child) and measured.
-    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                  mbcom::CModule::Instance(), nullptr);
-    HWND probe = parent ? CreateDialogParamW(mbcom::CModule::Instance(), MAKEINTRESOURCEW(IDD_PROGRESSPROP),
-                                             parent, MeasureProc, 0)
-                        : nullptr;
-    if (probe) {
-        RECT r{};
-        GetWindowRect(probe, &r);
-        info->size.cx = r.right - r.left;
-        info->size.cy = r.bottom - r.top;
-    }
-    if (parent)
-        DestroyWindow(parent);
+    info->size = mbcom::MeasurePageTemplate(IDD_PROGRESSPROP);
     info->pszDocString = nullptr;
     info->pszHelpFile = nullptr;
     info->dwHelpContext = 0;
