@@ -55,6 +55,14 @@ REGEDIT4
 "mshtml"=""
 
 [HKEY_LOCAL_MACHINE\Software\Wine\Drives]
+"e:"="floppy"
+"f:"="floppy"
+"g:"="floppy"
+"h:"="floppy"
+"i:"="floppy"
+"j:"="floppy"
+"k:"="floppy"
+"l:"="floppy"
 "m:"="floppy"
 "n:"="floppy"
 "o:"="floppy"
@@ -74,7 +82,7 @@ REG
     # it starts: give every removable letter a placeholder folder now; tests
     # point the letter elsewhere later (MB_DOSDEVICES).
     local letter
-    for letter in m n o p q r s t u v w x y; do
+    for letter in e f g h i j k l m n o p q r s t u v w x y; do
         mkdir -p "$prefix/mb-drives/$letter"
         ln -sfn "$prefix/mb-drives/$letter" "$prefix/dosdevices/$letter:"
     done
