@@ -44,6 +44,7 @@ MB_BUILD_DIR="$top/build/win64"
 MB_SOURCE_DIR="$top"
 MB_PREFIX=run
 source "$top/scripts/wine-env.sh"
+source "$top/scripts/sim-player.sh"
 run_dir="$top/build/run"
 state="$run_dir/state"
 mkdir -p "$run_dir"
@@ -75,10 +76,7 @@ install_dir="$WINEPREFIX/drive_c/Program Files/MusicBridge"
 cleanup() {
     trap - EXIT INT TERM
     [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null
-    # The player goes away: the driver loses its image, the daemon stops.
-    mb_wine_quiet "$MB_WINE" reg add 'HKLM\System\CurrentControlSet\Services\ViloLarkSim\Parameters' /v ImagePath /t REG_SZ /d "" /f
-    mb_wine_quiet "$WINESERVER" -k
-    "$top/sim/memory/scripts/memory.sh" stop "$state" >/dev/null 2>&1
+    mb_player_stop "$state"
     [ -n "$mb_display_started" ] && kill "$mb_display_started" 2>/dev/null
     return 0
 }
@@ -86,17 +84,8 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # 4. The simulated player: memory on X:, the driver answering as the player there.
-"$top/sim/memory/scripts/memory.sh" start "$state" --internal "$run_dir/player.img" >/dev/null ||
-    die "the player's memory daemon did not start"
-mb_dosdevices_apply "x:=$state/internal/files x::=$state/internal/raw/image d:=$top/build/demo/pc-music" ||
-    die "cannot map the drives"
-key='HKLM\System\CurrentControlSet\Services\ViloLarkSim\Parameters'
-mb_wine_quiet "$MB_WINE" reg add "$key" /v VolumeLetter /t REG_SZ /d X /f
-mb_wine_quiet "$MB_WINE" reg add "$key" /v ImagePath /t REG_SZ /d "$(winepath_of "$state/internal/raw/image")" /f
-# The server reads drive types and the driver its parameters when they start.
-mb_wine_quiet "$WINESERVER" -k
-mb_wine_quiet "$WINESERVER" -w
-mb_wineserver_up
+mb_player_start "$state" "$run_dir/player.img" x "d:=$top/build/demo/pc-music" ||
+    die "the simulated player did not start"
 
 # 5. The program.
 case "$program" in

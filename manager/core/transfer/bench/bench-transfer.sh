@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # 200 MB of mixed files (1 KB to 20 MB) copied from a folder to another folder
-# on the same disk: the transfer engine under Wine (one folder item, XP chunk
-# of 320 KB, flushing every 10 chunks as it does on the player) against
-# `cp -r` of the same tree, in one run. Prints MB/s of both and the ratio;
-# never fails on speed.
+# on the same disk, in interleaved rounds of one run (medians):
+#   - the transfer engine under Wine (one folder item, XP chunk of 320 KB,
+#     flushing every 10 chunks and at each file's end, as it does on the player);
+#   - a bare Wine loop of the same file calls with the same flushes, then with
+#     only the end-of-file flush, then with none: what each flush point costs;
+#   - `cp -r`, and `cp -r` followed by `sync` (the durable copy).
+# Prints MB/s of each and the ratios; never fails on speed.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../../../.." && pwd)
 build=$top/build/win64
@@ -31,29 +34,59 @@ mb=$(awk -v b="$total" 'BEGIN { printf "%.1f", b / 1048576 }')
 zpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 now() { date +%s.%N; }
-ours=() theirs=()
-for round in 1 2 3; do
-    rm -rf "$work/engine" "$work/cp"
-    mkdir -p "$work/engine" "$work/cp"
+ms_since() { awk -v a="$1" -v b="$(now)" 'BEGIN { print (b - a) * 1000 }'; }
+rounds=${MB_BENCH_ROUNDS:-5}
+declare -A times
+run_wine() {
+    local key=$1
+    shift
+    rm -rf "${work:?}/${key:?}"
+    mkdir -p "$work/$key"
     sync
-    out=$(MB_WINVER=winxp "$build/wine-run" "$exe" "$(zpath "$work/src/Music")" "$(zpath "$work/engine")\\")
-    ours+=("$(echo "$out" | awk '{ print $1 }')")
+    local out
+    out=$(MB_WINVER=winxp "$build/wine-run" "$exe" "$@" "$(zpath "$work/src/Music")" "$(zpath "$work/$key")\\") || {
+        echo "bench-transfer: $key failed: $out" >&2
+        exit 1
+    }
+    times[$key]+="$(echo "$out" | awk '{ print $1 }') "
+}
+run_cp() {
+    local key=$1 durable=$2
+    rm -rf "${work:?}/${key:?}"
+    mkdir -p "$work/$key"
     sync
+    local t0
     t0=$(now)
-    cp -r "$work/src/Music" "$work/cp/"
-    t1=$(now)
-    theirs+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { print (b - a) * 1000 }')")
+    cp -r "$work/src/Music" "$work/$key/"
+    [ "$durable" = 1 ] && sync
+    times[$key]+="$(ms_since "$t0") "
+}
+for _ in $(seq 1 "$rounds"); do
+    run_wine engine
+    run_wine bare10 --bare 10 1
+    run_wine bareend --bare 0 1
+    run_wine barenone --bare 0 0
+    run_cp cp 0
+    run_cp cpsync 1
 done
-# Both copies must hold the same tree, or the figures compare nothing.
-if ! diff -r -q "$work/engine/Music" "$work/cp/Music" >/dev/null; then
-    echo "bench-transfer: the two copies differ" >&2
-    exit 1
-fi
-best() { printf '%s\n' "$@" | sort -n | head -1; }
-o=$(best "${ours[@]}")
-c=$(best "${theirs[@]}")
+# Every copy must hold the same tree, or the figures compare nothing.
+for key in engine bare10 bareend barenone cpsync; do
+    if ! diff -r -q "$work/$key/Music" "$work/cp/Music" >/dev/null; then
+        echo "bench-transfer: the $key copy differs from cp's" >&2
+        exit 1
+    fi
+done
+median() { printf '%s\n' $1 | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 rate() { awk -v m="$mb" -v ms="$1" 'BEGIN { printf "%.1f", m / (ms / 1000) }'; }
-printf 'tree of %s MB, %d files\n' "$mb" "$i"
-printf 'CTransferEngine under Wine (320 KB chunks): %8.1f ms %8s MB/s\n' "$o" "$(rate "$o")"
-printf 'cp -r:                                      %8.1f ms %8s MB/s\n' "$c" "$(rate "$c")"
-printf 'ratio engine / cp throughput:               %8.2f\n' "$(awk -v a="$o" -v b="$c" 'BEGIN { print b / a }')"
+printf 'tree of %s MB, %d files, median of %d rounds\n' "$mb" "$i" "$rounds"
+line() { local m; m=$(median "${times[$2]}"); printf '%-52s %8.1f ms %8s MB/s\n' "$1" "$m" "$(rate "$m")"; }
+line 'CTransferEngine under Wine (320 KB chunks):' engine
+line 'bare Wine loop, same calls and flushes:' bare10
+line 'bare Wine loop, flush at each file end only:' bareend
+line 'bare Wine loop, no flush:' barenone
+line 'cp -r:' cp
+line 'cp -r; sync (durable copy):' cpsync
+ratio() { awk -v a="$(median "${times[$1]}")" -v b="$(median "${times[$2]}")" 'BEGIN { printf "%.2f", b / a }'; }
+printf 'ratio engine / durable copy throughput:               %8s\n' "$(ratio engine cpsync)"
+printf 'ratio engine / cp -r throughput:                      %8s\n' "$(ratio engine cp)"
+printf 'ratio engine / bare loop with the same flushes:       %8s\n' "$(ratio engine bare10)"
