@@ -64,7 +64,40 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
             case ID_BTN_CONREP:
                 OnConRep();
                 return 0;
+            default:
+                if (OnWindowCommand(LOWORD(wp)))
+                    return 0;
             }
+        }
+        break;
+    case WM_CONTEXTMENU:
+        OnContextMenu(reinterpret_cast<HWND>(wp), POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+        return 0;
+    case WM_NOTIFY: {
+        const NMHDR* nm = reinterpret_cast<const NMHDR*>(lp);
+        if (nm && nm->code == LVN_BEGINDRAG &&
+            (nm->idFrom == 1001 || nm->idFrom == 1002 || nm->idFrom == 1201)) {
+            POINT screen = reinterpret_cast<const NMLISTVIEW*>(lp)->ptAction;
+            ::ClientToScreen(nm->hwndFrom, &screen);
+            BeginImageDrag(UINT(nm->idFrom), screen);
+            return 0;
+        }
+        break;
+    }
+    case WM_MOUSEMOVE:
+        if (m_dragging) {
+            POINT screen{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+            ::ClientToScreen(m_hWnd, &screen);
+            OnDragMouseMove(screen);
+            return 0;
+        }
+        break;
+    case WM_LBUTTONUP:
+        if (m_dragging) {
+            POINT screen{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+            ::ClientToScreen(m_hWnd, &screen);
+            OnDragButtonUp(screen);
+            return 0;
         }
         break;
 
@@ -323,6 +356,11 @@ BOOL CManagerDlg::PreTranslateMessage(MSG* msg)
 {
     if (m_tooltip.m_hWnd)
         m_tooltip.RelayEvent(msg);
+    // Files dropped from the shell on a pane.
+    if (msg->message == WM_DROPFILES && msg->hwnd != m_hWnd && ::GetParent(msg->hwnd) == m_hWnd) {
+        OnControlDropFiles(msg->hwnd, reinterpret_cast<HDROP>(msg->wParam));
+        return TRUE;
+    }
     if (msg->message == WM_KEYDOWN) {
         HWND focus = msg->hwnd;
         auto within = [&](const CWnd& control) {
