@@ -196,6 +196,8 @@ public:
     void FormatShownMemory();
     void ConnectOrDisconnect();
     void SelectPcTreeParent();
+    // What the configuration dialog's result mask asks for (bits 1 to 16).
+    void ApplyConfigResult(int result);
     void ShowFolderSize(HTREEITEM item = nullptr);
     void ShowFileProperties(const std::string& path);
     int ShellFileOperation(UINT function, const TRANSFER_LIST& list, const std::string& target,
@@ -251,6 +253,7 @@ public:
     int m_lastMenu = -1;
     std::vector<unsigned> m_lastMenuGreyed;
     std::vector<std::string> m_lastDropPaths;
+    HTREEITEM m_dropTreeItem = nullptr;
     int m_shellDrags = 0;
 
     // ---- state read by the panes, the operations and the tests

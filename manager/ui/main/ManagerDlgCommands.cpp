@@ -252,6 +252,7 @@ bool CManagerDlg::OnWindowCommand(UINT id)
 void CManagerDlg::CollectToClipboard(int operation)
 {
     m_calls.push_back("CollectSelection");
+    m_message.clear();
     if (!CollectSelection(operation, m_clipboard, nullptr) && !m_message.empty())
         ShowMessage(m_message);
 }
@@ -262,6 +263,7 @@ void CManagerDlg::PasteByLastView()
     case PASTE_INTO_PC_FOLDER: {
         std::string folder = GetPcFolderPath();
         m_calls.push_back("PastePc");
+        m_message.clear();
         if (!PastePc(folder, true) && !m_message.empty())
             ShowMessage(m_message);
         break;
@@ -306,6 +308,7 @@ void CManagerDlg::PasteIntoPcList()
         break;
     case PASTE_INTO_PC_FOLDER:
         m_calls.push_back("PastePc");
+        m_message.clear();
         if (!PastePc(folder, true) && !m_message.empty())
             ShowMessage(m_message);
         break;
@@ -506,8 +509,16 @@ void CManagerDlg::RunConfiguration()
     const std::string externalRoot = answers(MEMORY_EXTERNAL) ? m_memories[1].Root : std::string();
     KillTimer(1);
     m_calls.push_back("RunConfigDialog");
-    const int result = RunConfigDialog(internalRoot, externalRoot);
+    ApplyConfigResult(RunConfigDialog(internalRoot, externalRoot));
+    RedrawNow();
+    m_recentPaths.SetCurSel(0);
+    SetTimer(1, 1500);
+}
+
+void CManagerDlg::ApplyConfigResult(int result)
+{
     if (result & 1) {
+        m_calls.push_back("SelectMemory");
         SelectMemory(m_currentMemory, 1);
     } else if (((result & 2) && m_currentMemory == MEMORY_INTERNAL) ||
                ((result & 4) && m_currentMemory == MEMORY_EXTERNAL)) {
@@ -526,9 +537,6 @@ void CManagerDlg::RunConfiguration()
         if (m_pcTree.IsWindowVisible() == (v.cfgTr == 1))
             TogglePcTree();
     }
-    RedrawNow();
-    m_recentPaths.SetCurSel(0);
-    SetTimer(1, 1500);
 }
 
 void CManagerDlg::StartPlaylistMaker()

@@ -304,6 +304,7 @@ void CManagerDlg::DropAt(HWND window, POINT screen)
     p.treeItemIsShownFolder = item && item == shown;
 
     const std::string memoryRoot = m_currentMemory != MEMORY_NONE ? m_memories[m_currentMemory].Root : std::string();
+    m_message.clear();
     auto fail = [&](bool ok) {
         if (!ok && !m_message.empty())
             ShowMessage(m_message);

@@ -106,9 +106,11 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         ReopenPcFolder();
         break;
     case WM_PLAYER_FILES_DROPPED:
-        if (wp)
+        if (wp) {
+            m_calls.push_back("StartDownload");
             StartDownload(*reinterpret_cast<const std::vector<std::string>*>(wp), m_playerTree.GetSelectedItem(),
                           TRANSFER_DOWNLOAD);
+        }
         break;
     case WM_LIST_FILES_DROPPED:
         UpdateSpaceInfo(1);
@@ -143,9 +145,12 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         OnItemStatus(reinterpret_cast<const char*>(wp), 0);
         break;
     case WM_PLAYER_TREE_FILES_DROPPED:
-        if (wp)
+        if (wp) {
+            m_calls.push_back("StartDownload");
+            m_dropTreeItem = reinterpret_cast<HTREEITEM>(lp);
             StartDownload(*reinterpret_cast<const std::vector<std::string>*>(wp), reinterpret_cast<HTREEITEM>(lp),
                           TRANSFER_DOWNLOAD);
+        }
         break;
     case WM_PLAYER_SETTLED:
         OnPlayerSettled();
