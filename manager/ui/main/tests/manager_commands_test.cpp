@@ -535,3 +535,36 @@ TEST_F(ManagerCommands, FilesDroppedFromTheShellReachTheirDropMessages)
     DeleteFileA(song.c_str());
     dlg.DestroyWindow();
 }
+
+// The playlist maker: the window is disabled while it runs and enabled again
+// by timer 3 when it has ended (a stand-in program that ends at once). A
+// program without a process to watch never leaves the window disabled.
+TEST_F(ManagerCommands, PlaylistMakerDisablesTheWindowUntilItEnds)
+{
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    char cwd[MAX_PATH] = {}, system[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, cwd);
+    GetSystemDirectoryA(system, MAX_PATH);
+    const std::string folder = std::string(cwd) + "\\maker-standin";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA((std::string(system) + "\\hostname.exe").c_str(), (folder + "\\ListForge.exe").c_str(), FALSE));
+    dlg.m_memories[0].Root = "F:\\";
+
+    SetCurrentDirectoryA(folder.c_str());
+    dlg.StartPlaylistMaker();
+    SetCurrentDirectoryA(cwd);
+    EXPECT_EQ("ListForge started", LastCall(dlg));
+    EXPECT_FALSE(dlg.IsWindowEnabled());
+    ASSERT_NE(nullptr, dlg.m_startedProgram);
+    ASSERT_TRUE(mbtest::PumpUntil([&] { return dlg.IsWindowEnabled() != 0; }, 20000));
+    EXPECT_EQ(nullptr, dlg.m_startedProgram);
+
+    // Timer 3 with no process: ended at once.
+    dlg.EnableWindow(false);
+    dlg.Send(WM_TIMER, 3, 0);
+    EXPECT_TRUE(dlg.IsWindowEnabled());
+    dlg.KillTimer(20);
+    dlg.KillTimer(1);
+    dlg.DestroyWindow();
+}
