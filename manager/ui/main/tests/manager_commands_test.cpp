@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -567,4 +568,54 @@ TEST_F(ManagerCommands, PlaylistMakerDisablesTheWindowUntilItEnds)
     dlg.KillTimer(20);
     dlg.KillTimer(1);
     dlg.DestroyWindow();
+}
+
+// Menus 158 and 142 carry the same commands in the same places in English
+// and in the Korean library, and menu 158's submenus are those the window
+// greys.
+TEST(ManagerMenus, EnglishAndKoreanMenusAgree)
+{
+    auto ids = [](HMENU menu) {
+        std::vector<unsigned> out;
+        for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
+            UINT id = GetMenuItemID(menu, i);
+            if (id != 0 && id != UINT(-1))
+                out.push_back(id);
+        }
+        return out;
+    };
+    HMODULE korean = LoadLibraryExA("korean\\Vilo LarkKR.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, korean);
+    HMENU english = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(158));
+    HMENU hangul = LoadMenuW(korean, MAKEINTRESOURCEW(158));
+    ASSERT_NE(nullptr, english);
+    ASSERT_NE(nullptr, hangul);
+    ASSERT_EQ(5, GetMenuItemCount(english));
+    ASSERT_EQ(5, GetMenuItemCount(hangul));
+    for (int submenu = 0; submenu < 5; ++submenu) {
+        EXPECT_EQ(SubmenuCommands(submenu), ids(GetSubMenu(english, submenu))) << submenu;
+        EXPECT_EQ(SubmenuCommands(submenu), ids(GetSubMenu(hangul, submenu))) << submenu;
+    }
+    DestroyMenu(english);
+    DestroyMenu(hangul);
+
+    english = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(142));
+    hangul = LoadMenuW(korean, MAKEINTRESOURCEW(142));
+    ASSERT_NE(nullptr, english);
+    ASSERT_NE(nullptr, hangul);
+    std::vector<unsigned> all, allKorean;
+    for (int i = 0; i < GetMenuItemCount(english); ++i) {
+        std::vector<unsigned> e = ids(GetSubMenu(english, i)), k = ids(GetSubMenu(hangul, i));
+        all.insert(all.end(), e.begin(), e.end());
+        allKorean.insert(allKorean.end(), k.begin(), k.end());
+    }
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ((std::vector<unsigned>{32780, 32809, 32812, 32813, 32814, 32820, 32821, 32822, 32823, 32824, 32825,
+                                     32827, 32828, 32830, 32832, 32833, 32835}),
+              all);
+    std::sort(allKorean.begin(), allKorean.end());
+    EXPECT_EQ(all, allKorean);
+    DestroyMenu(english);
+    DestroyMenu(hangul);
+    FreeLibrary(korean);
 }
