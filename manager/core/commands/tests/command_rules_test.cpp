@@ -68,8 +68,8 @@ TEST(ContextMenus, PcListGreying)
 TEST(ContextMenus, PlayerListGreying)
 {
     MenuState absent;  // no memory, empty list, nothing collected
-    EXPECT_EQ((std::vector<unsigned>{ID_PDLIST_OPEN, ID_PDLIST_REFRESH, ID_PDLIST_NEW_FOLDER, ID_PDLIST_SELECT_ALL,
-                                      ID_PDLIST_UPLOAD, ID_PDLIST_MOVE_UP, ID_PDLIST_MOVE_DOWN, ID_PDLIST_CUT,
+    EXPECT_EQ((std::vector<unsigned>{ID_PDLIST_OPEN, ID_PDLIST_NEW_FOLDER, ID_PDLIST_REFRESH, ID_PDLIST_UPLOAD,
+                                      ID_PDLIST_MOVE_UP, ID_PDLIST_MOVE_DOWN, ID_PDLIST_SELECT_ALL, ID_PDLIST_CUT,
                                       ID_PDLIST_COPY, ID_PDLIST_PASTE, ID_PDLIST_DELETE, ID_PDLIST_RENAME}),
               Greyed(MENU_PLAYER_LIST, absent));
 
@@ -90,7 +90,7 @@ TEST(ContextMenus, PlayerListGreying)
     // Paste greyed when the memory does not answer, whatever is collected.
     s.clipboardOperation = 1;
     s.memoryAnswers = false;
-    EXPECT_EQ((std::vector<unsigned>{ID_PDLIST_OPEN, ID_PDLIST_REFRESH, ID_PDLIST_NEW_FOLDER, ID_PDLIST_PASTE}),
+    EXPECT_EQ((std::vector<unsigned>{ID_PDLIST_OPEN, ID_PDLIST_NEW_FOLDER, ID_PDLIST_REFRESH, ID_PDLIST_PASTE}),
               Greyed(MENU_PLAYER_LIST, s));
 }
 

@@ -165,7 +165,7 @@ TEST_F(ManagerCommands, EachPaneOpensItsMenuWithTheRightEntriesGreyed)
               RightClick(dlg, dlg.m_pcList, EmptyPoint(dlg.m_pcList)));
     EXPECT_EQ(MENU_PC_LIST, dlg.m_lastMenu);
     EXPECT_EQ(CManagerDlg::PANE_PC_LIST, dlg.m_activePane);
-    EXPECT_EQ((Ids{ID_PDLIST_OPEN, ID_PDLIST_REFRESH, ID_PDLIST_NEW_FOLDER, ID_PDLIST_UPLOAD, ID_PDLIST_MOVE_UP,
+    EXPECT_EQ((Ids{ID_PDLIST_OPEN, ID_PDLIST_NEW_FOLDER, ID_PDLIST_REFRESH, ID_PDLIST_UPLOAD, ID_PDLIST_MOVE_UP,
                    ID_PDLIST_MOVE_DOWN, ID_PDLIST_CUT, ID_PDLIST_COPY, ID_PDLIST_PASTE, ID_PDLIST_DELETE,
                    ID_PDLIST_RENAME}),
               RightClick(dlg, dlg.m_playerList, EmptyPoint(dlg.m_playerList)));
@@ -211,7 +211,7 @@ TEST_F(ManagerCommands, EachPaneOpensItsMenuWithTheRightEntriesGreyed)
     EXPECT_TRUE(RightClick(dlg, dlg.m_pcList, RowPoint(dlg.m_pcList, 1)).empty());
     // The player list without a memory that answers: Paste stays greyed.
     dlg.m_playerList.Select(1);
-    EXPECT_EQ((Ids{ID_PDLIST_OPEN, ID_PDLIST_REFRESH, ID_PDLIST_NEW_FOLDER, ID_PDLIST_PASTE}),
+    EXPECT_EQ((Ids{ID_PDLIST_OPEN, ID_PDLIST_NEW_FOLDER, ID_PDLIST_REFRESH, ID_PDLIST_PASTE}),
               RightClick(dlg, dlg.m_playerList, RowPoint(dlg.m_playerList, 1)));
     // One music entry of the download list under the click.
     dlg.m_downloadList.Select(0);
