@@ -250,6 +250,8 @@ public:
     // context menu opened (submenu, greyed commands), the paths of the last
     // shell drop and the number of shell drags run.
     std::vector<std::string> m_calls;
+    // Notes one such call; the record keeps the last few dozen.
+    void Reached(const char* entryPoint);
     int m_lastMenu = -1;
     std::vector<unsigned> m_lastMenuGreyed;
     std::vector<std::string> m_lastDropPaths;

@@ -26,12 +26,19 @@ const UINT ID_BTN_QFORMAT = 1115;
 const int TRANSFER_PC_TREE_FOLDER = 5;
 }  // namespace
 
+void CManagerDlg::Reached(const char* entryPoint)
+{
+    if (m_calls.size() >= 64)
+        m_calls.erase(m_calls.begin(), m_calls.begin() + 32);
+    m_calls.push_back(entryPoint);
+}
+
 bool CManagerDlg::OnWindowCommand(UINT id)
 {
     switch (id) {
     case ID_PCTREE_NEW_FOLDER:
         if (m_pcContextItem) {
-            m_calls.push_back("NewPcFolder");
+            Reached("NewPcFolder");
             NewPcFolder(false, m_pcContextItem);
         }
         ClearContextItems();
@@ -44,7 +51,7 @@ bool CManagerDlg::OnWindowCommand(UINT id)
     case ID_PCTREE_DELETE:
         if (m_pcContextItem) {
             m_pcTree.SelectItem(m_pcContextItem);
-            m_calls.push_back("DeletePcTreeFolder");
+            Reached("DeletePcTreeFolder");
             DeletePcTreeFolder();
         }
         ClearContextItems();
@@ -64,20 +71,20 @@ bool CManagerDlg::OnWindowCommand(UINT id)
         PasteIntoPcList();
         return true;
     case ID_PCLIST_DELETE:
-        m_calls.push_back("DeletePcSelection");
+        Reached("DeletePcSelection");
         DeletePcSelection();
         return true;
     case ID_PDLIST_UPLOAD:
     case ID_UPLOAD:
-        m_calls.push_back("StartUpload");
+        Reached("StartUpload");
         StartUpload(TRANSFER_UPLOAD);
         return true;
     case ID_PDLIST_DELETE:
-        m_calls.push_back("DeleteOnPlayer");
+        Reached("DeleteOnPlayer");
         DeleteOnPlayer();
         return true;
     case ID_PCLIST_OPEN:
-        m_calls.push_back("OpenSelectedPcItem");
+        Reached("OpenSelectedPcItem");
         OpenSelectedPcItem();
         return true;
     case ID_PCLIST_RENAME:
@@ -89,14 +96,14 @@ bool CManagerDlg::OnWindowCommand(UINT id)
         return true;
     case ID_PCLIST_REFRESH:
         m_pcList.DeleteAllItems();
-        m_calls.push_back("ReopenPcFolder");
+        Reached("ReopenPcFolder");
         ReopenPcFolder();
         return true;
     case ID_PDLIST_SELECT_ALL:
         m_playerList.Select(-1);
         return true;
     case ID_PDLIST_REFRESH:
-        m_calls.push_back("FillPlayerList");
+        Reached("FillPlayerList");
         FillPlayerList();
         UpdateSpaceInfo(1);
         return true;
@@ -106,7 +113,7 @@ bool CManagerDlg::OnWindowCommand(UINT id)
         return true;
     case ID_NEW_FOLDER:
     case ID_BTN_NEW:
-        m_calls.push_back("NewPcFolder");
+        Reached("NewPcFolder");
         NewPcFolder(m_activePane == PANE_PC_LIST, m_pcTree.GetSelectedItem());
         return true;
     case ID_MOVE_UP_FOLDER:
@@ -132,22 +139,22 @@ bool CManagerDlg::OnWindowCommand(UINT id)
         return true;
     case ID_DOWNLOAD:
     case ID_BTN_DOWNLOAD:
-        m_calls.push_back("StartDownload");
+        Reached("StartDownload");
         StartDownload(std::vector<std::string>(), m_playerTree.GetSelectedItem(), TRANSFER_DOWNLOAD);
         return true;
     case ID_MEMORY_FORMAT:
         FormatShownMemory();
         return true;
     case ID_BTN_QFORMAT:
-        m_calls.push_back("FormatMemory");
+        Reached("FormatMemory");
         FormatMemory(m_currentMemory);
         return true;
     case ID_INTERNAL_MEMORY:
-        m_calls.push_back("SelectMemory");
+        Reached("SelectMemory");
         SelectMemory(MEMORY_INTERNAL, 1);
         return true;
     case ID_EXTERNAL_MEMORY:
-        m_calls.push_back("SelectMemory");
+        Reached("SelectMemory");
         SelectMemory(MEMORY_EXTERNAL, 1);
         return true;
     case ID_VIEWS:
@@ -182,15 +189,15 @@ bool CManagerDlg::OnWindowCommand(UINT id)
         return true;
     }
     case ID_DLLIST_MOVE_UP:
-        m_calls.push_back("MoveDownloadListRows");
+        Reached("MoveDownloadListRows");
         MoveDownloadListRows(true);
         return true;
     case ID_DLLIST_MOVE_DOWN:
-        m_calls.push_back("MoveDownloadListRows");
+        Reached("MoveDownloadListRows");
         MoveDownloadListRows(false);
         return true;
     case ID_DLLIST_DELETE:
-        m_calls.push_back("DeleteDownloadListSelection");
+        Reached("DeleteDownloadListSelection");
         DeleteDownloadListSelection();
         return true;
     case ID_PCLIST_PROPERTIES: {
@@ -206,24 +213,24 @@ bool CManagerDlg::OnWindowCommand(UINT id)
         return true;
     }
     case ID_PDLIST_MOVE_UP:
-        m_calls.push_back("WritePlayerFileOrder");
+        Reached("WritePlayerFileOrder");
         WritePlayerFileOrder(0, 0);
         return true;
     case ID_PDLIST_MOVE_DOWN:
-        m_calls.push_back("WritePlayerFileOrder");
+        Reached("WritePlayerFileOrder");
         WritePlayerFileOrder(2, 0);
         return true;
     case ID_PDTREE_NEW_FOLDER:
         // With no item under the click there is nothing to make it in.
         if (m_playerContextItem) {
-            m_calls.push_back("NewPlayerFolder");
+            Reached("NewPlayerFolder");
             NewPlayerFolder(2, m_playerContextItem);
         }
         ClearContextItems();
         return true;
     case ID_PDTREE_DELETE:
         if (m_playerContextItem) {
-            m_calls.push_back("DeletePlayerFolder");
+            Reached("DeletePlayerFolder");
             DeletePlayerFolder(m_playerContextItem);
         }
         ClearContextItems();
@@ -234,15 +241,15 @@ bool CManagerDlg::OnWindowCommand(UINT id)
         ClearContextItems();
         return true;
     case ID_PCLIST_NEW_FOLDER:
-        m_calls.push_back("NewPcFolder");
+        Reached("NewPcFolder");
         NewPcFolder(true, m_pcItem);
         return true;
     case ID_PDLIST_OPEN:
-        m_calls.push_back("OpenPlayerItem");
+        Reached("OpenPlayerItem");
         OpenPlayerItem();
         return true;
     case ID_PDLIST_NEW_FOLDER:
-        m_calls.push_back("NewPlayerFolder");
+        Reached("NewPlayerFolder");
         NewPlayerFolder(3, m_playerItem);
         return true;
     }
@@ -251,7 +258,7 @@ bool CManagerDlg::OnWindowCommand(UINT id)
 
 void CManagerDlg::CollectToClipboard(int operation)
 {
-    m_calls.push_back("CollectSelection");
+    Reached("CollectSelection");
     m_message.clear();
     if (!CollectSelection(operation, m_clipboard, nullptr) && !m_message.empty())
         ShowMessage(m_message);
@@ -262,18 +269,18 @@ void CManagerDlg::PasteByLastView()
     switch (commands::PasteByLastView(m_clipboard.Operation, m_activePane)) {
     case PASTE_INTO_PC_FOLDER: {
         std::string folder = GetPcFolderPath();
-        m_calls.push_back("PastePc");
+        Reached("PastePc");
         m_message.clear();
         if (!PastePc(folder, true) && !m_message.empty())
             ShowMessage(m_message);
         break;
     }
     case PASTE_DOWNLOAD:
-        m_calls.push_back("StartDownload");
+        Reached("StartDownload");
         StartDownload(std::vector<std::string>(), m_playerItem, m_clipboard.Operation);
         break;
     case PASTE_UPLOAD:
-        m_calls.push_back("StartUpload");
+        Reached("StartUpload");
         StartUpload(m_clipboard.Operation);
         break;
     default:
@@ -285,11 +292,11 @@ void CManagerDlg::PasteIntoPlayerList()
 {
     switch (commands::PasteIntoPlayerList(m_clipboard.Operation)) {
     case PASTE_DOWNLOAD:
-        m_calls.push_back("StartDownload");
+        Reached("StartDownload");
         StartDownload(std::vector<std::string>(), m_playerItem, m_clipboard.Operation);
         break;
     case PASTE_MOVE_ON_PLAYER:
-        m_calls.push_back("MoveOnPlayer");
+        Reached("MoveOnPlayer");
         MoveOnPlayer(settings::WithBackslash(GetPlayerFolderPath()), m_clipboard);
         break;
     default:
@@ -303,11 +310,11 @@ void CManagerDlg::PasteIntoPcList()
     std::string folder = GetPcFolderPath();
     switch (commands::PasteIntoPcList(m_clipboard.Operation, !folder.empty())) {
     case PASTE_UPLOAD:
-        m_calls.push_back("StartUpload");
+        Reached("StartUpload");
         StartUpload(m_clipboard.Operation);
         break;
     case PASTE_INTO_PC_FOLDER:
-        m_calls.push_back("PastePc");
+        Reached("PastePc");
         m_message.clear();
         if (!PastePc(folder, true) && !m_message.empty())
             ShowMessage(m_message);
@@ -322,15 +329,15 @@ void CManagerDlg::DeleteByActivePane()
     // The download list's rows go with the Delete button and key, not here.
     switch (m_activePane) {
     case PANE_PC_TREE:
-        m_calls.push_back("DeletePcTreeFolder");
+        Reached("DeletePcTreeFolder");
         DeletePcTreeFolder();
         break;
     case PANE_PC_LIST:
-        m_calls.push_back("DeletePcSelection");
+        Reached("DeletePcSelection");
         DeletePcSelection();
         break;
     case PANE_PLAYER_LIST:
-        m_calls.push_back("DeleteOnPlayer");
+        Reached("DeleteOnPlayer");
         DeleteOnPlayer();
         break;
     }
@@ -379,7 +386,7 @@ void CManagerDlg::FormatShownMemory()
     }
     if (ShowMessage(mb::LoadText(IDS_FORMAT_ASK), MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
         return;
-    m_calls.push_back("FormatMemory");
+    Reached("FormatMemory");
     FormatMemory(m_currentMemory);
     FillPlayerList();
     UpdateSpaceInfo(1);
@@ -389,10 +396,10 @@ void CManagerDlg::FormatShownMemory()
 void CManagerDlg::ConnectOrDisconnect()
 {
     if (m_currentMemory == MEMORY_NONE) {
-        m_calls.push_back("DetectPlayer");
+        Reached("DetectPlayer");
         m_currentMemory = DetectPlayer();
     } else {
-        m_calls.push_back("OnPlayerRemoved");
+        Reached("OnPlayerRemoved");
         OnPlayerRemoved(m_currentMemory);
         KillTimer(1);
     }
@@ -461,7 +468,7 @@ void CManagerDlg::ShowMusicFiles()
     m_skin.Button(1079).SetState(CSkinButton::STATE_NORMAL);
     if (PcListViewKind() == 2)
         ReopenPcFolder();
-    m_calls.push_back("ApplyDownloadFilter");
+    Reached("ApplyDownloadFilter");
     ApplyDownloadFilter(m_fileFilter);
     if (m_currentMemory != MEMORY_NONE) {
         m_fileKindFilter = m_currentMemory == MEMORY_INTERNAL ? 2 : 512;
@@ -477,7 +484,7 @@ void CManagerDlg::ShowVoiceFiles()
             m_skin.Button(id).SetState(CSkinButton::STATE_NORMAL);
     if (PcListViewKind() == 2)
         ReopenPcFolder();
-    m_calls.push_back("ApplyDownloadFilter");
+    Reached("ApplyDownloadFilter");
     ApplyDownloadFilter(m_fileFilter);
     if (m_currentMemory != MEMORY_NONE) {
         m_fileKindFilter = m_currentMemory == MEMORY_INTERNAL ? 4 : 1024;
@@ -491,7 +498,7 @@ void CManagerDlg::ShowAllFiles()
     m_skin.Button(1077).SetState(CSkinButton::STATE_NORMAL);
     if (PcListViewKind() == 2)
         ReopenPcFolder();
-    m_calls.push_back("ApplyDownloadFilter");
+    Reached("ApplyDownloadFilter");
     ApplyDownloadFilter(m_fileFilter);
     if (m_currentMemory != MEMORY_NONE) {
         m_fileKindFilter = m_currentMemory == MEMORY_INTERNAL ? 8 : 2048;
@@ -508,7 +515,7 @@ void CManagerDlg::RunConfiguration()
     const std::string internalRoot = answers(MEMORY_INTERNAL) ? m_memories[0].Root : std::string();
     const std::string externalRoot = answers(MEMORY_EXTERNAL) ? m_memories[1].Root : std::string();
     KillTimer(1);
-    m_calls.push_back("RunConfigDialog");
+    Reached("RunConfigDialog");
     ApplyConfigResult(RunConfigDialog(internalRoot, externalRoot));
     RedrawNow();
     m_recentPaths.SetCurSel(0);
@@ -518,7 +525,7 @@ void CManagerDlg::RunConfiguration()
 void CManagerDlg::ApplyConfigResult(int result)
 {
     if (result & 1) {
-        m_calls.push_back("SelectMemory");
+        Reached("SelectMemory");
         SelectMemory(m_currentMemory, 1);
     } else if (((result & 2) && m_currentMemory == MEMORY_INTERNAL) ||
                ((result & 4) && m_currentMemory == MEMORY_EXTERNAL)) {
@@ -544,7 +551,7 @@ void CManagerDlg::StartPlaylistMaker()
     HANDLE process = mb::ShellStart(m_hWnd, "open", "ListForge.exe", m_memories[0].Root, ".");
     // Without a process to watch the window is never disabled: nothing could
     // tell when to enable it again.
-    m_calls.push_back(process ? "ListForge started" : "ListForge not started");
+    Reached(process ? "ListForge started" : "ListForge not started");
     if (!process)
         return;
     if (m_startedProgram)
@@ -578,7 +585,7 @@ void CManagerDlg::ShowFileProperties(const std::string& path)
 {
     size_t dot = path.find_last_of('.');
     std::string ext = dot == std::string::npos ? std::string() : path.substr(dot + 1);
-    m_calls.push_back("RunPropertiesDialog");
+    Reached("RunPropertiesDialog");
     if (::lstrcmpiA(ext.c_str(), "mp3") == 0)
         RunPropertiesDialog(path, &m_mp3Info, nullptr);
     else if (::lstrcmpiA(ext.c_str(), "wma") == 0)

@@ -154,7 +154,7 @@ void CManagerDlg::OnControlDropFiles(HWND control, HDROP drop)
                 }
             }
             if (::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-                m_calls.push_back("AddDownloadListItem");
+                Reached("AddDownloadListItem");
                 AddDownloadListItem(path);
             }
         }
@@ -315,7 +315,7 @@ void CManagerDlg::DropAt(HWND window, POINT screen)
         ShowMessage(mb::LoadText(IDS_TRANSFER_PROHIBITED));
         break;
     case ACT_PC_MOVE_INTO_ROW: {
-        m_calls.push_back("CollectSelection");
+        Reached("CollectSelection");
         if (!fail(CollectSelection(TRANSFER_PC_CUT, m_clipboard, nullptr) != 0))
             break;
         // Dropped onto one of its own rows: nothing moves, and the cut is off.
@@ -325,7 +325,7 @@ void CManagerDlg::DropAt(HWND window, POINT screen)
                 return;
             }
         }
-        m_calls.push_back("PastePc");
+        Reached("PastePc");
         if (fail(PastePc(settings::WithBackslash(GetPcFolderPath()) + rowName + "\\", false) != 0)) {
             std::vector<int> rows = m_pcList.GetSelectedItems();
             for (auto r = rows.rbegin(); r != rows.rend(); ++r)
@@ -334,14 +334,14 @@ void CManagerDlg::DropAt(HWND window, POINT screen)
         break;
     }
     case ACT_PC_COPY_TO_TREE:
-        m_calls.push_back("CollectSelection");
+        Reached("CollectSelection");
         if (fail(CollectSelection(TRANSFER_PC_COPY, m_clipboard, nullptr) != 0)) {
-            m_calls.push_back("PastePc");
+            Reached("PastePc");
             fail(PastePc(PcTreeItemPath(item), false) != 0);
         }
         break;
     case ACT_DOWNLOAD_SHOWN_FOLDER:
-        m_calls.push_back("StartDownload");
+        Reached("StartDownload");
         StartDownload(std::vector<std::string>(), shown, TRANSFER_DOWNLOAD);
         break;
     case ACT_DOWNLOAD_INTO_ROW: {
@@ -352,54 +352,54 @@ void CManagerDlg::DropAt(HWND window, POINT screen)
                 break;
             }
         }
-        m_calls.push_back("StartDownload");
+        Reached("StartDownload");
         StartDownload(std::vector<std::string>(), target, TRANSFER_DOWNLOAD);
         break;
     }
     case ACT_DOWNLOAD_TREE_ITEM:
-        m_calls.push_back("StartDownload");
+        Reached("StartDownload");
         StartDownload(std::vector<std::string>(), item, TRANSFER_DOWNLOAD);
         break;
     case ACT_ADD_TO_DOWNLOAD_LIST:
-        m_calls.push_back("AddPcSelectionToDownloadList");
+        Reached("AddPcSelectionToDownloadList");
         AddPcSelectionToDownloadList();
         break;
     case ACT_UPLOAD_TREE_FOLDER:
         m_uploadFolder = PcTreeItemPath(item);
-        m_calls.push_back("StartUpload");
+        Reached("StartUpload");
         StartUpload(TRANSFER_UPLOAD);
         break;
     case ACT_UPLOAD_SHOWN_FOLDER:
         m_uploadFolder = GetPcFolderPath();
-        m_calls.push_back("StartUpload");
+        Reached("StartUpload");
         StartUpload(TRANSFER_UPLOAD);
         break;
     case ACT_MOVE_TO_TREE_ITEM: {
         CWaitCursor wait;
-        m_calls.push_back("CollectSelection");
+        Reached("CollectSelection");
         if (fail(CollectSelection(TRANSFER_PLAYER_CUT, m_clipboard, nullptr) != 0)) {
-            m_calls.push_back("MoveOnPlayer");
+            Reached("MoveOnPlayer");
             MoveOnPlayer(PlayerItemPath(m_playerTree, item, memoryRoot), m_clipboard);
         }
         break;
     }
     case ACT_MOVE_INTO_ROW:
-        m_calls.push_back("CollectSelection");
+        Reached("CollectSelection");
         if (fail(CollectSelection(TRANSFER_PLAYER_CUT, m_clipboard, nullptr) != 0)) {
-            m_calls.push_back("MoveOnPlayer");
+            Reached("MoveOnPlayer");
             MoveOnPlayer(settings::WithBackslash(GetPlayerFolderPath()) + rowName + "\\", m_clipboard);
         }
         break;
     case ACT_ORDER_TO_END:
-        m_calls.push_back("WritePlayerFileOrder");
+        Reached("WritePlayerFileOrder");
         WritePlayerFileOrder(3, m_playerList.GetItemCount());
         break;
     case ACT_ORDER_BEFORE_ROW:
-        m_calls.push_back("WritePlayerFileOrder");
+        Reached("WritePlayerFileOrder");
         WritePlayerFileOrder(3, p.row);
         break;
     case ACT_REORDER_DOWNLOAD_LIST:
-        m_calls.push_back("ReorderDownloadListByDrop");
+        Reached("ReorderDownloadListByDrop");
         ReorderDownloadListByDrop(p.row >= 0 ? p.row : m_downloadList.GetItemCount());
         break;
     default:

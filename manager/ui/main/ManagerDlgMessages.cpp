@@ -107,7 +107,7 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         break;
     case WM_PLAYER_FILES_DROPPED:
         if (wp) {
-            m_calls.push_back("StartDownload");
+            Reached("StartDownload");
             StartDownload(*reinterpret_cast<const std::vector<std::string>*>(wp), m_playerTree.GetSelectedItem(),
                           TRANSFER_DOWNLOAD);
         }
@@ -146,7 +146,7 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         break;
     case WM_PLAYER_TREE_FILES_DROPPED:
         if (wp) {
-            m_calls.push_back("StartDownload");
+            Reached("StartDownload");
             m_dropTreeItem = reinterpret_cast<HTREEITEM>(lp);
             StartDownload(*reinterpret_cast<const std::vector<std::string>*>(wp), reinterpret_cast<HTREEITEM>(lp),
                           TRANSFER_DOWNLOAD);
