@@ -85,6 +85,7 @@ bool CManagerDlg::InitWindow()
     m_downloadList.SubclassDlgItem(1201, m_hWnd);
     m_downloadTwin.SubclassDlgItem(1014, m_hWnd);
     m_progress.CreateInPlaceOf(m_hWnd, 1205);
+    AcceptShellDrops();
     m_progress.SetMousePosHandler([this](long position) { OnMousePosNumProgress(position); });
 
     m_transferSink.SetOwner(m_hWnd);

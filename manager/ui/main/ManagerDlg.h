@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandRules.h"
 #include "Controls.h"
 #include "Dialog.h"
 #include "Gdi.h"
@@ -172,6 +173,90 @@ public:
     void TogglePcTree();
     void MoveDownloadListRows(bool up);
     void RunTestPanel();
+
+    // ---- commands, context menus, drag and drop (ManagerDlgCommands.cpp, ManagerDlgMenus.cpp,
+    //      ManagerDlgDragDrop.cpp)
+    // Commands 32780-32854 and the hidden buttons 1040, 1110-1116; false for
+    // any other identifier.
+    bool OnWindowCommand(UINT id);
+    // The panes take files dropped from the shell.
+    void AcceptShellDrops();
+    void OnContextMenu(HWND window, POINT screen);
+    // What the greying rules see for a submenu opened at a screen point.
+    commands::MenuState ContextMenuState(int submenu, POINT screen);
+    // Drops the drop highlight of the context items and forgets them.
+    void ClearContextItems();
+    void CollectToClipboard(int operation);
+    void PasteByLastView();
+    void PasteIntoPlayerList();
+    void PasteIntoPcList();
+    void DeleteByActivePane();
+    void RenameByActivePane();
+    void SelectAllByActivePane();
+    void FormatShownMemory();
+    void ConnectOrDisconnect();
+    void SelectPcTreeParent();
+    // What the configuration dialog's result mask asks for (bits 1 to 16).
+    void ApplyConfigResult(int result);
+    void ShowFolderSize(HTREEITEM item = nullptr);
+    void ShowFileProperties(const std::string& path);
+    int ShellFileOperation(UINT function, const TRANSFER_LIST& list, const std::string& target,
+                           bool renameOnCollision, bool* aborted);
+    // Algorithm 7 of the shell drops, by the control that received them.
+    void OnControlDropFiles(HWND control, HDROP drop);
+    static std::vector<std::string> DroppedPaths(HDROP drop);
+    // The window's own image drag.
+    void BeginImageDrag(UINT sourceList, POINT screen);
+    void OnDragMouseMove(POINT screen);
+    void OnDragButtonUp(POINT screen);
+    bool CanDropAt(HWND window, POINT screen, bool* leaveWindow);
+    void DropAt(HWND window, POINT screen);
+    void StartShellDrag();
+    commands::DropTarget DropTargetOf(HWND window) const;
+    // Entry points of other concerns that the commands call.
+    int CollectSelection(int code, TRANSFER_LIST& record, HTREEITEM item);
+    int PastePc(const std::string& targetPath, bool refreshList);
+    void NewPcFolder(bool fromList, HTREEITEM item);
+    void MoveOnPlayer(const std::string& targetFolder, TRANSFER_LIST& clipboard);
+    void NewPlayerFolder(int origin, HTREEITEM item);
+    int DeletePlayerFolder(HTREEITEM item);
+    void WritePlayerFileOrder(int kind, int dropRow);
+    bool FormatMemory(int memory);
+    void OpenPlayerItem();
+    void AddPcSelectionToDownloadList();
+    void AddDownloadListItem(const std::string& path);
+    void ApplyDownloadFilter(int filter);
+    void ReorderDownloadListByDrop(int targetRow);
+    int PcListViewKind();
+    std::string PcTreeItemPath(HTREEITEM item);
+    int RunConfigDialog(const std::string& internalRoot, const std::string& externalRoot);
+    void RunPropertiesDialog(const std::string& path, CMP3Info* mp3, CWMAInfo* wma);
+
+    HTREEITEM m_pcContextItem = nullptr;
+    HTREEITEM m_playerContextItem = nullptr;
+    // The views of the lists: PC 0 large icons, 1 small icons, 2 list,
+    // 3 details; player 2 list, 3 details.
+    int m_pcListView = 3;
+    int m_playerListView = 3;
+    // The drag state.
+    bool m_dragging = false;
+    UINT m_dragSource = 0;
+    int m_dragCount = 0;
+    std::vector<std::string> m_dragNames;
+    std::vector<unsigned long long> m_dragSizes;
+    std::vector<int> m_dragRows;
+    // Seen by the tests: the entry points of other concerns the commands and
+    // drops reached, in order ("StartDownload", "MoveOnPlayer", ...), the last
+    // context menu opened (submenu, greyed commands), the paths of the last
+    // shell drop and the number of shell drags run.
+    std::vector<std::string> m_calls;
+    // Notes one such call; the record keeps the last few dozen.
+    void Reached(const char* entryPoint);
+    int m_lastMenu = -1;
+    std::vector<unsigned> m_lastMenuGreyed;
+    std::vector<std::string> m_lastDropPaths;
+    HTREEITEM m_dropTreeItem = nullptr;
+    int m_shellDrags = 0;
 
     // ---- state read by the panes, the operations and the tests
     CSkin m_skin;

@@ -64,7 +64,40 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
             case ID_BTN_CONREP:
                 OnConRep();
                 return 0;
+            default:
+                if (OnWindowCommand(LOWORD(wp)))
+                    return 0;
             }
+        }
+        break;
+    case WM_CONTEXTMENU:
+        OnContextMenu(reinterpret_cast<HWND>(wp), POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+        return 0;
+    case WM_NOTIFY: {
+        const NMHDR* nm = reinterpret_cast<const NMHDR*>(lp);
+        if (nm && nm->code == LVN_BEGINDRAG &&
+            (nm->idFrom == 1001 || nm->idFrom == 1002 || nm->idFrom == 1201)) {
+            POINT screen = reinterpret_cast<const NMLISTVIEW*>(lp)->ptAction;
+            ::ClientToScreen(nm->hwndFrom, &screen);
+            BeginImageDrag(UINT(nm->idFrom), screen);
+            return 0;
+        }
+        break;
+    }
+    case WM_MOUSEMOVE:
+        if (m_dragging) {
+            POINT screen{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+            ::ClientToScreen(m_hWnd, &screen);
+            OnDragMouseMove(screen);
+            return 0;
+        }
+        break;
+    case WM_LBUTTONUP:
+        if (m_dragging) {
+            POINT screen{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+            ::ClientToScreen(m_hWnd, &screen);
+            OnDragButtonUp(screen);
+            return 0;
         }
         break;
 
@@ -73,9 +106,11 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         ReopenPcFolder();
         break;
     case WM_PLAYER_FILES_DROPPED:
-        if (wp)
+        if (wp) {
+            Reached("StartDownload");
             StartDownload(*reinterpret_cast<const std::vector<std::string>*>(wp), m_playerTree.GetSelectedItem(),
                           TRANSFER_DOWNLOAD);
+        }
         break;
     case WM_LIST_FILES_DROPPED:
         UpdateSpaceInfo(1);
@@ -110,9 +145,12 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
         OnItemStatus(reinterpret_cast<const char*>(wp), 0);
         break;
     case WM_PLAYER_TREE_FILES_DROPPED:
-        if (wp)
+        if (wp) {
+            Reached("StartDownload");
+            m_dropTreeItem = reinterpret_cast<HTREEITEM>(lp);
             StartDownload(*reinterpret_cast<const std::vector<std::string>*>(wp), reinterpret_cast<HTREEITEM>(lp),
                           TRANSFER_DOWNLOAD);
+        }
         break;
     case WM_PLAYER_SETTLED:
         OnPlayerSettled();
@@ -323,6 +361,11 @@ BOOL CManagerDlg::PreTranslateMessage(MSG* msg)
 {
     if (m_tooltip.m_hWnd)
         m_tooltip.RelayEvent(msg);
+    // Files dropped from the shell on a pane.
+    if (msg->message == WM_DROPFILES && msg->hwnd != m_hWnd && ::GetParent(msg->hwnd) == m_hWnd) {
+        OnControlDropFiles(msg->hwnd, reinterpret_cast<HDROP>(msg->wParam));
+        return TRUE;
+    }
     if (msg->message == WM_KEYDOWN) {
         HWND focus = msg->hwnd;
         auto within = [&](const CWnd& control) {

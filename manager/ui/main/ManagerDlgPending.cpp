@@ -68,16 +68,31 @@ void CManagerDlg::OpenListFile() {}
 void CManagerDlg::SaveListAsM3u() {}
 
 // Commands, filters and dialogs.
-void CManagerDlg::ShowMusicFiles() {}
-void CManagerDlg::ShowVoiceFiles() {}
-void CManagerDlg::ShowAllFiles() {}
 void CManagerDlg::OpenFmPresets() {}
-void CManagerDlg::UpFolder() {}
-void CManagerDlg::CycleViews() {}
-void CManagerDlg::TogglePcTree() {}
-void CManagerDlg::RunConfiguration() {}
-void CManagerDlg::StartPlaylistMaker() {}
 void CManagerDlg::RunTestPanel() {}
 // The About box (its dialog comes with the small dialogs); counted so that
 // the entries that open it can be checked.
 void CManagerDlg::ShowAboutBox() { ++m_aboutShown; }
+
+// placeholder from cmds
+int CManagerDlg::CollectSelection(int, TRANSFER_LIST&, HTREEITEM) { return 0; }
+int CManagerDlg::PastePc(const std::string&, bool) { return 0; }
+void CManagerDlg::NewPcFolder(bool, HTREEITEM) {}
+void CManagerDlg::MoveOnPlayer(const std::string&, TRANSFER_LIST&) {}
+void CManagerDlg::NewPlayerFolder(int, HTREEITEM) {}
+int CManagerDlg::DeletePlayerFolder(HTREEITEM) { return 0; }
+void CManagerDlg::WritePlayerFileOrder(int, int) {}
+bool CManagerDlg::FormatMemory(int) { return false; }
+void CManagerDlg::OpenPlayerItem() {}
+void CManagerDlg::AddPcSelectionToDownloadList() {}
+void CManagerDlg::AddDownloadListItem(const std::string&) {}
+void CManagerDlg::ApplyDownloadFilter(int) {}
+void CManagerDlg::ReorderDownloadListByDrop(int) {}
+// The PC list's view kind (1 drives, 2 a folder's files, 3 shell names).
+int CManagerDlg::PcListViewKind() { return 2; }
+// The folder of a PC tree item (the PC tree control's GetItemPath).
+std::string CManagerDlg::PcTreeItemPath(HTREEITEM) { return std::string(); }
+// The configuration dialog: its result mask.
+int CManagerDlg::RunConfigDialog(const std::string&, const std::string&) { return 0; }
+// The Properties dialog.
+void CManagerDlg::RunPropertiesDialog(const std::string&, CMP3Info*, CWMAInfo*) {}
