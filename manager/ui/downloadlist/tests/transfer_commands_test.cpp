@@ -494,4 +494,33 @@ TEST_F(TransferWindow, SaveAndOpenListsOfThisProgramAndOthers)
     EXPECT_TRUE(SaidStarting("Failed to open 'missing.m3u'."));
 }
 
+TEST_F(TransferWindow, SavedListsCarryThePlayTimesOfRealRecordings)
+{
+    const std::string media = Work() + "\\media\\";
+    ASSERT_TRUE(Exists(media + "tone.mp3")) << "make-media.sh ran";
+    dlg.AddDownloadListItem(media + "tone.mp3");
+    dlg.AddDownloadListItem(media + "tone.wma");
+    ASSERT_TRUE(dlg.SaveDownloadListTo(Pc("times.m3u")));
+    const std::string text = ReadText(Pc("times.m3u"));
+    auto secondsOf = [&](const std::string& name) {
+        const std::size_t at = text.find("," + name + "\r\n");
+        const std::size_t colon = text.rfind(':', at);
+        return at == std::string::npos ? -1 : std::atoi(text.substr(colon + 1, at - colon - 1).c_str());
+    };
+    // ffprobe's durations; the WMA's comes from its size and bit rate, which
+    // counts the header too.
+    const int mp3 = std::atoi(ReadText(media + "tone.mp3.seconds").c_str());
+    const int wma = std::atoi(ReadText(media + "tone.wma.seconds").c_str());
+    EXPECT_NEAR(mp3, secondsOf("tone.mp3"), 1) << text;
+    EXPECT_NEAR(wma, secondsOf("tone.wma"), 2) << text;
+    // An empty list saves the header alone; no rows gives message 153.
+    dlg.m_downloadList.DeleteAllItems();
+    dlg.m_downloadTwin.DeleteAllItems();
+    ASSERT_TRUE(dlg.SaveDownloadListTo(Pc("empty.m3u")));
+    EXPECT_EQ("#EXTM3U\r\n", ReadText(Pc("empty.m3u")));
+    UseMemory("I:\\");
+    EXPECT_FALSE(dlg.StartDownloadList());
+    EXPECT_TRUE(Said(IDS_NO_SELECTED_FILE));
+}
+
 }  // namespace
