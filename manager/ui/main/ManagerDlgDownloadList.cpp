@@ -155,20 +155,20 @@ bool CManagerDlg::StartDownloadList()
         queued.push_back(row);
         sizes.push_back(ItemBytes(m_downloadList.GetItemText(row, CTransferListCtrl::COL_PATH)));
     }
+    const std::string target = PlayerItemPath(m_playerTree.GetSelectedItem());
     const DOWNLOAD_PICK pick = CDownloadListRules::PickForSpace(sizes, freeBytes);
     const std::string ready = mb::LoadText(IDS_STATUS_READY);
     bool started = false;
     if (pick.NoSpace) {
         ShowMessage(m_message = mb::LoadText(IDS_NO_MEMORY_SPACE));
-    } else {
+    } else if (!target.empty()) {
         for (std::size_t i : pick.Taken) {
             const std::string path = m_downloadList.GetItemText(queued[i], CTransferListCtrl::COL_PATH);
             m_engine.AddFile(path);
             SetDownloadStatus(path, ready);
         }
         KillTimer(1);
-        started = m_engine.Start(TRANSFER_TO_PLAYER, PlayerItemPath(m_playerTree.GetSelectedItem()),
-                                 TRANSFER_DOWNLOAD, OsLevel) != nullptr;
+        started = m_engine.Start(TRANSFER_TO_PLAYER, target, TRANSFER_DOWNLOAD, OsLevel) != nullptr;
     }
     if (!started) {
         SetTimer(1, 1500);
