@@ -17,9 +17,9 @@ std::string WithBackslash(const std::string& folder)
 
 class CWin32Copy : public CFileCopy {
 public:
-    CWin32Copy(HANDLE in, HANDLE out, std::uint64_t length, std::string writePath, std::string target, bool upload)
+    CWin32Copy(HANDLE in, HANDLE out, std::uint64_t length, std::string writePath, std::string target, bool scratch)
         : m_in(in), m_out(out), m_length(length), m_writePath(std::move(writePath)), m_target(std::move(target)),
-          m_upload(upload)
+          m_scratch(scratch)
     {
     }
     ~CWin32Copy() override
@@ -53,7 +53,7 @@ public:
             DeleteFileA(m_writePath.c_str());
             return FILE_WRITE_FAILED;
         }
-        if (m_upload && !CWindowsFiles::MoveOver(m_writePath, m_target, CWindowsFiles::IsNt())) {
+        if (m_scratch && !CWindowsFiles::MoveOver(m_writePath, m_target, CWindowsFiles::IsNt())) {
             DeleteFileA(m_writePath.c_str());
             return FILE_REPLACE_FAILED;
         }
@@ -66,7 +66,7 @@ private:
     std::uint64_t m_length;
     std::string m_writePath;
     std::string m_target;
-    bool m_upload;
+    bool m_scratch;
 };
 
 }  // namespace
@@ -165,7 +165,7 @@ void CWindowsFiles::RefreshDirectory(const std::string& folder)
         m_sysCtrl->InitDirectory(WithBackslash(folder).c_str());
 }
 
-FILE_RESULT CWindowsFiles::OpenCopy(const std::string& source, const std::string& target, bool upload,
+FILE_RESULT CWindowsFiles::OpenCopy(const std::string& source, const std::string& target, bool viaScratch,
                                     std::unique_ptr<CFileCopy>& copy)
 {
     // Others may read the source meanwhile, but nobody may change it.
@@ -184,7 +184,7 @@ FILE_RESULT CWindowsFiles::OpenCopy(const std::string& source, const std::string
 
     std::string writePath = target;
     HANDLE out = INVALID_HANDLE_VALUE;
-    if (upload) {
+    if (viaScratch) {
         const std::string folder = CTransferPaths::FolderOf(target);
         for (int attempt = 0; attempt < 64 && out == INVALID_HANDLE_VALUE; ++attempt) {
             writePath = CTransferPaths::ScratchNameFor(folder, GetCurrentProcessId() * 31u + ++m_scratchSerial);
@@ -200,6 +200,6 @@ FILE_RESULT CWindowsFiles::OpenCopy(const std::string& source, const std::string
         CloseHandle(in);
         return FILE_CREATE_FAILED;
     }
-    copy.reset(new CWin32Copy(in, out, length, writePath, target, upload));
+    copy.reset(new CWin32Copy(in, out, length, writePath, target, viaScratch));
     return FILE_DONE;
 }

@@ -24,7 +24,7 @@ public:
     bool ListFolder(const std::string& folder, std::vector<FOLDER_ENTRY>& entries) override;
     std::uint32_t DriveSpace(const std::string& path, std::uint32_t* freeBytes, std::uint32_t* totalBytes) override;
     void RefreshDirectory(const std::string& folder) override;
-    FILE_RESULT OpenCopy(const std::string& source, const std::string& target, bool upload,
+    FILE_RESULT OpenCopy(const std::string& source, const std::string& target, bool viaScratch,
                          std::unique_ptr<CFileCopy>& copy) override;
 
     // Moves a complete scratch file over target. Windows 2000 and XP replace

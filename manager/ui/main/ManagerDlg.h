@@ -23,6 +23,7 @@
 #include "Skin.h"
 #include "OverwriteDlg.h"
 #include "TransferEngine.h"
+#include "TransferListCtrl.h"
 #include "TransferWindowSink.h"
 #include "WMAInfo.h"
 
@@ -158,8 +159,8 @@ public:
     void OpenListFile();
     void SaveListAsM3u();
     void StartDownload(const std::vector<std::string>& paths, HTREEITEM target, int mode);
-    void StartDownloadList();
-    void StartUpload(int mode);
+    bool StartDownloadList();
+    void StartUpload(int mode, bool drop = false);
     void DeleteOnPlayer();
     void DeletePcSelection();
     void DeletePcTreeFolder();
@@ -217,15 +218,11 @@ public:
     int CollectSelection(int code, TRANSFER_LIST& record, HTREEITEM item);
     int PastePc(const std::string& targetPath, bool refreshList);
     void NewPcFolder(bool fromList, HTREEITEM item);
-    void MoveOnPlayer(const std::string& targetFolder, TRANSFER_LIST& clipboard);
     void NewPlayerFolder(int origin, HTREEITEM item);
     int DeletePlayerFolder(HTREEITEM item);
     void WritePlayerFileOrder(int kind, int dropRow);
     bool FormatMemory(int memory);
     void OpenPlayerItem();
-    void AddPcSelectionToDownloadList();
-    void AddDownloadListItem(const std::string& path);
-    void ApplyDownloadFilter(int filter);
     void ReorderDownloadListByDrop(int targetRow);
     int PcListViewKind();
     std::string PcTreeItemPath(HTREEITEM item);
@@ -257,6 +254,30 @@ public:
     std::vector<std::string> m_lastDropPaths;
     HTREEITEM m_dropTreeItem = nullptr;
     int m_shellDrags = 0;
+    // ---- transfers, download list, M3U lists (ManagerDlgTransfers.cpp, ManagerDlgDownloadList.cpp)
+    // The upload of StartUpload once its PC target folder is known.
+    bool UploadTo(const std::string& targetFolder, int mode);
+    // Paste of the player clipboard into a player folder.
+    void MoveOnPlayer(const std::string& targetFolder, const TRANSFER_LIST& clipboard);
+    // The folder path of a player tree item on the current memory ("E:\A\B").
+    std::string PlayerItemPath(HTREEITEM item);
+    // The folder path of a PC tree item (the PC pane's).
+    std::string GetPcTreeItemPath(HTREEITEM item);
+    void AddPcSelectionToDownloadList();
+    void AddDownloadRow(const std::string& name, const char* sizeText, const std::string& path);
+    void AddDownloadListItem(const std::string& path);
+    void ApplyDownloadFilter(int filter);
+    void RemoveSelectedDownloads();
+    unsigned long long GetDownloadListSize();
+    // Moves the selected download rows to stand before visible row target.
+    void ReorderDownloadRows(int target);
+    // The status of the row whose path is path, in both lists.
+    void SetDownloadStatus(const std::string& path, const std::string& status);
+    // Save List and Open List on a file the user chose.
+    bool SaveDownloadListTo(const std::string& path);
+    bool OpenDownloadListFrom(const std::string& path);
+    int m_progressFile = 0;
+    DWORD m_progressPos = 0;
 
     // ---- state read by the panes, the operations and the tests
     CSkin m_skin;
@@ -269,8 +290,8 @@ public:
     CListCtrl m_pcList;          // 1001
     CTreeCtrl m_playerTree;      // 1004
     CListCtrl m_playerList;      // 1002
-    CListCtrl m_downloadList;    // 1201
-    CListCtrl m_downloadTwin;    // 1014 (hidden)
+    CTransferListCtrl m_downloadList;  // 1201
+    CTransferListCtrl m_downloadTwin;  // 1014 (hidden)
     CStatusBar m_statusBar;      // 1007
     CImageList m_dragFile, m_dragFolder;
     HICON m_mainIcon = nullptr;

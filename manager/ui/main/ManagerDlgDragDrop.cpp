@@ -39,16 +39,6 @@ HTREEITEM TreeItemAt(const CTreeCtrl& tree, POINT screen)
     return item && (hit.flags & (TVHT_ONITEMICON | TVHT_ONITEMLABEL | TVHT_ONITEMSTATEICON)) ? item : nullptr;
 }
 
-// The folder of a player tree item: the texts below the root item, each
-// followed by a backslash, after the memory's root.
-std::string PlayerItemPath(const CTreeCtrl& tree, HTREEITEM item, const std::string& root)
-{
-    std::string path;
-    for (HTREEITEM at = item; at && tree.GetParentItem(at); at = tree.GetParentItem(at))
-        path = tree.GetItemText(at) + "\\" + path;
-    return settings::WithBackslash(root) + path;
-}
-
 bool FileSize(const std::string& path, unsigned long long* size)
 {
     WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -379,7 +369,7 @@ void CManagerDlg::DropAt(HWND window, POINT screen)
         Reached("CollectSelection");
         if (fail(CollectSelection(TRANSFER_PLAYER_CUT, m_clipboard, nullptr) != 0)) {
             Reached("MoveOnPlayer");
-            MoveOnPlayer(PlayerItemPath(m_playerTree, item, memoryRoot), m_clipboard);
+            MoveOnPlayer(PlayerItemPath(item), m_clipboard);
         }
         break;
     }

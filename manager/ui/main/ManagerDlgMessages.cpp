@@ -166,12 +166,8 @@ void CManagerDlg::OnItemStatus(const char* path, UINT statusText)
 {
     if (m_runningOperation != OP_DOWNLOAD_LIST || !path)
         return;
-    for (int row = 0; row < m_downloadList.GetItemCount(); ++row) {
-        if (::lstrcmpiA(m_downloadList.GetItemText(row, 4).c_str(), path) == 0) {
-            m_downloadList.SetItemText(row, 3, statusText ? mb::LoadText(statusText) : std::string());
-            break;
-        }
-    }
+    // Kept in the hidden twin as well, or a filter change would forget it.
+    SetDownloadStatus(path, statusText ? mb::LoadText(statusText) : std::string());
 }
 
 void CManagerDlg::OnSourceDeleted(int index, bool playerSide)

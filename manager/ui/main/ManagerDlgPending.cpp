@@ -10,13 +10,19 @@
 int CManagerDlg::DetectPlayer() { return MEMORY_NONE; }
 int CManagerDlg::OnPlayerRemoved(int) { return 0; }
 int CManagerDlg::SelectMemory(int, int) { return 0; }
-unsigned long CManagerDlg::GetMemorySpace(int, unsigned long long* freeBytes, unsigned long long* totalBytes)
+// The memory's space as the system reports it for its root (the memory
+// selection replaces this with its own reading and texts).
+unsigned long CManagerDlg::GetMemorySpace(int memory, unsigned long long* freeBytes, unsigned long long* totalBytes)
 {
+    ULARGE_INTEGER available = {}, total = {}, totalFree = {};
+    if (memory < 0 || memory > 1 || m_memories[memory].Root.empty() ||
+        !::GetDiskFreeSpaceExA(m_memories[memory].Root.c_str(), &available, &total, &totalFree))
+        available.QuadPart = total.QuadPart = 0;
     if (freeBytes)
-        *freeBytes = 0;
+        *freeBytes = available.QuadPart;
     if (totalBytes)
-        *totalBytes = 0;
-    return 0;
+        *totalBytes = total.QuadPart;
+    return total.QuadPart > 0xFFFFFFFFull ? 0xFFFFFFFFul : static_cast<unsigned long>(total.QuadPart);
 }
 void CManagerDlg::EjectMedia9x(char, bool) {}
 void CManagerDlg::EjectMediaNT(char, bool) {}
@@ -44,29 +50,6 @@ void CManagerDlg::OpenSelectedPcItem() {}
 void CManagerDlg::DeletePcSelection() {}
 void CManagerDlg::DeletePcTreeFolder() {}
 
-// Download list and transfers. The columns are the download list's five
-// (the list control class replaces this).
-void CManagerDlg::InitDownloadListColumns()
-{
-    const char* titles[] = {"No.", "Name", "Size", "Status", "Path"};
-    const int widths[] = {40, 200, 60, 50, 0};
-    for (CListCtrl* list : {&m_downloadList, &m_downloadTwin}) {
-        if (!list->m_hWnd || list->GetColumnWidth(0) > 0)
-            continue;
-        list->SetExtendedStyle(LVS_EX_FULLROWSELECT);
-        for (int i = 0; i < 5; ++i)
-            list->InsertColumn(i, titles[i], widths[i], i == 2 ? LVCFMT_RIGHT : LVCFMT_LEFT);
-    }
-}
-void CManagerDlg::UpdateTransferProgress(const TRANSFER_STATUS&) {}
-void CManagerDlg::StartDownload(const std::vector<std::string>&, HTREEITEM, int) {}
-void CManagerDlg::StartDownloadList() {}
-void CManagerDlg::StartUpload(int) {}
-void CManagerDlg::DeleteDownloadListSelection() {}
-void CManagerDlg::MoveDownloadListRows(bool) {}
-void CManagerDlg::OpenListFile() {}
-void CManagerDlg::SaveListAsM3u() {}
-
 // Commands, filters and dialogs.
 void CManagerDlg::OpenFmPresets() {}
 void CManagerDlg::RunTestPanel() {}
@@ -78,16 +61,12 @@ void CManagerDlg::ShowAboutBox() { ++m_aboutShown; }
 int CManagerDlg::CollectSelection(int, TRANSFER_LIST&, HTREEITEM) { return 0; }
 int CManagerDlg::PastePc(const std::string&, bool) { return 0; }
 void CManagerDlg::NewPcFolder(bool, HTREEITEM) {}
-void CManagerDlg::MoveOnPlayer(const std::string&, TRANSFER_LIST&) {}
 void CManagerDlg::NewPlayerFolder(int, HTREEITEM) {}
 int CManagerDlg::DeletePlayerFolder(HTREEITEM) { return 0; }
 void CManagerDlg::WritePlayerFileOrder(int, int) {}
 bool CManagerDlg::FormatMemory(int) { return false; }
 void CManagerDlg::OpenPlayerItem() {}
-void CManagerDlg::AddPcSelectionToDownloadList() {}
-void CManagerDlg::AddDownloadListItem(const std::string&) {}
-void CManagerDlg::ApplyDownloadFilter(int) {}
-void CManagerDlg::ReorderDownloadListByDrop(int) {}
+void CManagerDlg::ReorderDownloadListByDrop(int targetRow) { ReorderDownloadRows(targetRow); }
 // The PC list's view kind (1 drives, 2 a folder's files, 3 shell names).
 int CManagerDlg::PcListViewKind() { return 2; }
 // The folder of a PC tree item (the PC tree control's GetItemPath).
@@ -96,3 +75,6 @@ std::string CManagerDlg::PcTreeItemPath(HTREEITEM) { return std::string(); }
 int CManagerDlg::RunConfigDialog(const std::string&, const std::string&) { return 0; }
 // The Properties dialog.
 void CManagerDlg::RunPropertiesDialog(const std::string&, CMP3Info*, CWMAInfo*) {}
+// placeholder from xfer
+// The PC pane's path of a tree item (its CPcFolderTree::GetItemPath).
+std::string CManagerDlg::GetPcTreeItemPath(HTREEITEM) { return std::string(); }

@@ -109,9 +109,10 @@ void CManagerDlg::OnTransferWatch()
 
     if (m_runningOperation == OP_DOWNLOAD_LIST) {
         const std::string complete = mb::LoadText(IDS_STATUS_COMPLETE);
-        for (int row = 0; row < m_downloadList.GetItemCount(); ++row)
-            if (m_downloadList.GetItemText(row, 3) != complete)
-                m_downloadList.SetItemText(row, 3, "");
+        for (CListCtrl* list : {&m_downloadList, &m_downloadTwin})
+            for (int row = 0; row < list->GetItemCount(); ++row)
+                if (list->GetItemText(row, 3) != complete)
+                    list->SetItemText(row, 3, "");
         if (m_removeCompleted) {
             for (int row = m_downloadList.GetItemCount() - 1; row >= 0; --row) {
                 if (m_downloadList.GetItemText(row, 3) != complete)

@@ -36,11 +36,14 @@ private:
 };
 
 FILE_RESULT CTransferRun::CopyOne(const std::string& source, const std::string& target, bool upload,
-                                  bool setItemSize, std::uint64_t* length)
+                                  bool setItemSize, std::uint64_t* length, bool replace)
 {
     *length = 0;
     std::unique_ptr<CFileCopy> copy;
-    const FILE_RESULT opened = m_files.OpenCopy(source, target, upload, copy);
+    // An upload never truncates the PC's file before its copy is whole; a
+    // download does not either when the old file was kept for a replace.
+    const bool viaScratch = upload || (replace && m_files.Exists(target));
+    const FILE_RESULT opened = m_files.OpenCopy(source, target, viaScratch, copy);
     if (opened != FILE_DONE || !copy)
         return opened == FILE_DONE ? FILE_OPEN_FAILED : opened;
     *length = copy->Length();
@@ -70,9 +73,13 @@ FILE_RESULT CTransferRun::CopyOne(const std::string& source, const std::string& 
 bool CTransferRun::DownloadFile(const std::string& source, const std::string& target, int answer)
 {
     std::uint64_t length = 0;
-    switch (CopyOne(source, target, false, true, &length)) {
+    const bool replace = answer == OVERWRITE_YES || answer == OVERWRITE_YES_TO_ALL;
+    switch (CopyOne(source, target, false, true, &length, replace)) {
     case FILE_DONE:
         return true;
+    case FILE_REPLACE_FAILED:
+        SetMessage(TextWith(IDS_CREATE_FAILED, CTransferPaths::NameOf(target)) + "\r\n" + Text(IDS_SAME_NAME));
+        return false;
     case FILE_OPEN_FAILED:
         SetMessage(TextWith(IDS_OPEN_FAILED, CTransferPaths::NameOf(source)));
         return false;
@@ -134,8 +141,9 @@ bool CTransferRun::CopyFolderItem(const std::string& source, const std::string& 
     const bool move = m_mode == TRANSFER_PLAYER_CUT || (!upload && m_mode == TRANSFER_PC_CUT);
     if (copied && move && tree.incomplete) {
         // The move deletes the source folder: files left out of the copy
-        // would be lost with it.
-        SetMessage(TextWith(IDS_OPEN_FAILED, CTransferPaths::NameOf(tree.firstLeftOut)));
+        // would be lost with it. The failure below says why, when it did.
+        if (Message().empty())
+            SetMessage(TextWith(IDS_OPEN_FAILED, CTransferPaths::NameOf(tree.firstLeftOut)));
         return false;
     }
     return copied;
@@ -173,8 +181,14 @@ bool CTransferRun::CopyTree(const std::string& source, const std::string& target
             continue;
         }
         if (entry.Folder) {
-            if (!CopyTree(from, to, upload, tree))
-                return false;
+            // A confirmed cancel ends the whole tree. Any other failure below
+            // leaves that folder's rest out and the copy goes on; a move then
+            // keeps its source (CopyFolderItem).
+            if (!CopyTree(from, to, upload, tree)) {
+                if (CancelSet())
+                    return false;
+                leaveOut(from);
+            }
             continue;
         }
 

@@ -21,9 +21,10 @@ enum FILE_RESULT : int {
 };
 
 // One open copy of a file: its source opened for reading (others may read it,
-// nobody may change it) and its target written. An upload writes a scratch
-// file beside the target that replaces the target only when complete, so a
-// failed copy never costs the PC its own file.
+// nobody may change it) and its target written. An upload (and a download
+// that replaces a file while the memory holds both) writes a scratch file
+// beside the target that replaces the target only when complete, so a failed
+// copy never costs the user the old file.
 class CFileCopy {
 public:
     virtual ~CFileCopy() = default;
@@ -32,8 +33,8 @@ public:
     virtual std::int64_t Read(void* buffer, std::uint32_t want) = 0;
     virtual bool Write(const void* buffer, std::uint32_t size) = 0;
     virtual bool Flush() = 0;
-    // Closes both files. complete keeps what was written (an upload's scratch
-    // file then replaces the target); otherwise the written file is deleted.
+    // Closes both files. complete keeps what was written (a scratch file then
+    // replaces the target); otherwise the written file is deleted.
     // FILE_DONE, FILE_WRITE_FAILED (the target would not close) or
     // FILE_REPLACE_FAILED; a failed finish deletes what it wrote, too.
     virtual FILE_RESULT Finish(bool complete) = 0;
@@ -64,8 +65,9 @@ public:
     virtual std::uint32_t DriveSpace(const std::string& path, std::uint32_t* freeBytes, std::uint32_t* totalBytes) = 0;
     // What the player's directory object remembers of folder is stale.
     virtual void RefreshDirectory(const std::string& folder) = 0;
-    // Opens source and creates target (upload: its scratch file). On failure
+    // Opens source and creates target (viaScratch: a scratch file beside it
+    // that replaces it once complete). On failure
     // returns FILE_OPEN_FAILED (source) or FILE_CREATE_FAILED (target).
-    virtual FILE_RESULT OpenCopy(const std::string& source, const std::string& target, bool upload,
+    virtual FILE_RESULT OpenCopy(const std::string& source, const std::string& target, bool viaScratch,
                                  std::unique_ptr<CFileCopy>& copy) = 0;
 };

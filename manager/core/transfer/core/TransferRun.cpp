@@ -277,6 +277,7 @@ int CTransferRun::RunList()
 
         int answer = OVERWRITE_NEW;
         bool copied = false;
+        bool keepOld = false;  // the old target stays until its copy is complete
         // A copy onto itself or into its own subfolder: the overwrite would
         // delete the source, the tree copy would never end.
         const bool ontoSource = CTransferPaths::IsSameOrInside(target, source);
@@ -296,8 +297,17 @@ int CTransferRun::RunList()
                     skipped();
                     return rules.DoneState;
                 }
-                // An upload's copy replaces the PC file only once complete.
+                // An upload's copy replaces the PC file only once complete. A
+                // download does the same with a file when the memory holds the
+                // old file and the new one together; otherwise the old one must
+                // go first to make room.
                 if (download) {
+                    const bool targetFolder = m_files.IsFolder(target);
+                    std::uint32_t freeNow = 0;
+                    keepOld = !folder && !targetFolder && m_files.DriveSpace(target, &freeNow, nullptr) != 0 &&
+                              freeNow >= size;
+                }
+                if (download && !keepOld) {
                     const bool deleted = m_files.DeleteItem(target, m_files.IsFolder(target));
                     m_files.RefreshDirectory(targetFolder);
                     if (!deleted) {
@@ -337,6 +347,8 @@ int CTransferRun::RunList()
 
         const bool replaced = answer == OVERWRITE_YES || answer == OVERWRITE_YES_TO_ALL;
         if (copied) {
+            if (keepOld)
+                m_files.RefreshDirectory(targetFolder);
             if (cut) {
                 const bool deleted = m_files.DeleteItem(source, folder);
                 if (!download)
@@ -355,7 +367,7 @@ int CTransferRun::RunList()
 
         skipped();
         if (download) {
-            if (!ontoSource && !folder)
+            if (!ontoSource && !folder && !keepOld)
                 m_files.RemoveFile(target);
             m_files.RefreshDirectory(targetFolder);
         }

@@ -75,8 +75,10 @@ private:
     class CRunStreams;
 
     int RunList();
+    // replace: an existing target is written over only once the copy is
+    // complete (through a scratch file beside it).
     FILE_RESULT CopyOne(const std::string& source, const std::string& target, bool upload, bool setItemSize,
-                        std::uint64_t* length);
+                        std::uint64_t* length, bool replace = false);
     bool CopyTree(const std::string& source, const std::string& target, bool upload, TREE_STATE& tree);
     // A folder item: in a move, the source goes only when the whole tree came.
     bool CopyFolderItem(const std::string& source, const std::string& target, bool upload);

@@ -712,15 +712,29 @@ TEST_F(Overwrite, AnUploadAnsweredYesKeepsThePcFileWhenTheCopyFails)
     EXPECT_EQ(1, owner.Of(WM_UPLOAD_FILE_DONE)[0].lp);
 }
 
-TEST_F(Overwrite, AReplacedTargetWhoseCopyFailedIsReportedGone)
+// The memory holds the old file and the new one: the old one is replaced only
+// by a complete copy (the native run tests cover a memory too full for both).
+TEST_F(Overwrite, AReplacedTargetWhoseCopyFailedIsKeptWhenTheMemoryHoldsBoth)
 {
     ASSERT_TRUE(WriteBytes("R:\\online", Pattern(300, 4)));
     asker.answers = {OVERWRITE_YES};
     EXPECT_EQ(TRANSFER_STOPPED, Download({kShortSource}, "R:\\"));
-    EXPECT_FALSE(Exists("R:\\online"));
-    ASSERT_EQ(1u, owner.Of(WM_XFER_SOURCE_DELETED_EXT).size());
-    EXPECT_EQ(0u, owner.Of(WM_XFER_SOURCE_DELETED_EXT)[0].wp);
+    std::vector<unsigned char> data;
+    ASSERT_TRUE(ReadBytes("R:\\online", data));
+    EXPECT_TRUE(data == Pattern(300, 4));
+    EXPECT_TRUE(owner.Of(WM_XFER_SOURCE_DELETED_EXT).empty());
     EXPECT_TRUE(owner.Of(WM_XFER_FILE_DONE).empty());
+    std::vector<std::string> names;
+    ListTree("R:", "", names);
+    EXPECT_EQ(std::vector<std::string>{"online"}, names) << "no scratch copy left behind";
+    // A sound source replaces it.
+    const std::string a = MakePc("online", 5000);
+    asker.answers = {OVERWRITE_YES};
+    owner.records.clear();
+    EXPECT_EQ(TRANSFER_DOWNLOAD_DONE, Download({a}, "R:\\"));
+    ExpectSameBytes(a, "R:\\online");
+    ASSERT_EQ(1u, owner.Of(WM_XFER_FILE_DONE).size());
+    EXPECT_EQ(1, owner.Of(WM_XFER_FILE_DONE)[0].lp);
 }
 
 TEST_F(Overwrite, TheQuestionGetsALongNameShortened)

@@ -52,6 +52,8 @@ public:
     bool answering = true;
     std::size_t writeLimit = static_cast<std::size_t>(-1);  // the memory fills after this many bytes
     bool failReplace = false;
+    bool failMakeFolder = false;
+    std::function<void(const std::string& path)> onDelete;
     std::function<void(std::size_t written)> onWrite;
     std::vector<std::string> refreshed;
     std::size_t writtenTotal = 0;
@@ -76,6 +78,8 @@ public:
     {
         if (!nodes.count(path) || nodes[path].Locked)
             return false;
+        if (onDelete)
+            onDelete(path);
         for (auto it = nodes.begin(); it != nodes.end();)
             it = (it->first == path || it->first.rfind(path + "\\", 0) == 0) ? nodes.erase(it) : std::next(it);
         return true;
@@ -83,7 +87,7 @@ public:
     bool RemoveFile(const std::string& path) override { return nodes.erase(path) != 0; }
     bool MakeFolder(const std::string& path) override
     {
-        if (nodes.count(path))
+        if (nodes.count(path) || failMakeFolder)
             return false;
         Folder(path);
         return true;
@@ -427,6 +431,10 @@ TEST_P(BothDirections, AFailedCopyAfterYesReportsOnlyAFileThatIsReallyGone)
     files.File(c.Source, 300, 1);
     files.File(Target(), 10, 9);
     files.writeLimit = 100;
+    // Too little room for the old file and the new one together: a download
+    // deletes the old one first.
+    files.freeBytes = 200;
+    files.onDelete = [this](const std::string&) { files.freeBytes = 1000; };
     sink.overwrites = {OVERWRITE_YES};
     EXPECT_EQ(TRANSFER_STOPPED, Go(c.Direction, {c.Source}, c.TargetFolder, TRANSFER_PC_COPY));
     if (c.Direction == TRANSFER_TO_PLAYER) {
@@ -470,6 +478,29 @@ TEST_F(DownloadRun, TooLittleSpaceSkipsTheItemAndAsksToGoOnBeforeTheLast)
     EXPECT_EQ((EVENT_RECORD{TRANSFER_ITEM_SKIPPED, 0, "P:\\pc\\big.mp3", false}), sink.events[0]);
 }
 
+TEST_F(DownloadRun, AReplaceWithRoomForBothKeepsTheOldFileUntilTheCopyIsWhole)
+{
+    files.File("P:\\pc\\a.mp3", 300, 1);
+    files.File("R:\\player\\a.mp3", 10, 9);
+    files.freeBytes = 300;
+    files.writeLimit = 100;
+    sink.overwrites = {OVERWRITE_YES};
+    EXPECT_EQ(TRANSFER_STOPPED, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\a.mp3"}, "R:\\player", TRANSFER_DOWNLOAD));
+    EXPECT_EQ(std::vector<unsigned char>(10, 9), files.nodes["R:\\player\\a.mp3"].Bytes) << "the old file stays";
+    EXPECT_EQ((std::vector<TRANSFER_EVENT>{TRANSFER_ITEM_PROCESSING, TRANSFER_ITEM_SKIPPED}), sink.Kinds());
+    EXPECT_EQ(std::vector<std::string>{En(IDS_WRITE_FAILED)}, sink.messages);
+    // With room the copy replaces it, and the order writer hears of it.
+    files.writeLimit = static_cast<std::size_t>(-1);
+    files.refreshed.clear();
+    sink = CRecordingSink();
+    sink.overwrites = {OVERWRITE_YES_TO_ALL};
+    EXPECT_EQ(TRANSFER_DOWNLOAD_DONE, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\a.mp3"}, "R:\\player", TRANSFER_DOWNLOAD));
+    EXPECT_EQ(std::vector<unsigned char>(300, 1), files.nodes["R:\\player\\a.mp3"].Bytes);
+    ASSERT_GE(sink.events.size(), 2u);
+    EXPECT_EQ((EVENT_RECORD{TRANSFER_ITEM_DOWNLOADED, 0, "P:\\pc\\a.mp3", true}), sink.events[1]);
+    EXPECT_NE(files.refreshed.end(), std::find(files.refreshed.begin(), files.refreshed.end(), "R:\\player"));
+}
+
 TEST_F(DownloadRun, APlayerThatDoesNotAnswerEndsWith7)
 {
     files.File("P:\\pc\\a.mp3", 500);
@@ -500,6 +531,60 @@ TEST_F(DownloadRun, TheTestCopyRunsAfterASuccessfulLastItemAndLeavesNothing)
     TRANSFER_STATUS status;
     run.GetStatus(&status);
     EXPECT_EQ(100u, status.RunBytesDone) << "and not counted";
+}
+
+TEST_F(DownloadRun, TheTestCopyFollowsASuccessfulLastItemEvenAfterEarlierFailures)
+{
+    files.File("C:\\prog\\CopyTest.mp3", 20000);
+    files.File("P:\\pc\\a.mp3", 100);
+    files.File("P:\\pc\\b.mp3", 100);
+    files.nodes["P:\\pc\\a.mp3"].Locked = true;
+    sink.answers = {true};  // go on after the first failure
+    EXPECT_EQ(TRANSFER_DOWNLOAD_DONE,
+              Go(TRANSFER_TO_PLAYER, {"P:\\pc\\a.mp3", "P:\\pc\\b.mp3"}, "R:\\player", TRANSFER_DOWNLOAD));
+    EXPECT_FALSE(files.Exists("R:\\player\\a.mp3"));
+    EXPECT_TRUE(files.Exists("R:\\player\\b.mp3"));
+    EXPECT_FALSE(files.Exists("R:\\player\\CopyTest.mp3"));
+    EXPECT_EQ(20100u, files.writtenTotal) << "the test copy was written";
+}
+
+TEST_F(DownloadRun, AFolderThatCannotBeCreatedFailsWithItsPath)
+{
+    files.Folder("P:\\pc\\Tree");
+    files.File("P:\\pc\\Tree\\a.mp3", 100);
+    files.failMakeFolder = true;
+    EXPECT_EQ(TRANSFER_STOPPED, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\Tree"}, "R:\\player", TRANSFER_PC_COPY));
+    EXPECT_EQ(std::vector<std::string>{"Failed to create 'R:\\player\\Tree'."}, sink.messages);
+    sink = CRecordingSink();
+    sink.table[IDS_FOLDER_CREATE_FAILED] = "Ordner '%s' fehlt.";
+    EXPECT_EQ(TRANSFER_STOPPED, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\Tree"}, "R:\\player", TRANSFER_PC_COPY));
+    EXPECT_EQ(std::vector<std::string>{"Ordner 'R:\\player\\Tree' fehlt."}, sink.messages);
+}
+
+TEST_F(DownloadRun, AFailureInANestedFolderFailsOnlyAMove)
+{
+    files.Folder("P:\\pc\\Tree");
+    files.Folder("P:\\pc\\Tree\\A");
+    files.Folder("P:\\pc\\Tree\\Z");
+    files.File("P:\\pc\\Tree\\A\\big.mp3", 300);
+    files.File("P:\\pc\\Tree\\A\\next.mp3", 10);
+    files.File("P:\\pc\\Tree\\Z\\later.mp3", 10);
+    files.File("P:\\pc\\Tree\\top.mp3", 10);
+    // The memory fills inside A (entries come in name order here).
+    files.writeLimit = 100;
+    EXPECT_EQ(TRANSFER_DOWNLOAD_DONE, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\Tree"}, "R:\\player", TRANSFER_PC_COPY));
+    EXPECT_FALSE(files.Exists("R:\\player\\Tree\\A\\big.mp3"));
+    EXPECT_FALSE(files.Exists("R:\\player\\Tree\\A\\next.mp3")) << "the failed level stops";
+    EXPECT_TRUE(files.Exists("R:\\player\\Tree\\Z\\later.mp3")) << "the rest of the tree is copied";
+    EXPECT_TRUE(files.Exists("R:\\player\\Tree\\top.mp3"));
+    // A move of the same tree fails the item with the write failure and
+    // keeps its source.
+    files.DeleteItem("R:\\player\\Tree", true);
+    files.writtenTotal = 0;
+    sink = CRecordingSink();
+    EXPECT_EQ(TRANSFER_STOPPED, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\Tree"}, "R:\\player", TRANSFER_PC_CUT));
+    EXPECT_TRUE(files.Exists("P:\\pc\\Tree\\A\\big.mp3"));
+    EXPECT_EQ(std::vector<std::string>{En(IDS_WRITE_FAILED)}, sink.messages);
 }
 
 TEST_F(DownloadRun, AFolderMoveWithALockedFileKeepsItsSource)
