@@ -6,21 +6,6 @@
 #include "StringIds.h"
 #include "Text.h"
 
-// Player detection and presence (no player is ever found yet).
-int CManagerDlg::DetectPlayer() { return MEMORY_NONE; }
-int CManagerDlg::OnPlayerRemoved(int) { return 0; }
-int CManagerDlg::SelectMemory(int, int) { return 0; }
-unsigned long CManagerDlg::GetMemorySpace(int, unsigned long long* freeBytes, unsigned long long* totalBytes)
-{
-    if (freeBytes)
-        *freeBytes = 0;
-    if (totalBytes)
-        *totalBytes = 0;
-    return 0;
-}
-void CManagerDlg::EjectMedia9x(char, bool) {}
-void CManagerDlg::EjectMediaNT(char, bool) {}
-
 // Player pane.
 void CManagerDlg::UpdateSpaceInfo(int) {}
 void CManagerDlg::FillPlayerList() {}
@@ -31,7 +16,6 @@ HTREEITEM CManagerDlg::InsertPlayerTreeItem(const std::string& name, HTREEITEM p
 }
 std::string CManagerDlg::GetPlayerFolderPath() { return std::string(); }
 void CManagerDlg::InitPlayerListColumns() {}
-void CManagerDlg::ShowVolumeLabel() {}
 void CManagerDlg::DeleteOnPlayer() {}
 
 // PC pane.
@@ -78,6 +62,6 @@ void CManagerDlg::TogglePcTree() {}
 void CManagerDlg::RunConfiguration() {}
 void CManagerDlg::StartPlaylistMaker() {}
 void CManagerDlg::RunTestPanel() {}
-// The About box (its dialog comes with the small dialogs); counted so that
-// the entries that open it can be checked.
-void CManagerDlg::ShowAboutBox() { ++m_aboutShown; }
+
+// placeholder from detect
+void CManagerDlg::RebuildPlayerTree(const DRIVE_INFO&, const std::string&) {}

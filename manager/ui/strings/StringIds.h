@@ -48,3 +48,9 @@
 #define IDS_HOVER_UPLOAD 347
 #define IDS_FM_NO_PLAYER 351
 #define IDS_FM_RECONNECT 352
+
+// Player detection, memory selection and the small dialogs.
+#define IDS_NO_EXTERNAL_MEMORY 135
+#define IDS_NO_INTERNAL_MEMORY 136
+#define IDS_NOT_COMMUNICATING 137
+#define IDS_TRANSFER_PROHIBITED 303
