@@ -35,6 +35,8 @@ void CManagerDlg::FillMemoryRecord(int index, char letter)
 
 bool CManagerDlg::BackupSettingsFile()
 {
+    if (m_memories[0].Root.empty())
+        return false;
     const std::string player = m_memories[0].Root + kSettingsFile;
     const std::string backup = g_programFolder + kSettingsFile;
     CPlayerCalls& calls = *m_playerCalls;

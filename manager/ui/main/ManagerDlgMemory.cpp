@@ -154,7 +154,8 @@ int CManagerDlg::SelectMemoryWork(int memory, int showMessages)
 
 std::string CManagerDlg::GetVolumeLabel(int memory)
 {
-    if (memory != MEMORY_INTERNAL && memory != MEMORY_EXTERNAL)
+    // An empty root would name the current drive.
+    if ((memory != MEMORY_INTERNAL && memory != MEMORY_EXTERNAL) || m_memories[memory].Root.empty())
         return std::string();
     char name[256] = {};
     if (!::GetVolumeInformationA(m_memories[memory].Root.c_str(), name, sizeof name, nullptr, nullptr, nullptr,
