@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "AboutDlg.h"
 #include "GuiTest.h"
 #include "ManagerDlg.h"
 #include "ManagerGlobals.h"
@@ -152,7 +153,13 @@ protected:
         g_programFolder = m_programFolder;
         return ready && IsWindow(dlg.m_hWnd);
     }
-    static void Tick(CManagerDlg& dlg) { dlg.Send(WM_TIMER, 1, 0); }
+    // One tick of the watch; the timer it re-arms is stopped again, so that
+    // no tick of its own runs while the test pumps messages.
+    static void Tick(CManagerDlg& dlg)
+    {
+        dlg.Send(WM_TIMER, 1, 0);
+        dlg.KillTimer(1);
+    }
     static bool Enabled(CManagerDlg& dlg, UINT id)
     {
         return dlg.m_skin.HasButton(id) && dlg.m_skin.Button(id).GetState() != CSkinButton::STATE_DISABLED;
@@ -310,8 +317,13 @@ TEST_F(Detection, PullingTheMemoryDisconnectsAndInsertingItConnectsAgain)
     EXPECT_TRUE(m_calls.Log.empty());
 
     Memory("pull", "internal");
-    Tick(dlg);
-    EXPECT_EQ(CManagerDlg::MEMORY_NONE, dlg.m_currentMemory);
+    // The daemon's pull reaches Wine's view of the drive soon, not at once.
+    EXPECT_TRUE(mbtest::PumpUntil(
+        [&] {
+            Tick(dlg);
+            return dlg.m_currentMemory == CManagerDlg::MEMORY_NONE;
+        },
+        20000));
     EXPECT_TRUE(dlg.m_memories[0].Root.empty());
     EXPECT_EQ(0, dlg.m_playerList.GetItemCount());
     EXPECT_EQ(nullptr, dlg.m_playerTree.GetRootItem());
@@ -330,8 +342,12 @@ TEST_F(Detection, PullingTheMemoryDisconnectsAndInsertingItConnectsAgain)
     EXPECT_EQ(CManagerDlg::MEMORY_NONE, dlg.m_currentMemory);
 
     Memory("insert", "internal");
-    Tick(dlg);
-    EXPECT_EQ(CManagerDlg::MEMORY_INTERNAL, dlg.m_currentMemory);
+    EXPECT_TRUE(mbtest::PumpUntil(
+        [&] {
+            Tick(dlg);
+            return dlg.m_currentMemory == CManagerDlg::MEMORY_INTERNAL;
+        },
+        20000));
     EXPECT_EQ("K:\\", dlg.m_memories[0].Root);
     dlg.DestroyWindow();
 }
@@ -345,10 +361,16 @@ TEST_F(Detection, PullingTheShownCardFallsBackToTheInternalMemory)
     ASSERT_TRUE(Open(dlg));
     Tick(dlg);
     ASSERT_EQ(1, dlg.SelectMemory(1, 1));
+    dlg.KillTimer(1);
     ASSERT_EQ(CManagerDlg::MEMORY_EXTERNAL, dlg.m_currentMemory);
     m_calls.Log.clear();
     Memory("pull", "external");
-    Tick(dlg);
+    EXPECT_TRUE(mbtest::PumpUntil(
+        [&] {
+            Tick(dlg);
+            return !m_calls.Log.empty();
+        },
+        20000));
     Memory("insert", "external");
     ASSERT_FALSE(m_calls.Log.empty());
     EXPECT_EQ("open \\\\.\\L:", m_calls.Log[0]);
@@ -368,7 +390,18 @@ TEST_F(Detection, DisconnectStopsTheWatchUntilConnect)
     ASSERT_TRUE(Open(dlg));
     dlg.Send(WM_COMMAND, 32812, 0);  // Connect
     ASSERT_EQ(CManagerDlg::MEMORY_INTERNAL, dlg.m_currentMemory);
+    // The FM preset dialog (Korean title) and the playlist maker work on the
+    // player: a disconnect closes them.
+    CAboutDlg fmPresets, listForge, other;
+    ASSERT_TRUE(fmPresets.Create() && listForge.Create() && other.Create());
+    ::SetWindowTextW(fmPresets.m_hWnd, L"FM \xD504\xB9AC\xC14B");
+    ::SetWindowTextW(listForge.m_hWnd, L"ListForge");
+    ::SetWindowTextW(other.m_hWnd, L"FM Presets of another program");
     dlg.Send(WM_COMMAND, 32812, 0);  // Disconnect
+    // (A dialog answers WM_CLOSE with a posted Cancel.)
+    EXPECT_TRUE(mbtest::PumpUntil([&] { return !fmPresets.m_hWnd && !listForge.m_hWnd; }));
+    EXPECT_NE(nullptr, other.m_hWnd);
+    other.DestroyWindow();
     EXPECT_EQ(CManagerDlg::MEMORY_NONE, dlg.m_currentMemory);
     EXPECT_TRUE(dlg.m_memories[0].Root.empty());
     EXPECT_FALSE(dlg.m_connectedLook);
