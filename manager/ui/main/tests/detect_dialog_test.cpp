@@ -384,6 +384,27 @@ TEST_F(Detection, PullingTheShownCardFallsBackToTheInternalMemory)
     dlg.DestroyWindow();
 }
 
+// Windows 98/ME: every memory shows icon 7, and a memory that stops
+// answering is released through vwin32's DOS services.
+TEST_F(Detection, On98TheIconIsSevenAndTheReleaseGoesThroughVwin32)
+{
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    dlg.OsLevel = 0;
+    Tick(dlg);
+    ASSERT_EQ(CManagerDlg::MEMORY_INTERNAL, dlg.m_currentMemory);
+    EXPECT_EQ(7, dlg.m_memories[0].Icon);
+    EXPECT_EQ(7, dlg.m_memories[0].SelectedIcon);
+    m_calls.Log.clear();
+    dlg.m_memories[0].Root = "B:\\";  // a letter that does not answer
+    Tick(dlg);
+    EXPECT_EQ(CManagerDlg::MEMORY_NONE, dlg.m_currentMemory);
+    ASSERT_FALSE(m_calls.Log.empty());
+    EXPECT_EQ("open \\\\.\\vwin32", m_calls.Log[0]);
+    EXPECT_EQ("close", m_calls.Log.back());
+    dlg.DestroyWindow();
+}
+
 TEST_F(Detection, DisconnectStopsTheWatchUntilConnect)
 {
     CManagerDlg dlg;
