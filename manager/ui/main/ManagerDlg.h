@@ -22,6 +22,7 @@
 #include "ProgressCtl.h"
 #include "Skin.h"
 #include "OverwriteDlg.h"
+#include "PlayerCalls.h"
 #include "TransferEngine.h"
 #include "TransferListCtrl.h"
 #include "TransferWindowSink.h"
@@ -132,12 +133,6 @@ public:
     void ToggleExpanded();
 
     // ---- entry points of later concerns (ManagerDlgPending.cpp)
-    int DetectPlayer();
-    int OnPlayerRemoved(int memory);
-    int SelectMemory(int memory, int showMessages);
-    unsigned long GetMemorySpace(int memory, unsigned long long* freeBytes, unsigned long long* totalBytes);
-    void EjectMedia9x(char letter, bool eject);
-    void EjectMediaNT(char letter, bool eject);
     void UpdateSpaceInfo(int recomputePc);
     void UpdateTransferProgress(const TRANSFER_STATUS& status);
     void FillPlayerList();
@@ -151,9 +146,7 @@ public:
     void InitPathBoxAndDriveTree();
     bool ShowPcTreeSelection();
     void ReopenPcFolder();
-    void ShowVolumeLabel();
     void OpenSelectedPcItem();
-    void ShowAboutBox();
     void RunConfiguration();
     void StartPlaylistMaker();
     void OpenListFile();
@@ -278,6 +271,35 @@ public:
     bool OpenDownloadListFrom(const std::string& path);
     int m_progressFile = 0;
     DWORD m_progressPos = 0;
+    // ---- player detection, memories, volume release, small dialogs
+    //      (ManagerDlgDetect.cpp, ManagerDlgMemory.cpp, ManagerDlgEject.cpp,
+    //      ManagerDlgDialogs.cpp)
+    int DetectPlayer();
+    int OnPlayerRemoved(int memory);
+    void OnConnectDisconnect();
+    // The letter to release when the shown memory stopped answering.
+    char RemovedMemoryLetter() const;
+    void FillMemoryRecord(int index, char letter);
+    // SETTINGS.DAT of the internal memory to the program folder (or back to
+    // a player that has none); false when the copy failed.
+    bool BackupSettingsFile();
+    void SetConnectedLook(bool connected);
+    unsigned long QueryMemorySpace(int memory, unsigned long long* freeBytes, unsigned long long* totalBytes);
+    unsigned long GetMemorySpace(int memory, unsigned long long* freeBytes, unsigned long long* totalBytes);
+    int SelectMemory(int memory, int showMessages);
+    int SelectMemoryWork(int memory, int showMessages);
+    void SetMemoryButtons(bool internalSelected);
+    std::string GetVolumeLabel(int memory);
+    void ShowVolumeLabel(int memory);
+    bool EjectMedia9x(char letter, bool eject);
+    bool EjectMediaNT(char letter, bool eject);
+    void ShowAboutBox();
+    // Of the player pane (its own concern).
+    void RebuildPlayerTree(const DRIVE_INFO& memory, const std::string& path);
+    // The system calls of detection and release (tests stand in for them).
+    CPlayerCalls* m_playerCalls = &SystemPlayerCalls();
+    bool m_connectedLook = false;
+    bool m_settingsBackedUp = false;
 
     // ---- state read by the panes, the operations and the tests
     CSkin m_skin;

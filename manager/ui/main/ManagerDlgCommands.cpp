@@ -390,19 +390,13 @@ void CManagerDlg::FormatShownMemory()
     FormatMemory(m_currentMemory);
     FillPlayerList();
     UpdateSpaceInfo(1);
-    ShowVolumeLabel();
+    ShowVolumeLabel(m_currentMemory);
 }
 
 void CManagerDlg::ConnectOrDisconnect()
 {
-    if (m_currentMemory == MEMORY_NONE) {
-        Reached("DetectPlayer");
-        m_currentMemory = DetectPlayer();
-    } else {
-        Reached("OnPlayerRemoved");
-        OnPlayerRemoved(m_currentMemory);
-        KillTimer(1);
-    }
+    Reached(m_currentMemory == MEMORY_NONE ? "DetectPlayer" : "OnPlayerRemoved");
+    OnConnectDisconnect();
 }
 
 void CManagerDlg::SelectPcTreeParent()

@@ -16,6 +16,8 @@ const UINT ID_CMD_CLOSE = 32809;
 const UINT ID_BTN_EXIT = 1116;
 const UINT ID_BTN_TEST = 1117;
 const UINT ID_BTN_CONREP = 1118;
+const UINT ID_CMD_CONNECT = 32812;
+const UINT ID_BTN_CONNECT = 1040;
 }  // namespace
 
 LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
@@ -63,6 +65,10 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
                 return 0;
             case ID_BTN_CONREP:
                 OnConRep();
+                return 0;
+            case ID_CMD_CONNECT:
+            case ID_BTN_CONNECT:
+                OnConnectDisconnect();
                 return 0;
             default:
                 if (OnWindowCommand(LOWORD(wp)))
@@ -399,7 +405,7 @@ BOOL CManagerDlg::PreTranslateMessage(MSG* msg)
         }
         case VK_ESCAPE:
             if (within(m_pathEdit))
-                ShowVolumeLabel();
+                ShowVolumeLabel(m_currentMemory);
             return TRUE;
         }
     }

@@ -6,27 +6,6 @@
 #include "StringIds.h"
 #include "Text.h"
 
-// Player detection and presence (no player is ever found yet).
-int CManagerDlg::DetectPlayer() { return MEMORY_NONE; }
-int CManagerDlg::OnPlayerRemoved(int) { return 0; }
-int CManagerDlg::SelectMemory(int, int) { return 0; }
-// The memory's space as the system reports it for its root (the memory
-// selection replaces this with its own reading and texts).
-unsigned long CManagerDlg::GetMemorySpace(int memory, unsigned long long* freeBytes, unsigned long long* totalBytes)
-{
-    ULARGE_INTEGER available = {}, total = {}, totalFree = {};
-    if (memory < 0 || memory > 1 || m_memories[memory].Root.empty() ||
-        !::GetDiskFreeSpaceExA(m_memories[memory].Root.c_str(), &available, &total, &totalFree))
-        available.QuadPart = total.QuadPart = 0;
-    if (freeBytes)
-        *freeBytes = available.QuadPart;
-    if (totalBytes)
-        *totalBytes = total.QuadPart;
-    return total.QuadPart > 0xFFFFFFFFull ? 0xFFFFFFFFul : static_cast<unsigned long>(total.QuadPart);
-}
-void CManagerDlg::EjectMedia9x(char, bool) {}
-void CManagerDlg::EjectMediaNT(char, bool) {}
-
 // Player pane.
 void CManagerDlg::UpdateSpaceInfo(int) {}
 void CManagerDlg::FillPlayerList() {}
@@ -37,7 +16,6 @@ HTREEITEM CManagerDlg::InsertPlayerTreeItem(const std::string& name, HTREEITEM p
 }
 std::string CManagerDlg::GetPlayerFolderPath() { return std::string(); }
 void CManagerDlg::InitPlayerListColumns() {}
-void CManagerDlg::ShowVolumeLabel() {}
 void CManagerDlg::DeleteOnPlayer() {}
 
 // PC pane.
@@ -53,9 +31,6 @@ void CManagerDlg::DeletePcTreeFolder() {}
 // Commands, filters and dialogs.
 void CManagerDlg::OpenFmPresets() {}
 void CManagerDlg::RunTestPanel() {}
-// The About box (its dialog comes with the small dialogs); counted so that
-// the entries that open it can be checked.
-void CManagerDlg::ShowAboutBox() { ++m_aboutShown; }
 
 // placeholder from cmds
 int CManagerDlg::CollectSelection(int, TRANSFER_LIST&, HTREEITEM) { return 0; }
@@ -73,8 +48,9 @@ int CManagerDlg::PcListViewKind() { return 2; }
 std::string CManagerDlg::PcTreeItemPath(HTREEITEM) { return std::string(); }
 // The configuration dialog: its result mask.
 int CManagerDlg::RunConfigDialog(const std::string&, const std::string&) { return 0; }
-// The Properties dialog.
-void CManagerDlg::RunPropertiesDialog(const std::string&, CMP3Info*, CWMAInfo*) {}
 // placeholder from xfer
 // The PC pane's path of a tree item (its CPcFolderTree::GetItemPath).
 std::string CManagerDlg::GetPcTreeItemPath(HTREEITEM) { return std::string(); }
+
+// placeholder from detect
+void CManagerDlg::RebuildPlayerTree(const DRIVE_INFO&, const std::string&) {}

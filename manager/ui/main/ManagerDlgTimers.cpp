@@ -85,7 +85,9 @@ void CManagerDlg::OnPresenceTick()
     if (GetMemorySpace(m_currentMemory, &freeBytes, &totalBytes) != 0)
         return;
     KillTimer(1);
-    char letter = m_memories[0].Root.empty() ? 0 : m_memories[0].Root[0];
+    // Release the memory that went away (the card's letter when only the
+    // card was pulled), not always the internal memory's.
+    const char letter = RemovedMemoryLetter();
     if (OsLevel >= settings::OS_2000)
         EjectMediaNT(letter, false);
     else

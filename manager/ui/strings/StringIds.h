@@ -81,3 +81,8 @@
 #define IDS_PROHIBITED_NAME 343
 #define IDS_PLAYLIST_MAY_NOT_PLAY 348
 #define IDS_TOO_MANY_FILES_ALLOWED 350
+
+// Player detection, memory selection and the small dialogs.
+#define IDS_NO_EXTERNAL_MEMORY 135
+#define IDS_NO_INTERNAL_MEMORY 136
+#define IDS_NOT_COMMUNICATING 137

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -12,6 +13,7 @@
 #include "GuiTest.h"
 #include "ManagerDlg.h"
 #include "ManagerGlobals.h"
+#include "Sync.h"
 
 namespace {
 
@@ -233,6 +235,16 @@ TEST_F(ManagerDialog, EscapeAndOkNeverCloseAndF1OpensAbout)
     mbtest::PumpFor(100);
     EXPECT_TRUE(IsWindow(dlg.m_hWnd));
 
+    // Every About box that opens is closed by its OK button.
+    std::atomic<bool> closing{true};
+    mb::CWorkerThread closer;
+    closer.Start([&] {
+        while (closing) {
+            if (HWND about = ::FindWindowW(nullptr, L"About Vilo Music Bridge"))
+                ::PostMessageW(about, WM_COMMAND, IDOK, 0);
+            ::Sleep(50);
+        }
+    });
     mbtest::PostKey(dlg.m_pcList, VK_F1);
     EXPECT_TRUE(mbtest::PumpUntil([&] { return dlg.m_aboutShown == 1; }));
     dlg.Send(WM_SYSCOMMAND, 16, 0);
@@ -241,6 +253,8 @@ TEST_F(ManagerDialog, EscapeAndOkNeverCloseAndF1OpensAbout)
     EXPECT_EQ(3, dlg.m_aboutShown);
     dlg.Send(WM_COMMAND, 32780, 0);
     EXPECT_EQ(4, dlg.m_aboutShown);
+    closing = false;
+    closer.Join();
 
     // Tab runs the fixed ring: PC list, download list, player tree...
     dlg.m_pcList.SetFocus();

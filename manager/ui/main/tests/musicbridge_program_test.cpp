@@ -133,7 +133,8 @@ std::string MakeFolder(const std::string& name, const std::string& leaveOut, con
     std::string folder = bin + name + "\\";
     CreateDirectoryA(folder.c_str(), nullptr);
     CreateDirectoryA((folder + "Images").c_str(), nullptr);
-    for (const char* file : {"MusicBridge.exe", "QvMp3.dll", "Mp3Peek.dll", "QV_SysCtrl.dll", "QV_Voice.dll", "WmaPeek.dll"})
+    for (const char* file : {"MusicBridge.exe", "QvMp3.dll", "Mp3Peek.dll", "QV_SysCtrl.dll", "QV_Voice.dll", "WmaPeek.dll",
+                             "QV_Drive_Vilo8.dll"})
         CopyFileA((bin + file).c_str(), (folder + file).c_str(), FALSE);
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileA((bin + "Images\\*").c_str(), &fd);
