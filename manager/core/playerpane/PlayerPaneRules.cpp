@@ -38,6 +38,26 @@ int AsciiCompareNoCase(const std::string& a, const std::string& b)
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
+std::vector<DirEntry> OrderByDirectory(const std::vector<DirEntry>& entries, const std::vector<std::string>& diskOrder,
+                                       const NameEquals& equals)
+{
+    std::vector<DirEntry> out;
+    std::vector<bool> taken(entries.size(), false);
+    for (const std::string& name : diskOrder) {
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (!taken[i] && equals(entries[i].Name, name)) {
+                taken[i] = true;
+                out.push_back(entries[i]);
+                break;
+            }
+        }
+    }
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (!taken[i])
+            out.push_back(entries[i]);
+    return out;
+}
+
 bool IsMusicFilter(int filter) { return filter == FILTER_MUSIC || filter == FILTER_MUSIC_EXT; }
 
 bool IsNeverListed(const DirEntry& entry, bool atRoot)

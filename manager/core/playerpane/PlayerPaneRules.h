@@ -26,6 +26,11 @@ struct DirEntry {
     bool IsFolder = false;
 };
 
+// The entries put in the order of diskOrder (the names of the directory's
+// entries as stored); entries it does not name follow in their own order.
+std::vector<DirEntry> OrderByDirectory(const std::vector<DirEntry>& entries, const std::vector<std::string>& diskOrder,
+                                       const NameEquals& equals = AsciiNameEquals);
+
 // Names the list never shows in any view: "." and "..", ".Trashes" folders,
 // "._" files, ".DS_Store", "SETTINGS.DAT" in the root, and the volume label
 // file some systems show as ".windows-label".

@@ -16,11 +16,13 @@
 
 #include "Controls.h"
 #include "Dialog.h"
+#include "FileListCtrl.h"
 #include "Gdi.h"
 #include "Mp3Info.h"
 #include "ProgressCtl.h"
 #include "Skin.h"
 #include "OverwriteDlg.h"
+#include "PlayerTree.h"
 #include "TransferEngine.h"
 #include "TransferWindowSink.h"
 #include "WMAInfo.h"
@@ -173,6 +175,32 @@ public:
     void MoveDownloadListRows(bool up);
     void RunTestPanel();
 
+    // ---- player pane and play order (ManagerDlgPlayerPane.cpp, ManagerDlgPlayOrder.cpp)
+    void RebuildPlayerTree(const DRIVE_INFO& memory, const std::string& path);
+    void FillFolderChildren(HTREEITEM item);
+    void ListSubfolders(HTREEITEM item, std::vector<std::string>& names);
+    HTREEITEM ReinsertFolderItem(HTREEITEM item);
+    void NewPlayerFolder(int origin, HTREEITEM item);
+    void DrawSpaceInfo(HDC dc, int force);
+    // Handles the tree's and the player list's notifications; false leaves
+    // the message to the default handling.
+    bool OnPlayerPaneNotify(NMHDR* header, LRESULT* result);
+    bool OnPlayerListKey(UINT key);
+    void WritePlayerFileOrder(int kind, int dropRow);
+    static void ListFolderEntries(const std::string& folder, std::vector<std::string>& names);
+    // The memory root of the shown memory ("" with none).
+    std::string PlayerRoot() const;
+    // Every entry of a folder in enumeration order, "." and ".." left out.
+    struct FolderEntry {
+        std::string Name;
+        bool IsFolder;
+    };
+    static std::vector<FolderEntry> ReadFolder(const std::string& folder);
+    int m_treeRebuilding = 0;
+    HTREEITEM m_contextItem = nullptr;
+    std::string m_spaceLinePc, m_spaceLineMemory;  // the texts drawn last
+    double m_pcSelectionMb = 0, m_downloadListMb = 0;
+
     // ---- state read by the panes, the operations and the tests
     CSkin m_skin;
     CToolTipCtrl m_tooltip;
@@ -182,8 +210,8 @@ public:
     CEdit m_pathEdit;            // 1194
     CTreeCtrl m_pcTree;          // 1003
     CListCtrl m_pcList;          // 1001
-    CTreeCtrl m_playerTree;      // 1004
-    CListCtrl m_playerList;      // 1002
+    CPlayerTree m_playerTree;    // 1004
+    CFileListCtrl m_playerList;  // 1002
     CListCtrl m_downloadList;    // 1201
     CListCtrl m_downloadTwin;    // 1014 (hidden)
     CStatusBar m_statusBar;      // 1007

@@ -44,6 +44,14 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
             return 0;
         }
         break;
+    case WM_NOTIFY: {
+        LRESULT result = 0;
+        if (OnPlayerPaneNotify(reinterpret_cast<NMHDR*>(lp), &result)) {
+            ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
+            return result;
+        }
+        break;
+    }
     case WM_LBUTTONDOWN:
         OnLButtonDown(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
         return 0;
@@ -328,6 +336,8 @@ BOOL CManagerDlg::PreTranslateMessage(MSG* msg)
         auto within = [&](const CWnd& control) {
             return control.m_hWnd && (focus == control.m_hWnd || ::IsChild(control.m_hWnd, focus));
         };
+        if (focus == m_playerList.m_hWnd && OnPlayerListKey(static_cast<UINT>(msg->wParam)))
+            return TRUE;
         switch (msg->wParam) {
         case VK_RETURN:
             if (within(m_pcList)) {

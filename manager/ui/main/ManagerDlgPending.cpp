@@ -10,27 +10,23 @@
 int CManagerDlg::DetectPlayer() { return MEMORY_NONE; }
 int CManagerDlg::OnPlayerRemoved(int) { return 0; }
 int CManagerDlg::SelectMemory(int, int) { return 0; }
-unsigned long CManagerDlg::GetMemorySpace(int, unsigned long long* freeBytes, unsigned long long* totalBytes)
+// The memory's figures straight from its root (the memory selection
+// replaces this with its own query).
+unsigned long CManagerDlg::GetMemorySpace(int memory, unsigned long long* freeBytes, unsigned long long* totalBytes)
 {
+    ULARGE_INTEGER avail{}, total{}, free{};
+    bool known = (memory == MEMORY_INTERNAL || memory == MEMORY_EXTERNAL) && !m_memories[memory].Root.empty() &&
+                 ::GetDiskFreeSpaceExA(m_memories[memory].Root.c_str(), &avail, &total, &free);
     if (freeBytes)
-        *freeBytes = 0;
+        *freeBytes = known ? free.QuadPart : 0;
     if (totalBytes)
-        *totalBytes = 0;
-    return 0;
+        *totalBytes = known ? total.QuadPart : 0;
+    return known ? static_cast<unsigned long>(total.QuadPart / 1024 ? total.QuadPart / 1024 : 1) : 0;
 }
 void CManagerDlg::EjectMedia9x(char, bool) {}
 void CManagerDlg::EjectMediaNT(char, bool) {}
 
 // Player pane.
-void CManagerDlg::UpdateSpaceInfo(int) {}
-void CManagerDlg::FillPlayerList() {}
-int CManagerDlg::AddPlayerListItem(int index, const std::string& name) { return m_playerList.InsertItem(index, name); }
-HTREEITEM CManagerDlg::InsertPlayerTreeItem(const std::string& name, HTREEITEM parent)
-{
-    return m_playerTree.InsertItem(name, parent ? parent : TVI_ROOT);
-}
-std::string CManagerDlg::GetPlayerFolderPath() { return std::string(); }
-void CManagerDlg::InitPlayerListColumns() {}
 void CManagerDlg::ShowVolumeLabel() {}
 void CManagerDlg::DeleteOnPlayer() {}
 

@@ -102,3 +102,14 @@ TEST(FileLists, TimeTexts)
     EXPECT_EQ("2006-12-31 PM 11:00", FileTimeText(2006, 12, 31, 23, 0, "PM"));
     EXPECT_EQ("---", FileTimeText(2006, 12, 31, 24, 0, "PM"));
 }
+
+TEST(PlayerList, OrderByDirectory)
+{
+    std::vector<DirEntry> sorted{{"a.mp3", false}, {"B", true}, {"c.mp3", false}, {"late.mp3", false}};
+    std::string got;
+    for (const auto& e : OrderByDirectory(sorted, {"C.MP3", "a.mp3", "gone.mp3", "b"}))
+        got += e.Name + " ";
+    // Names the directory does not hold follow in their own order.
+    EXPECT_EQ("c.mp3 a.mp3 B late.mp3 ", got);
+    EXPECT_TRUE(OrderByDirectory({}, {"x"}).empty());
+}
