@@ -186,6 +186,8 @@ public:
     // the message to the default handling.
     bool OnPlayerPaneNotify(NMHDR* header, LRESULT* result);
     bool OnPlayerListKey(UINT key);
+    bool OnPlayerTreeKey(UINT key);
+    int DeletePlayerFolder(HTREEITEM item);
     void WritePlayerFileOrder(int kind, int dropRow);
     static void ListFolderEntries(const std::string& folder, std::vector<std::string>& names);
     // The memory root of the shown memory ("" with none).

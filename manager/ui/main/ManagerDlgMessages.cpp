@@ -338,6 +338,8 @@ BOOL CManagerDlg::PreTranslateMessage(MSG* msg)
         };
         if (focus == m_playerList.m_hWnd && OnPlayerListKey(static_cast<UINT>(msg->wParam)))
             return TRUE;
+        if (focus == m_playerTree.m_hWnd && OnPlayerTreeKey(static_cast<UINT>(msg->wParam)))
+            return TRUE;
         switch (msg->wParam) {
         case VK_RETURN:
             if (within(m_pcList)) {

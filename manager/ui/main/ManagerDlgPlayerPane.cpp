@@ -508,3 +508,90 @@ void CManagerDlg::DrawSpaceInfo(HDC dc, int force)
     ::SelectObject(dc, old);
     ::DeleteObject(font);
 }
+
+// ---- the tree's keys and folder deletion
+
+bool CManagerDlg::OnPlayerTreeKey(UINT key)
+{
+    bool ctrl = (::GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    HTREEITEM item = m_playerItem;
+    if ((ctrl && key == 'D') || key == VK_DELETE) {
+        if (item)
+            DeletePlayerFolder(item);
+        return true;
+    }
+    if (ctrl && key == 'N') {
+        NewPlayerFolder(2, item);
+        return true;
+    }
+    if ((ctrl && key == 'R') || key == VK_F2) {
+        if (item)
+            m_playerTree.EditLabel(item);
+        return true;
+    }
+    if (key == VK_F5)
+        return OnPlayerListKey(VK_F5);
+    return false;
+}
+
+int CManagerDlg::DeletePlayerFolder(HTREEITEM item)
+{
+    if (m_runningOperation != OP_NONE) {
+        ShowMessage(mb::LoadText(IDS_TRANSFER_BUSY));
+        return 1;
+    }
+    HTREEITEM parent = item ? m_playerTree.GetParentItem(item) : nullptr;
+    if (!parent)
+        return 1;
+    std::string path = m_playerTree.GetItemPath(item, PlayerRoot());
+    path.pop_back();
+    std::string name = path.substr(path.find_last_of('\\') + 1);
+    if (IsSettingsFile(path)) {
+        ShowMessage(mb::Format(mb::LoadText(IDS_NO_DELETE).c_str(), name.c_str()));
+        return 0;
+    }
+    if (ShowMessage(mb::LoadText(IDS_DELETE_ASK), MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+        return 1;
+    bool hasSibling = m_playerTree.GetNextSiblingItem(item) || TreeView_GetPrevSibling(m_playerTree.m_hWnd, item);
+    bool wasShown = item == m_playerItem;
+    // The shell's list is built at the path's own length.
+    if (mb::FileOperation(m_hWnd, FO_DELETE, {path}, "", FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO) != 0 ||
+        ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        m_playerTree.SelectItem(parent);
+        m_playerTree.Expand(parent, TVE_COLLAPSE);
+        ShowMessage(mb::LoadText(IDS_FOLDER_DELETE_FAILED));
+        return 0;
+    }
+    TheSysCtrl().InitDirectory(path.substr(0, path.find_last_of('\\') + 1).c_str());
+    m_playerTree.DeleteItem(item);
+    if (wasShown)
+        m_playerItem = nullptr;
+    if (hasSibling)
+        return 1;
+    HTREEITEM grandparent = m_playerTree.GetParentItem(parent);
+    if (!grandparent)
+        return 1;
+    // The parent lost its last subfolder: it is put back without children.
+    std::string text = m_playerTree.GetItemText(parent);
+    bool parentShown = parent == m_playerItem;
+    m_treeRebuilding = 1;
+    m_playerTree.DeleteItem(parent);
+    m_treeRebuilding = 0;
+    if (parentShown)
+        m_playerItem = nullptr;
+    std::vector<std::string> names;
+    ListSubfolders(grandparent, names);
+    for (const std::string& n : names) {
+        if (n != text)
+            continue;
+        HTREEITEM fresh = InsertPlayerTreeItem(n, grandparent);
+        if (!fresh)
+            break;
+        InsertPlayerTreeItem("?", fresh);
+        m_playerTree.Expand(fresh);
+        if (wasShown || parentShown)
+            m_playerTree.SelectItem(fresh);
+        break;
+    }
+    return 1;
+}

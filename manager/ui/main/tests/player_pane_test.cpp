@@ -93,7 +93,8 @@ void MakeFolder(const std::string& folder, const std::vector<std::string>& names
     const std::string target = folder.empty() ? "::/" : "::/" + folder + "/";
     std::string cmd = "set -e; t=$(mktemp -d); ";
     if (!folder.empty())
-        cmd += "mmd -i " + Quote(kImage) + " ::/" + folder + "; ";
+        cmd += "mdir -i " + Quote(kImage) + " ::/" + folder + " >/dev/null 2>&1 || mmd -i " + Quote(kImage) +
+               " ::/" + folder + "; ";
     for (const std::string& n : names) {
         if (n.back() == '/')
             cmd += "mmd -i " + Quote(kImage) + " " + Quote(target + n.substr(0, n.size() - 1)) + "; ";
@@ -386,6 +387,39 @@ TEST_F(PlayerPane, RenameAndNewFolderLandOnTheDisk)
     EXPECT_EQ("notes.txt r2.mp3 first.wma New Folder", DiskOrder("REN"));
     EXPECT_EQ("New Folder notes.txt r2.mp3 first.wma", Rows(dlg.m_playerList));
     EXPECT_EQ("", FsckProblems());
+    dlg.DestroyWindow();
+}
+
+TEST_F(PlayerPane, DeletingAFolderFromTheTree)
+{
+    MakeFolder("DEL", {"Keep/", "Only/", "x.mp3"});
+    MakeFolder("DEL/Only", {"Inner/", "y.mp3"});
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ShowFolder(dlg, "DEL\\Only\\Inner");
+    ASSERT_EQ("J:\\DEL\\Only\\Inner\\", dlg.GetPlayerFolderPath());
+    HTREEITEM inner = dlg.m_playerItem;
+    // No: nothing goes.
+    m_prompter.QueueAnswer(IDNO);
+    EXPECT_EQ(1, dlg.DeletePlayerFolder(inner));
+    EXPECT_EQ("Inner y.mp3", DiskOrder("DEL/Only"));
+    // Yes, by the tree's Delete key: the folder goes, its parent is put back
+    // without children and shown.
+    m_prompter.QueueAnswer(IDYES);
+    dlg.m_playerTree.SetFocus();
+    mbtest::PostKey(dlg.m_playerTree.m_hWnd, VK_DELETE);
+    ASSERT_TRUE(mbtest::PumpUntil([&] { return m_prompter.Count() == 2; }, 5000));
+    ASSERT_TRUE(mbtest::PumpUntil([&] { return dlg.m_playerItem != nullptr; }, 5000));
+    EXPECT_EQ("Do you want to delete the selected file(s) or folder(s)?", m_prompter.Text(1));
+    EXPECT_EQ("y.mp3", DiskOrder("DEL/Only"));
+    EXPECT_EQ("J:\\DEL\\Only\\", dlg.GetPlayerFolderPath());
+    HTREEITEM only = dlg.m_playerTree.GetSelectedItem();
+    EXPECT_EQ("Only", dlg.m_playerTree.GetItemText(only));
+    EXPECT_EQ(nullptr, dlg.m_playerTree.FindChild("Inner", only));
+    EXPECT_EQ("", FsckProblems());
+    // The root item is never deleted.
+    EXPECT_EQ(1, dlg.DeletePlayerFolder(dlg.m_playerTree.GetRootItem()));
+    EXPECT_EQ(2u, m_prompter.Count());
     dlg.DestroyWindow();
 }
 
