@@ -155,19 +155,28 @@ TEST_F(Controls, FileListSelectsFindsAndHitTests)
 TEST_F(Controls, EscapeCancelsALabelEditAndEnterCommitsIt)
 {
     Row("song.mp3", "3 KB", "", 0);
+    MSG key{m_list.m_hWnd, WM_KEYDOWN, VK_ESCAPE, 0};
+    // No edit open: the keys go the usual way.
+    EXPECT_FALSE(m_list.PreTranslateMessage(&key));
+    EXPECT_EQ(0, m_list.m_editCancelled);
+
     m_list.SetFocus();
     HWND edit = m_list.EditLabel(0);
     ASSERT_NE(nullptr, edit);
-    mbtest::PostKey(edit, VK_ESCAPE);
-    mbtest::PumpUntil([&] { return !m_list.GetEditControl(); }, 3000);
+    key.hwnd = edit;
+    EXPECT_TRUE(m_list.PreTranslateMessage(&key));
     EXPECT_EQ(1, m_list.m_editCancelled);
+    mbtest::PumpUntil([&] { return !m_list.GetEditControl(); }, 3000);
     EXPECT_TRUE(IsWindow(m_frame.m_hWnd));
+    EXPECT_EQ("song.mp3", m_list.GetItemText(0, 0));
+
     m_list.m_editCancelled = 0;
     edit = m_list.EditLabel(0);
     ASSERT_NE(nullptr, edit);
-    mbtest::PostKey(edit, VK_RETURN);
-    mbtest::PumpUntil([&] { return !m_list.GetEditControl(); }, 3000);
+    MSG enter{edit, WM_KEYDOWN, VK_RETURN, 0};
+    EXPECT_TRUE(m_list.PreTranslateMessage(&enter));
     EXPECT_EQ(0, m_list.m_editCancelled);
+    mbtest::PumpUntil([&] { return !m_list.GetEditControl(); }, 3000);
     EXPECT_EQ(nullptr, m_list.GetEditControl());
 }
 
