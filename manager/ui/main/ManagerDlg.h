@@ -188,6 +188,7 @@ public:
     bool OnPlayerListKey(UINT key);
     bool OnPlayerTreeKey(UINT key);
     int DeletePlayerFolder(HTREEITEM item);
+    void RenamePlayerTreeItem(HTREEITEM item, std::string typed);
     void WritePlayerFileOrder(int kind, int dropRow);
     static void ListFolderEntries(const std::string& folder, std::vector<std::string>& names);
     // The memory root of the shown memory ("" with none).

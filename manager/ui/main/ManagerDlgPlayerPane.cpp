@@ -309,6 +309,42 @@ bool CManagerDlg::OnPlayerPaneNotify(NMHDR* header, LRESULT* result)
             if (!m_treeRebuilding)
                 SetTimer(10, 300);
             return true;
+        case TVN_BEGINLABELEDITA:
+        case TVN_BEGINLABELEDITW: {
+            HTREEITEM item = reinterpret_cast<NMTVDISPINFOA*>(header)->item.hItem;
+            std::string path = m_playerTree.GetItemPath(item, PlayerRoot());
+            if (m_currentMemory == MEMORY_NONE) {
+                *result = TRUE;
+            } else if (path.size() > 1 && IsSettingsFile(path.substr(0, path.size() - 1))) {
+                ShowMessage(mb::Format(mb::LoadText(IDS_NO_RENAME).c_str(), m_playerTree.GetItemText(item).c_str()));
+                *result = TRUE;
+            }
+            return true;
+        }
+        case TVN_ENDLABELEDITA:
+        case TVN_ENDLABELEDITW: {
+            // The item's text is set here alone: the typed label is rejected.
+            *result = FALSE;
+            if (m_playerTree.m_editCancelled) {
+                m_playerTree.m_editCancelled = 0;
+                return true;
+            }
+            HTREEITEM item = reinterpret_cast<NMTVDISPINFOA*>(header)->item.hItem;
+            std::string typed;
+            if (header->code == TVN_ENDLABELEDITW) {
+                const wchar_t* text = reinterpret_cast<NMTVDISPINFOW*>(header)->item.pszText;
+                if (!text)
+                    return true;
+                typed = mb::Narrow(text);
+            } else {
+                const char* text = reinterpret_cast<NMTVDISPINFOA*>(header)->item.pszText;
+                if (!text)
+                    return true;
+                typed = text;
+            }
+            RenamePlayerTreeItem(item, typed);
+            return true;
+        }
         case TVN_ITEMEXPANDINGA:
         case TVN_ITEMEXPANDINGW: {
             auto* nm = reinterpret_cast<NMTREEVIEWA*>(header);
@@ -594,4 +630,48 @@ int CManagerDlg::DeletePlayerFolder(HTREEITEM item)
         break;
     }
     return 1;
+}
+
+void CManagerDlg::RenamePlayerTreeItem(HTREEITEM item, std::string typed)
+{
+    std::string oldName = m_playerTree.GetItemText(item);
+    if (typed == oldName)
+        return;
+    HTREEITEM parent = m_playerTree.GetParentItem(item);
+    if (!parent) {
+        // The root item names the volume.
+        if (typed.size() > 11) {
+            ShowMessage(mb::LoadText(IDS_LABEL_TOO_LONG));
+            typed.resize(11);
+        }
+        CWaitCursor wait;
+        std::string root = PlayerRoot();
+        if (::SetVolumeLabelA(root.c_str(), typed.c_str())) {
+            char label[257] = {};
+            ::GetVolumeInformationA(root.c_str(), label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0);
+            m_playerTree.SetItemText(item, label);
+        }
+        return;
+    }
+    if (playerpane::HasInvalidNameCharacter(typed)) {
+        ShowMessage(mb::LoadText(IDS_BAD_FOLDER_NAME));
+        return;
+    }
+    if (typed.empty()) {
+        ShowMessage(mb::LoadText(IDS_EMPTY_FOLDER_NAME));
+        m_playerTree.EditLabel(item);
+        return;
+    }
+    std::string folder = m_playerTree.GetItemPath(parent, PlayerRoot());
+    if (!::MoveFileA((folder + oldName).c_str(), (folder + typed).c_str())) {
+        ShowMessage(mb::Format(mb::LoadText(IDS_RENAME_FAILED).c_str(), oldName.c_str()));
+        return;
+    }
+    TheSysCtrl().InitDirectory(folder.c_str());
+    m_playerTree.SetItemText(item, typed);
+    if (parent == m_playerItem) {
+        int row = m_playerList.FindRow(oldName);
+        if (row >= 0)
+            m_playerList.SetItemText(row, 0, typed);
+    }
 }

@@ -423,6 +423,39 @@ TEST_F(PlayerPane, DeletingAFolderFromTheTree)
     dlg.DestroyWindow();
 }
 
+TEST_F(PlayerPane, RenamingAFolderInTheTree)
+{
+    MakeFolder("TREN", {"Old/", "t.mp3"});
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ShowFolder(dlg, "TREN");
+    ASSERT_EQ("Old t.mp3", Rows(dlg.m_playerList));
+    HTREEITEM old = dlg.m_playerTree.FindChild("Old", dlg.m_playerItem);
+    ASSERT_NE(nullptr, old);
+    auto rename = [&](const std::string& to) {
+        dlg.m_playerTree.SetFocus();
+        HWND edit = dlg.m_playerTree.EditLabel(old);
+        ASSERT_NE(nullptr, edit);
+        SetWindowTextA(edit, to.c_str());
+        mbtest::PostKey(edit, VK_RETURN);
+        mbtest::PumpUntil([&] { return !dlg.m_playerTree.GetEditControl(); }, 5000);
+        mbtest::PumpFor(100);
+    };
+    rename("a:b");
+    ASSERT_EQ(1u, m_prompter.Count());
+    EXPECT_EQ(mb::LoadText(IDS_BAD_FOLDER_NAME), m_prompter.Text(0));
+    EXPECT_EQ("Old t.mp3", DiskOrder("TREN"));
+    rename("Newer Name");
+    EXPECT_EQ(1u, m_prompter.Count()) << m_prompter.Text(m_prompter.Count() - 1);
+    EXPECT_EQ("Newer Name", dlg.m_playerTree.GetItemText(old));
+    EXPECT_EQ("Newer Name t.mp3", Rows(dlg.m_playerList));
+    std::string disk = DiskOrder("TREN");
+    EXPECT_NE(std::string::npos, disk.find("Newer Name")) << disk;
+    EXPECT_EQ(std::string::npos, disk.find("Old")) << disk;
+    EXPECT_EQ("", FsckProblems());
+    dlg.DestroyWindow();
+}
+
 // An idle window paints a few times, not on and on: painting draws the
 // space lines without asking for another paint.
 TEST_F(PlayerPane, IdleWindowStopsPainting)
