@@ -2,6 +2,9 @@
 // from them.
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <string>
+
 #include "PlayOrder.h"
 
 using namespace playerpane;
@@ -68,6 +71,8 @@ struct MoveCase {
     const char* selectedAfter;
 };
 
+void PrintTo(const MoveCase& c, std::ostream* os) { *os << c.what; }
+
 class Moves : public ::testing::TestWithParam<MoveCase> {};
 
 TEST_P(Moves, GiveTheNewRowsAndSelection)
@@ -99,7 +104,8 @@ INSTANTIATE_TEST_SUITE_P(
         MoveCase{"drop on a selected row", MOVE_TO_ROW, "a b c d e", 0, {1, 3}, 3, "a c b d e", "2 3"},
         MoveCase{"drop keeps folder rows out of the block", MOVE_TO_ROW, "F a b c", 1, {0, 1}, 4, "F b c a",
                  "0 3"},
-        MoveCase{"empty selection moves nothing", MOVE_UP, "a b", 0, {}, 0, "a b", ""}));
+        MoveCase{"empty selection moves nothing", MOVE_UP, "a b", 0, {}, 0, "a b", ""}),
+    [](const ::testing::TestParamInfo<MoveCase>& info) { return "Case" + std::to_string(info.index); });
 
 TEST(PlayOrder, DirectoryOrderKeepsUnshownEntriesInPlace)
 {
@@ -134,6 +140,8 @@ struct StaleCase {
     int filter;
 };
 
+void PrintTo(const StaleCase& c, std::ostream* os) { *os << c.what; }
+
 class StaleLists : public ::testing::TestWithParam<StaleCase> {};
 
 TEST_P(StaleLists, AreRefused)
@@ -158,4 +166,5 @@ INSTANTIATE_TEST_SUITE_P(
         StaleCase{"a row for an entry the view hides", "a.mp3 c.wav b.mp3", "a.mp3 c.wav", "c.wav a.mp3",
                   FILTER_MUSIC},
         StaleCase{"the label file listed", "a.mp3 .windows-label", "a.mp3 .windows-label", ".windows-label a.mp3",
-                  FILTER_ALL}));
+                  FILTER_ALL}),
+    [](const ::testing::TestParamInfo<StaleCase>& info) { return "Case" + std::to_string(info.index); });
