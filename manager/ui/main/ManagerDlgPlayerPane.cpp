@@ -302,6 +302,22 @@ void CManagerDlg::NewPlayerFolder(int origin, HTREEITEM item)
 bool CManagerDlg::OnPlayerPaneNotify(NMHDR* header, LRESULT* result)
 {
     *result = 0;
+    if (header->code == NM_CLICK) {
+        // A click makes its pane the active one.
+        if (header->idFrom == 1004) {
+            SetViewMode(PANE_PLAYER_TREE);
+            if (m_contextItem)
+                m_playerTree.SelectDropTarget(nullptr);
+        } else if (header->idFrom == 1002) {
+            SetViewMode(PANE_PLAYER_LIST);
+        } else if (header->idFrom == 1201) {
+            SetViewMode(PANE_DOWNLOAD_LIST);
+            UpdateSpaceInfo(0);
+        } else {
+            return false;
+        }
+        return true;
+    }
     if (header->idFrom == 1004) {
         switch (header->code) {
         case TVN_SELCHANGEDA:

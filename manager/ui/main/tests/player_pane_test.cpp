@@ -260,6 +260,14 @@ TEST_F(PlayerPane, ListsFoldersInDiskOrderWithTheViewsKinds)
     GetVolumeInformationA("J:\\", label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0);
     EXPECT_EQ(label[0] ? std::string(label) : "Vilo Lark", dlg.m_playerTree.GetItemText(dlg.m_playerTree.GetRootItem()));
     EXPECT_EQ(0u, m_prompter.Count()) << (m_prompter.Count() ? m_prompter.Text(0) : "");
+
+    // A click makes the clicked pane the active one.
+    NMHDR click{dlg.m_playerList.m_hWnd, 1002, static_cast<UINT>(NM_CLICK)};
+    dlg.Send(WM_NOTIFY, 1002, reinterpret_cast<LPARAM>(&click));
+    EXPECT_EQ(CManagerDlg::PANE_PLAYER_LIST, dlg.m_activePane);
+    click = NMHDR{dlg.m_playerTree.m_hWnd, 1004, static_cast<UINT>(NM_CLICK)};
+    dlg.Send(WM_NOTIFY, 1004, reinterpret_cast<LPARAM>(&click));
+    EXPECT_EQ(CManagerDlg::PANE_PLAYER_TREE, dlg.m_activePane);
     dlg.DestroyWindow();
 }
 
