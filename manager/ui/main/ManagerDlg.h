@@ -193,12 +193,14 @@ public:
     static void ListFolderEntries(const std::string& folder, std::vector<std::string>& names);
     // The memory root of the shown memory ("" with none).
     std::string PlayerRoot() const;
-    // Every entry of a folder in enumeration order, "." and ".." left out.
+    // Every entry of a folder, "." and ".." left out; in the order of the
+    // directory's entries on the player when asked (a raw read), else as
+    // enumerated.
     struct FolderEntry {
         std::string Name;
         bool IsFolder;
     };
-    static std::vector<FolderEntry> ReadFolder(const std::string& folder);
+    static std::vector<FolderEntry> ReadFolder(const std::string& folder, bool diskOrder = true);
     int m_treeRebuilding = 0;
     HTREEITEM m_contextItem = nullptr;
     std::string m_spaceLinePc, m_spaceLineMemory;  // the texts drawn last

@@ -33,7 +33,7 @@ std::string CManagerDlg::PlayerRoot() const
     return m_memories[m_currentMemory].Root;
 }
 
-std::vector<CManagerDlg::FolderEntry> CManagerDlg::ReadFolder(const std::string& folder)
+std::vector<CManagerDlg::FolderEntry> CManagerDlg::ReadFolder(const std::string& folder, bool diskOrder)
 {
     std::vector<FolderEntry> entries;
     WIN32_FIND_DATAA fd;
@@ -50,9 +50,9 @@ std::vector<CManagerDlg::FolderEntry> CManagerDlg::ReadFolder(const std::string&
     ::FindClose(find);
     // The names as the system shows them, in the order of the directory's
     // entries on the player (which some systems' enumeration does not keep).
-    std::vector<std::string> diskOrder;
-    if (ReadPlayerDirectoryOrder(settings::WithBackslash(folder), diskOrder))
-        found = playerpane::OrderByDirectory(found, diskOrder, [](const std::string& a, const std::string& b) {
+    std::vector<std::string> order;
+    if (diskOrder && ReadPlayerDirectoryOrder(settings::WithBackslash(folder), order))
+        found = playerpane::OrderByDirectory(found, order, [](const std::string& a, const std::string& b) {
             return ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
         });
     for (const playerpane::DirEntry& e : found)
@@ -177,7 +177,7 @@ void CManagerDlg::RebuildPlayerTree(const DRIVE_INFO& memory, const std::string&
 void CManagerDlg::ListSubfolders(HTREEITEM item, std::vector<std::string>& names)
 {
     std::string folder = m_playerTree.GetItemPath(item, PlayerRoot());
-    for (const FolderEntry& e : ReadFolder(folder))
+    for (const FolderEntry& e : ReadFolder(folder, false))
         if (e.IsFolder && ::lstrcmpiA(e.Name.c_str(), ".Trashes") != 0)
             names.push_back(e.Name);
 }
@@ -241,7 +241,7 @@ void CManagerDlg::NewPlayerFolder(int origin, HTREEITEM item)
     bool hadChildren = m_playerTree.ItemHasChildren(item);
     std::string parent = m_playerTree.GetItemPath(item, PlayerRoot());
     std::vector<std::string> names;
-    for (const FolderEntry& e : ReadFolder(parent))
+    for (const FolderEntry& e : ReadFolder(parent, false))
         names.push_back(e.Name);
     std::string name = playerpane::NextNewFolderName(names);
     if (!::CreateDirectoryA((parent + name).c_str(), nullptr)) {
