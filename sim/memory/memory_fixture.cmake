@@ -15,9 +15,10 @@
 #
 # mb_memory_dosdevices(<var> <dir> <letter> [<external letter>])
 #   The MB_DOSDEVICES text for a plain add_test (both memories, any version).
+# Set at every include: the folders that include this file each need it.
+set(MB_MEMORY_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/scripts/memory.sh)
 include_guard(GLOBAL)
 include(GoogleTest)
-set(MB_MEMORY_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/scripts/memory.sh)
 
 function(mb_memory_fixture fixture)
     cmake_parse_arguments(A "" "STATE;INTERNAL_KIB;LABEL;EXTERNAL_KIB;EXTERNAL_LABEL" "" ${ARGN})

@@ -127,8 +127,12 @@ void CManagerDlg::OnPaint()
         ::EndPaint(m_hWnd, &ps);
         return;
     }
-    SetTimer(13, 100);
+    // The space lines are drawn as part of the paint, from their stored
+    // texts: nothing here asks for another paint.
     Default();
+    HDC dc = ::GetDC(m_hWnd);
+    DrawSpaceInfo(dc, 0);
+    ::ReleaseDC(m_hWnd, dc);
 }
 
 void CManagerDlg::OnSize(int width, int height)

@@ -17,12 +17,14 @@
 #include "CommandRules.h"
 #include "Controls.h"
 #include "Dialog.h"
+#include "FileListCtrl.h"
 #include "Gdi.h"
 #include "Mp3Info.h"
 #include "ProgressCtl.h"
 #include "Skin.h"
 #include "OverwriteDlg.h"
 #include "PlayerCalls.h"
+#include "PlayerTree.h"
 #include "TransferEngine.h"
 #include "TransferListCtrl.h"
 #include "TransferWindowSink.h"
@@ -211,9 +213,6 @@ public:
     int CollectSelection(int code, TRANSFER_LIST& record, HTREEITEM item);
     int PastePc(const std::string& targetPath, bool refreshList);
     void NewPcFolder(bool fromList, HTREEITEM item);
-    void NewPlayerFolder(int origin, HTREEITEM item);
-    int DeletePlayerFolder(HTREEITEM item);
-    void WritePlayerFileOrder(int kind, int dropRow);
     bool FormatMemory(int memory);
     void OpenPlayerItem();
     void ReorderDownloadListByDrop(int targetRow);
@@ -294,12 +293,40 @@ public:
     bool EjectMedia9x(char letter, bool eject);
     bool EjectMediaNT(char letter, bool eject);
     void ShowAboutBox();
-    // Of the player pane (its own concern).
-    void RebuildPlayerTree(const DRIVE_INFO& memory, const std::string& path);
     // The system calls of detection and release (tests stand in for them).
     CPlayerCalls* m_playerCalls = &SystemPlayerCalls();
     bool m_connectedLook = false;
     bool m_settingsBackedUp = false;
+    // ---- player pane and play order (ManagerDlgPlayerPane.cpp, ManagerDlgPlayOrder.cpp)
+    void RebuildPlayerTree(const DRIVE_INFO& memory, const std::string& path);
+    void FillFolderChildren(HTREEITEM item);
+    void ListSubfolders(HTREEITEM item, std::vector<std::string>& names);
+    HTREEITEM ReinsertFolderItem(HTREEITEM item);
+    void NewPlayerFolder(int origin, HTREEITEM item);
+    void DrawSpaceInfo(HDC dc, int force);
+    // Handles the tree's and the player list's notifications; false leaves
+    // the message to the default handling.
+    bool OnPlayerPaneNotify(NMHDR* header, LRESULT* result);
+    bool OnPlayerListKey(UINT key);
+    bool OnPlayerTreeKey(UINT key);
+    int DeletePlayerFolder(HTREEITEM item);
+    void RenamePlayerTreeItem(HTREEITEM item, std::string typed);
+    void WritePlayerFileOrder(int kind, int dropRow);
+    static void ListFolderEntries(const std::string& folder, std::vector<std::string>& names);
+    // The memory root of the shown memory ("" with none).
+    std::string PlayerRoot() const;
+    // Every entry of a folder, "." and ".." left out; in the order of the
+    // directory's entries on the player when asked (a raw read), else as
+    // enumerated.
+    struct FolderEntry {
+        std::string Name;
+        bool IsFolder;
+    };
+    static std::vector<FolderEntry> ReadFolder(const std::string& folder, bool diskOrder = true);
+    int m_treeRebuilding = 0;
+    HTREEITEM m_contextItem = nullptr;
+    std::string m_spaceLinePc, m_spaceLineMemory;  // the texts drawn last
+    double m_pcSelectionMb = 0, m_downloadListMb = 0;
 
     // ---- state read by the panes, the operations and the tests
     CSkin m_skin;
@@ -310,8 +337,8 @@ public:
     CEdit m_pathEdit;            // 1194
     CTreeCtrl m_pcTree;          // 1003
     CListCtrl m_pcList;          // 1001
-    CTreeCtrl m_playerTree;      // 1004
-    CListCtrl m_playerList;      // 1002
+    CPlayerTree m_playerTree;    // 1004
+    CFileListCtrl m_playerList;  // 1002
     CTransferListCtrl m_downloadList;  // 1201
     CTransferListCtrl m_downloadTwin;  // 1014 (hidden)
     CStatusBar m_statusBar;      // 1007

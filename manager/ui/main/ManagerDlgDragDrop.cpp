@@ -159,8 +159,9 @@ void CManagerDlg::BeginImageDrag(UINT sourceList, POINT screen)
 {
     if (sourceList != CTL_PC_LIST && m_runningOperation != OP_NONE)
         return;
-    CListCtrl& list = sourceList == CTL_PC_LIST ? m_pcList : sourceList == CTL_PLAYER_LIST ? m_playerList
-                                                                                         : m_downloadList;
+    CListCtrl& list = sourceList == CTL_PC_LIST       ? m_pcList
+                      : sourceList == CTL_PLAYER_LIST ? static_cast<CListCtrl&>(m_playerList)
+                                                      : static_cast<CListCtrl&>(m_downloadList);
     m_dragRows = list.GetSelectedItems();
     m_dragCount = int(m_dragRows.size());
     if (m_dragCount == 0)
@@ -270,8 +271,10 @@ void CManagerDlg::DropAt(HWND window, POINT screen)
                                                                                           : SRC_DOWNLOAD_LIST;
     p.target = DropTargetOf(window);
     p.transferRunning = m_runningOperation != OP_NONE;
-    CListCtrl* list = p.target == TGT_PC_LIST ? &m_pcList : p.target == TGT_PLAYER_LIST ? &m_playerList
-                                                : p.target == TGT_DOWNLOAD_LIST ? &m_downloadList : nullptr;
+    CListCtrl* list = p.target == TGT_PC_LIST         ? &m_pcList
+                      : p.target == TGT_PLAYER_LIST   ? static_cast<CListCtrl*>(&m_playerList)
+                      : p.target == TGT_DOWNLOAD_LIST ? static_cast<CListCtrl*>(&m_downloadList)
+                                                      : nullptr;
     std::string rowName;
     if (list) {
         p.row = ListRowAt(*list, screen);

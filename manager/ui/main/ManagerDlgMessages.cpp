@@ -88,6 +88,11 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
             BeginImageDrag(UINT(nm->idFrom), screen);
             return 0;
         }
+        LRESULT result = 0;
+        if (OnPlayerPaneNotify(reinterpret_cast<NMHDR*>(lp), &result)) {
+            ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
+            return result;
+        }
         break;
     }
     case WM_MOUSEMOVE:
@@ -373,6 +378,10 @@ BOOL CManagerDlg::PreTranslateMessage(MSG* msg)
         auto within = [&](const CWnd& control) {
             return control.m_hWnd && (focus == control.m_hWnd || ::IsChild(control.m_hWnd, focus));
         };
+        if (focus == m_playerList.m_hWnd && OnPlayerListKey(static_cast<UINT>(msg->wParam)))
+            return TRUE;
+        if (focus == m_playerTree.m_hWnd && OnPlayerTreeKey(static_cast<UINT>(msg->wParam)))
+            return TRUE;
         switch (msg->wParam) {
         case VK_RETURN:
             if (within(m_pcList)) {

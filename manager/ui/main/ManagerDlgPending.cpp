@@ -6,16 +6,6 @@
 #include "StringIds.h"
 #include "Text.h"
 
-// Player pane.
-void CManagerDlg::UpdateSpaceInfo(int) {}
-void CManagerDlg::FillPlayerList() {}
-int CManagerDlg::AddPlayerListItem(int index, const std::string& name) { return m_playerList.InsertItem(index, name); }
-HTREEITEM CManagerDlg::InsertPlayerTreeItem(const std::string& name, HTREEITEM parent)
-{
-    return m_playerTree.InsertItem(name, parent ? parent : TVI_ROOT);
-}
-std::string CManagerDlg::GetPlayerFolderPath() { return std::string(); }
-void CManagerDlg::InitPlayerListColumns() {}
 void CManagerDlg::DeleteOnPlayer() {}
 
 // PC pane.
@@ -36,9 +26,6 @@ void CManagerDlg::RunTestPanel() {}
 int CManagerDlg::CollectSelection(int, TRANSFER_LIST&, HTREEITEM) { return 0; }
 int CManagerDlg::PastePc(const std::string&, bool) { return 0; }
 void CManagerDlg::NewPcFolder(bool, HTREEITEM) {}
-void CManagerDlg::NewPlayerFolder(int, HTREEITEM) {}
-int CManagerDlg::DeletePlayerFolder(HTREEITEM) { return 0; }
-void CManagerDlg::WritePlayerFileOrder(int, int) {}
 bool CManagerDlg::FormatMemory(int) { return false; }
 void CManagerDlg::OpenPlayerItem() {}
 void CManagerDlg::ReorderDownloadListByDrop(int targetRow) { ReorderDownloadRows(targetRow); }
@@ -51,6 +38,3 @@ int CManagerDlg::RunConfigDialog(const std::string&, const std::string&) { retur
 // placeholder from xfer
 // The PC pane's path of a tree item (its CPcFolderTree::GetItemPath).
 std::string CManagerDlg::GetPcTreeItemPath(HTREEITEM) { return std::string(); }
-
-// placeholder from detect
-void CManagerDlg::RebuildPlayerTree(const DRIVE_INFO&, const std::string&) {}

@@ -64,7 +64,7 @@ protected:
         if (!dlg.m_pcTree.IsWindowVisible())
             dlg.TogglePcTree();
         // One column, so that rows have a place to be clicked.
-        for (CListCtrl* list : {&dlg.m_pcList, &dlg.m_playerList})
+        for (CListCtrl* list : {static_cast<CListCtrl*>(&dlg.m_pcList), static_cast<CListCtrl*>(&dlg.m_playerList)})
             if (list->GetColumnWidth(0) <= 0)
                 list->InsertColumn(0, "Name", 150);
         HTREEITEM desktop = dlg.m_pcTree.InsertItem("Desktop");

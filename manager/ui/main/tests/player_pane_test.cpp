@@ -1,0 +1,485 @@
+// The player pane on a served memory (drive J): the list shows a folder in
+// its directory order, the views show the right kinds, and the play order
+// written by Move up / Move down / a drop lands on the image, checked from
+// the host with mdir, fsck.fat and the files' hashes through mtype.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "FsckOutput.h"
+#include "GuiTest.h"
+#include "ManagerDlg.h"
+#include "ManagerGlobals.h"
+#include "StringIds.h"
+#include "Text.h"
+
+namespace {
+
+const std::string kState = PANE_MEMORY_STATE;
+const std::string kImage = kState + "/internal/raw/image";
+const std::string kFiles = kState + "/internal/files";
+
+std::string Quote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string WinPath(const std::string& host)
+{
+    std::string p = "Z:" + host;
+    for (char& c : p)
+        if (c == '/')
+            c = '\\';
+    return p;
+}
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct Host {
+    int Status = -1;
+    std::string Output;
+};
+
+// Wine starts a Unix program from CreateProcess without handing back its
+// exit code: the command leaves its status in a file, which is waited for.
+Host RunHost(const std::string& command)
+{
+    static int serial = 0;
+    std::string base = kState + "/host." + std::to_string(GetCurrentProcessId()) + "." + std::to_string(++serial);
+    {
+        std::ofstream script(WinPath(base + ".sh"), std::ios::binary);
+        script << "export MTOOLS_SKIP_CHECK=1\n( " << command << " ) >" << Quote(base + ".out")
+               << " 2>&1 </dev/null\necho $? >" << Quote(base + ".rc.tmp") << "\nmv " << Quote(base + ".rc.tmp")
+               << " " << Quote(base + ".rc") << "\n";
+    }
+    std::string line = "/bin/sh " + base + ".sh";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    Host result;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return result;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    std::string rc = WinPath(base + ".rc");
+    mbtest::PumpUntil([&] { return GetFileAttributesA(rc.c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000);
+    result.Status = std::atoi(ReadAll(rc).c_str());
+    result.Output = ReadAll(WinPath(base + ".out"));
+    DeleteFileA(WinPath(base + ".sh").c_str());
+    DeleteFileA(WinPath(base + ".out").c_str());
+    DeleteFileA(rc.c_str());
+    return result;
+}
+
+// Makes ::/folder on the image and copies the files into it in this order
+// (a name ending in "/" becomes a subfolder); each file holds its own bytes.
+void MakeFolder(const std::string& folder, const std::vector<std::string>& names)
+{
+    const std::string target = folder.empty() ? "::/" : "::/" + folder + "/";
+    std::string cmd = "set -e; t=$(mktemp -d); ";
+    if (!folder.empty())
+        cmd += "mdir -i " + Quote(kImage) + " ::/" + folder + " >/dev/null 2>&1 || mmd -i " + Quote(kImage) +
+               " ::/" + folder + "; ";
+    for (const std::string& n : names) {
+        if (n.back() == '/')
+            cmd += "mmd -i " + Quote(kImage) + " " + Quote(target + n.substr(0, n.size() - 1)) + "; ";
+        else
+            cmd += "head -c $((3000 + ${#RANDOM} * 777)) /dev/urandom > \"$t/" + n + "\"; mcopy -i " + Quote(kImage) +
+                   " \"$t/" + n + "\" " + Quote(target) + "; ";
+    }
+    cmd += "rm -rf \"$t\"";
+    Host h = RunHost(cmd);
+    ASSERT_EQ(0, h.Status) << h.Output;
+}
+
+// mdir's names of a folder in directory order.
+std::string DiskOrder(const std::string& folder)
+{
+    Host h = RunHost("mdir -b -i " + Quote(kImage) + " " + Quote("::/" + folder) + " | sed -e 's:/$::' -e 's:.*/::'");
+    std::string out;
+    std::istringstream in(h.Output);
+    std::string line;
+    while (std::getline(in, line))
+        if (!line.empty())
+            out += (out.empty() ? "" : " ") + line;
+    return out;
+}
+
+// Each file's name and hash through mtype, sorted by name: the same after
+// any reorder.
+std::string FileHashes(const std::string& folder)
+{
+    return RunHost("for f in $(mdir -b -i " + Quote(kImage) + " " + Quote("::/" + folder) +
+                   " | sort); do case $f in */) ;; *) echo \"$f $(mtype -i " + Quote(kImage) +
+                   " \"$f\" | sha256sum | cut -c1-16)\";; esac; done")
+        .Output;
+}
+
+std::string FsckProblems()
+{
+    Host h = RunHost("fsck.fat -n " + Quote(kImage));
+    return h.Status == 0 ? FsckComplaints(h.Output) : "fsck.fat failed: " + h.Output;
+}
+
+std::string ImageHash() { return RunHost("sha256sum " + Quote(kImage) + " | cut -c1-64").Output; }
+
+std::string Rows(CListCtrl& list)
+{
+    std::string out;
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        out += (out.empty() ? "" : " ") + list.GetItemText(i, 0);
+    return out;
+}
+
+std::string SelectedRows(CListCtrl& list)
+{
+    std::string out;
+    for (int i : list.GetSelectedItems())
+        out += (out.empty() ? "" : " ") + list.GetItemText(i, 0);
+    return out;
+}
+
+void Shoot(CManagerDlg& dlg, const std::string& name)
+{
+    dlg.ShowWindow(SW_SHOW);
+    SetForegroundWindow(dlg.m_hWnd);
+    dlg.RedrawNow();
+    mbtest::PumpFor(500);
+    mbtest::SaveScreenshot(dlg, name);
+}
+
+// Counts the window's paints.
+class CCountingDlg : public CManagerDlg {
+public:
+    volatile LONG m_paints = 0;
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override
+    {
+        if (msg == WM_PAINT)
+            InterlockedIncrement(&m_paints);
+        return CManagerDlg::WindowProc(msg, wp, lp);
+    }
+};
+
+class PlayerPane : public mbtest::GuiTest {
+protected:
+    PlayerPane() : mbtest::GuiTest(90000) {}
+
+    bool Open(CManagerDlg& dlg)
+    {
+        if (!dlg.Create())
+            return false;
+        bool ready = mbtest::PumpUntil([&] { return dlg.m_listsNotReady == 0; }, 20000);
+        for (UINT_PTR id : {1, 4, 12, 13})
+            dlg.KillTimer(id);
+        return ready && IsWindow(dlg.m_hWnd);
+    }
+
+    // Shows folder of the internal memory J: as player detection would.
+    void ShowFolder(CManagerDlg& dlg, const std::string& folder, int filter = 8)
+    {
+        dlg.m_memories[0].Root = "J:\\";
+        dlg.m_currentMemory = CManagerDlg::MEMORY_INTERNAL;
+        dlg.m_fileKindFilter = filter;
+        TheSysCtrl().SetNewMedia();
+        TheSysCtrl().InitDirectory("J:\\");
+        dlg.RebuildPlayerTree(dlg.m_memories[0], "J:\\" + folder + (folder.empty() ? "" : "\\"));
+        // The tree selection settles through timer 10, which lists the folder.
+        ASSERT_TRUE(mbtest::PumpUntil(
+            [&] { return dlg.m_playerItem != nullptr && dlg.m_playerItem == dlg.m_playerTree.GetSelectedItem(); },
+            10000));
+        mbtest::PumpFor(200);
+    }
+
+    void Select(CManagerDlg& dlg, const std::vector<std::string>& names)
+    {
+        dlg.m_playerList.DeselectItem(-1);
+        for (const std::string& n : names)
+            dlg.m_playerList.Select(dlg.m_playerList.FindRow(n));
+    }
+
+    mbtest::CRecordingPrompter m_prompter;
+};
+
+}  // namespace
+
+TEST_F(PlayerPane, ListsFoldersInDiskOrderWithTheViewsKinds)
+{
+    MakeFolder("ORD", {"c.mp3", "a.mp3", "Zed/", "b.wma", "d.wav", "SETTINGS.DAT", "e.mp3", "Albums/"});
+    MakeFolder("", {"SETTINGS.DAT"});
+    ASSERT_EQ("c.mp3 a.mp3 Zed b.wma d.wav SETTINGS.DAT e.mp3 Albums", DiskOrder("ORD"));
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ShowFolder(dlg, "ORD");
+    EXPECT_EQ("J:\\ORD\\", dlg.GetPlayerFolderPath());
+    // All files: folders by name, then the files in directory order;
+    // SETTINGS.DAT outside the root is listed.
+    EXPECT_EQ("Albums Zed c.mp3 a.mp3 b.wma d.wav SETTINGS.DAT e.mp3", Rows(dlg.m_playerList));
+    EXPECT_EQ("", dlg.m_playerList.GetItemText(0, 1));
+    EXPECT_NE("", dlg.m_playerList.GetItemText(2, 1));
+    EXPECT_NE(std::string::npos, dlg.m_playerList.GetItemText(2, 1).find(" KB"));
+    Shoot(dlg, "player_pane_files");
+
+    // Music: the MP3 files, then the WMA files; no folders, no WAV.
+    dlg.m_fileKindFilter = 2;
+    dlg.FillPlayerList();
+    EXPECT_EQ("c.mp3 a.mp3 e.mp3 b.wma", Rows(dlg.m_playerList));
+    // The tree still shows the subfolders.
+    HTREEITEM shown = dlg.m_playerTree.GetSelectedItem();
+    EXPECT_NE(nullptr, dlg.m_playerTree.FindChild("Albums", shown));
+    EXPECT_NE(nullptr, dlg.m_playerTree.FindChild("Zed", shown));
+
+    // The root: the settings file is never listed; the label file neither.
+    dlg.m_fileKindFilter = 8;
+    dlg.RebuildPlayerTree(dlg.m_memories[0], "J:\\");
+    ASSERT_TRUE(mbtest::PumpUntil([&] { return dlg.m_playerItem == dlg.m_playerTree.GetRootItem(); }, 10000));
+    mbtest::PumpFor(200);
+    std::string root = Rows(dlg.m_playerList);
+    EXPECT_EQ(std::string::npos, root.find("SETTINGS.DAT")) << root;
+    EXPECT_EQ(std::string::npos, root.find(".windows-label")) << root;
+    EXPECT_NE(std::string::npos, root.find("ORD")) << root;
+    // The root item shows the volume's label (a volume without one is given
+    // the player's name).
+    char label[64] = {};
+    GetVolumeInformationA("J:\\", label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0);
+    EXPECT_EQ(label[0] ? std::string(label) : "Vilo Lark", dlg.m_playerTree.GetItemText(dlg.m_playerTree.GetRootItem()));
+    EXPECT_EQ(0u, m_prompter.Count()) << (m_prompter.Count() ? m_prompter.Text(0) : "");
+
+    // A click makes the clicked pane the active one.
+    NMHDR click{dlg.m_playerList.m_hWnd, 1002, static_cast<UINT>(NM_CLICK)};
+    dlg.Send(WM_NOTIFY, 1002, reinterpret_cast<LPARAM>(&click));
+    EXPECT_EQ(CManagerDlg::PANE_PLAYER_LIST, dlg.m_activePane);
+    click = NMHDR{dlg.m_playerTree.m_hWnd, 1004, static_cast<UINT>(NM_CLICK)};
+    dlg.Send(WM_NOTIFY, 1004, reinterpret_cast<LPARAM>(&click));
+    EXPECT_EQ(CManagerDlg::PANE_PLAYER_TREE, dlg.m_activePane);
+    dlg.DestroyWindow();
+}
+
+TEST_F(PlayerPane, MovesAndDropsRewriteTheOrderOnTheDisk)
+{
+    MakeFolder("ROAD", {"t1.mp3", "t2.mp3", "t3.mp3", "t4.mp3", "t5.mp3", "notes.txt"});
+    const std::string hashes = FileHashes("ROAD");
+    ASSERT_NE("", hashes);
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ShowFolder(dlg, "ROAD", 2);
+    ASSERT_EQ("t1.mp3 t2.mp3 t3.mp3 t4.mp3 t5.mp3", Rows(dlg.m_playerList));
+
+    struct Step {
+        int kind;
+        int dropRow;
+        std::vector<std::string> select;
+        const char* list;
+        const char* disk;
+    } steps[] = {
+        {0, 0, {"t3.mp3"}, "t1.mp3 t3.mp3 t2.mp3 t4.mp3 t5.mp3", "t1.mp3 t3.mp3 t2.mp3 t4.mp3 t5.mp3 notes.txt"},
+        {0, 0, {"t3.mp3"}, "t3.mp3 t1.mp3 t2.mp3 t4.mp3 t5.mp3", "t3.mp3 t1.mp3 t2.mp3 t4.mp3 t5.mp3 notes.txt"},
+        {2, 0, {"t3.mp3"}, "t1.mp3 t3.mp3 t2.mp3 t4.mp3 t5.mp3", "t1.mp3 t3.mp3 t2.mp3 t4.mp3 t5.mp3 notes.txt"},
+        // Two rows dropped onto the first row go above every other row; the
+        // text file the music view hides keeps its place.
+        {3, 0, {"t4.mp3", "t5.mp3"}, "t4.mp3 t5.mp3 t1.mp3 t3.mp3 t2.mp3",
+         "t4.mp3 t5.mp3 t1.mp3 t3.mp3 t2.mp3 notes.txt"},
+    };
+    for (const Step& s : steps) {
+        Select(dlg, s.select);
+        dlg.WritePlayerFileOrder(s.kind, s.dropRow);
+        EXPECT_EQ(0u, m_prompter.Count()) << (m_prompter.Count() ? m_prompter.Text(0) : "");
+        EXPECT_EQ(s.list, Rows(dlg.m_playerList));
+        EXPECT_EQ(s.disk, DiskOrder("ROAD"));
+        EXPECT_EQ("", FsckProblems());
+        EXPECT_EQ(hashes, FileHashes("ROAD"));
+    }
+    EXPECT_EQ("t4.mp3 t5.mp3", SelectedRows(dlg.m_playerList));
+    Shoot(dlg, "player_pane_reordered");
+
+    // Nothing selected: string 139, nothing written.
+    dlg.m_playerList.DeselectItem(-1);
+    std::string before = ImageHash();
+    dlg.WritePlayerFileOrder(0, 0);
+    ASSERT_EQ(1u, m_prompter.Count());
+    EXPECT_EQ(mb::LoadText(IDS_SELECT_ONE_FILE), m_prompter.Text(0));
+    EXPECT_EQ(before, ImageHash());
+    dlg.DestroyWindow();
+}
+
+TEST_F(PlayerPane, StaleListWritesNothing)
+{
+    MakeFolder("STALE", {"s1.mp3", "s2.mp3", "s3.mp3"});
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ShowFolder(dlg, "STALE");
+    ASSERT_EQ("s1.mp3 s2.mp3 s3.mp3", Rows(dlg.m_playerList));
+    // A file arrives behind the window's back, through the file view.
+    Host h = RunHost("head -c 5000 /dev/urandom > " + Quote(kFiles + "/STALE/late.mp3"));
+    ASSERT_EQ(0, h.Status) << h.Output;
+    const std::string order = DiskOrder("STALE");
+    ASSERT_EQ("s1.mp3 s2.mp3 s3.mp3 late.mp3", order);
+    const std::string before = ImageHash();
+    Select(dlg, {"s3.mp3"});
+    dlg.WritePlayerFileOrder(0, 0);
+    ASSERT_EQ(1u, m_prompter.Count());
+    EXPECT_EQ(0u, m_prompter.Text(0).find(mb::LoadText(IDS_ORDER_FAILED))) << m_prompter.Text(0);
+    EXPECT_EQ(before, ImageHash());
+    EXPECT_EQ(order, DiskOrder("STALE"));
+    // The folder was listed again: the next write works.
+    EXPECT_EQ("s1.mp3 s2.mp3 s3.mp3 late.mp3", Rows(dlg.m_playerList));
+    Select(dlg, {"late.mp3"});
+    dlg.WritePlayerFileOrder(0, 0);
+    EXPECT_EQ(1u, m_prompter.Count());
+    EXPECT_EQ("s1.mp3 s2.mp3 late.mp3 s3.mp3", DiskOrder("STALE"));
+    EXPECT_EQ("", FsckProblems());
+    dlg.DestroyWindow();
+}
+
+TEST_F(PlayerPane, RenameAndNewFolderLandOnTheDisk)
+{
+    MakeFolder("REN", {"r1.mp3", "r2.mp3", "notes.txt"});
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ShowFolder(dlg, "REN");
+    ASSERT_EQ("r1.mp3 r2.mp3 notes.txt", Rows(dlg.m_playerList));
+
+    auto rename = [&](const std::string& from, const std::string& to, UINT key) {
+        int row = dlg.m_playerList.FindRow(from);
+        dlg.m_playerList.SetFocus();
+        HWND edit = dlg.m_playerList.EditLabel(row);
+        ASSERT_NE(nullptr, edit);
+        SetWindowTextA(edit, to.c_str());
+        mbtest::PostKey(edit, key);
+        mbtest::PumpUntil([&] { return !dlg.m_playerList.GetEditControl(); }, 5000);
+        mbtest::PumpFor(100);
+    };
+    rename("r1.mp3", "first.wma", VK_RETURN);
+    EXPECT_EQ(0u, m_prompter.Count()) << (m_prompter.Count() ? m_prompter.Text(0) : "");
+    EXPECT_EQ("first.wma r2.mp3 notes.txt", Rows(dlg.m_playerList));
+    // The file system puts the renamed entry where its longer name fits.
+    const std::string renamed = DiskOrder("REN");
+    EXPECT_EQ("r2.mp3 notes.txt first.wma", renamed);
+    // Escape cancels; a music file cannot become a text file.
+    rename("r2.mp3", "gone.mp3", VK_ESCAPE);
+    EXPECT_EQ(renamed, DiskOrder("REN"));
+    rename("r2.mp3", "r2.txt", VK_RETURN);
+    ASSERT_EQ(1u, m_prompter.Count());
+    EXPECT_EQ(mb::LoadText(IDS_MUSIC_TO_OTHER), m_prompter.Text(0));
+    EXPECT_EQ(renamed, DiskOrder("REN"));
+
+    dlg.NewPlayerFolder(3, dlg.m_playerItem);
+    mbtest::PumpFor(200);
+    if (HWND edit = dlg.m_playerList.GetEditControl())
+        mbtest::PostKey(edit, VK_ESCAPE);
+    mbtest::PumpFor(200);
+    EXPECT_EQ(renamed + " New Folder", DiskOrder("REN"));
+    EXPECT_NE(nullptr, dlg.m_playerTree.FindChild("New Folder", dlg.m_playerItem));
+
+    // The next order write starts from the renamed directory, also from the
+    // rows as the renames left them.
+    Select(dlg, {"notes.txt"});
+    dlg.WritePlayerFileOrder(0, 0);
+    EXPECT_EQ(1u, m_prompter.Count()) << m_prompter.Text(m_prompter.Count() - 1);
+    EXPECT_EQ("notes.txt r2.mp3 first.wma New Folder", DiskOrder("REN"));
+    EXPECT_EQ("New Folder notes.txt r2.mp3 first.wma", Rows(dlg.m_playerList));
+    EXPECT_EQ("", FsckProblems());
+    dlg.DestroyWindow();
+}
+
+TEST_F(PlayerPane, DeletingAFolderFromTheTree)
+{
+    MakeFolder("DEL", {"Keep/", "Only/", "x.mp3"});
+    MakeFolder("DEL/Only", {"Inner/", "y.mp3"});
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ShowFolder(dlg, "DEL\\Only\\Inner");
+    ASSERT_EQ("J:\\DEL\\Only\\Inner\\", dlg.GetPlayerFolderPath());
+    HTREEITEM inner = dlg.m_playerItem;
+    // No: nothing goes.
+    m_prompter.QueueAnswer(IDNO);
+    EXPECT_EQ(1, dlg.DeletePlayerFolder(inner));
+    EXPECT_EQ("Inner y.mp3", DiskOrder("DEL/Only"));
+    // Yes, by the tree's Delete key: the folder goes, its parent is put back
+    // without children and shown.
+    m_prompter.QueueAnswer(IDYES);
+    dlg.m_playerTree.SetFocus();
+    mbtest::PostKey(dlg.m_playerTree.m_hWnd, VK_DELETE);
+    ASSERT_TRUE(mbtest::PumpUntil([&] { return m_prompter.Count() == 2; }, 5000));
+    ASSERT_TRUE(mbtest::PumpUntil([&] { return dlg.m_playerItem != nullptr; }, 5000));
+    EXPECT_EQ("Do you want to delete the selected file(s) or folder(s)?", m_prompter.Text(1));
+    EXPECT_EQ("y.mp3", DiskOrder("DEL/Only"));
+    EXPECT_EQ("J:\\DEL\\Only\\", dlg.GetPlayerFolderPath());
+    HTREEITEM only = dlg.m_playerTree.GetSelectedItem();
+    EXPECT_EQ("Only", dlg.m_playerTree.GetItemText(only));
+    EXPECT_EQ(nullptr, dlg.m_playerTree.FindChild("Inner", only));
+    EXPECT_EQ("", FsckProblems());
+    // The root item is never deleted.
+    EXPECT_EQ(1, dlg.DeletePlayerFolder(dlg.m_playerTree.GetRootItem()));
+    EXPECT_EQ(2u, m_prompter.Count());
+    dlg.DestroyWindow();
+}
+
+TEST_F(PlayerPane, RenamingAFolderInTheTree)
+{
+    MakeFolder("TREN", {"Old/", "t.mp3"});
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ShowFolder(dlg, "TREN");
+    ASSERT_EQ("Old t.mp3", Rows(dlg.m_playerList));
+    HTREEITEM old = dlg.m_playerTree.FindChild("Old", dlg.m_playerItem);
+    ASSERT_NE(nullptr, old);
+    auto rename = [&](const std::string& to) {
+        dlg.m_playerTree.SetFocus();
+        HWND edit = dlg.m_playerTree.EditLabel(old);
+        ASSERT_NE(nullptr, edit);
+        SetWindowTextA(edit, to.c_str());
+        mbtest::PostKey(edit, VK_RETURN);
+        mbtest::PumpUntil([&] { return !dlg.m_playerTree.GetEditControl(); }, 5000);
+        mbtest::PumpFor(100);
+    };
+    rename("a:b");
+    ASSERT_EQ(1u, m_prompter.Count());
+    EXPECT_EQ(mb::LoadText(IDS_BAD_FOLDER_NAME), m_prompter.Text(0));
+    EXPECT_EQ("Old t.mp3", DiskOrder("TREN"));
+    rename("Newer Name");
+    EXPECT_EQ(1u, m_prompter.Count()) << m_prompter.Text(m_prompter.Count() - 1);
+    EXPECT_EQ("Newer Name", dlg.m_playerTree.GetItemText(old));
+    EXPECT_EQ("Newer Name t.mp3", Rows(dlg.m_playerList));
+    std::string disk = DiskOrder("TREN");
+    EXPECT_NE(std::string::npos, disk.find("Newer Name")) << disk;
+    EXPECT_EQ(std::string::npos, disk.find("Old")) << disk;
+    EXPECT_EQ("", FsckProblems());
+    dlg.DestroyWindow();
+}
+
+// An idle window paints a few times, not on and on: painting draws the
+// space lines without asking for another paint.
+TEST_F(PlayerPane, IdleWindowStopsPainting)
+{
+    CCountingDlg dlg;
+    ASSERT_TRUE(dlg.Create());
+    ASSERT_TRUE(mbtest::PumpUntil([&] { return dlg.m_listsNotReady == 0; }, 20000));
+    dlg.m_memories[0].Root = "J:\\";
+    dlg.m_currentMemory = CManagerDlg::MEMORY_INTERNAL;
+    dlg.UpdateSpaceInfo(1);
+    dlg.RedrawNow();
+    mbtest::PumpFor(1000);
+    InterlockedExchange(&dlg.m_paints, 0);
+    mbtest::PumpFor(2000);
+    EXPECT_LE(dlg.m_paints, 3);
+    EXPECT_NE(std::string::npos, dlg.m_spaceLineMemory.find("Total ")) << dlg.m_spaceLineMemory;
+    Shoot(dlg, "player_pane_space_lines");
+    dlg.DestroyWindow();
+}
