@@ -34,16 +34,6 @@ void CManagerDlg::InitPlayerListColumns() {}
 void CManagerDlg::ShowVolumeLabel() {}
 void CManagerDlg::DeleteOnPlayer() {}
 
-// PC pane.
-std::string CManagerDlg::GetPcFolderPath() { return std::string(); }
-void CManagerDlg::InitPcListColumns() {}
-void CManagerDlg::InitPathBoxAndDriveTree() { LoadSaveRecentPaths("read"); }
-bool CManagerDlg::ShowPcTreeSelection() { return true; }
-void CManagerDlg::ReopenPcFolder() {}
-void CManagerDlg::OpenSelectedPcItem() {}
-void CManagerDlg::DeletePcSelection() {}
-void CManagerDlg::DeletePcTreeFolder() {}
-
 // Download list and transfers. The columns are the download list's five
 // (the list control class replaces this).
 void CManagerDlg::InitDownloadListColumns()
@@ -81,3 +71,7 @@ void CManagerDlg::RunTestPanel() {}
 // The About box (its dialog comes with the small dialogs); counted so that
 // the entries that open it can be checked.
 void CManagerDlg::ShowAboutBox() { ++m_aboutShown; }
+
+// placeholder from pcpane: the self-closing notice of the commands concern;
+// until it lands the text is shown as a message box.
+void CManagerDlg::ShowNotice(const std::string& text, int) { ShowMessage(text); }
