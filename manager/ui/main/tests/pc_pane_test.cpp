@@ -286,6 +286,10 @@ TEST_F(PcPane, FolderListMatchesTheFixtureAndSortsEveryColumn)
     for (int i = 0; i < folders; ++i)
         EXPECT_EQ("", dlg.m_pcList.GetItemText(i, 1)) << i;
 
+    dlg.ShowWindow(SW_SHOW);
+    mbtest::PumpFor(300);
+    dlg.RedrawNow();
+    mbtest::PumpFor(200);
     mbtest::SaveScreenshot(dlg.m_hWnd, kKorean ? "pc_pane_korean" : "pc_pane_list");
     EXPECT_EQ(0u, m_prompter.Count());
     dlg.DestroyWindow();
