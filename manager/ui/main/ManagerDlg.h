@@ -211,6 +211,9 @@ public:
     bool OnPcPaneNotify(NMHDR* nm, LRESULT* result);
     bool OnPcPaneCommand(UINT id, UINT code);
     void OnDriveBoxChosen();
+    // Box 1193: a recent path chosen (or typed and ended with Enter).
+    void OnRecentPathChosen(const std::string& path);
+    void RereadDriveNames();
     void OnPcTreeExpanding(NMTREEVIEWA* nm, LRESULT* result);
     void OnPcTreeEndLabelEdit(HTREEITEM item, bool edited, const std::string& text, LRESULT* result);
     void OnPcTreeKey(UINT key);
@@ -246,6 +249,7 @@ public:
     std::vector<int> m_driveBoxKinds;
     bool m_dropHighlight = false;
     bool m_treeEditCancel = false;
+    bool m_recentDropped = false, m_recentTyped = false;
     int m_treeLevelLimit = 7;
 
     // ---- state read by the panes, the operations and the tests

@@ -740,8 +740,67 @@ void CManagerDlg::DeletePcTreeFolder()
     m_pcTree.Expand(parent);
 }
 
+void CManagerDlg::OnRecentPathChosen(const std::string& path)
+{
+    HTREEITEM item = FindPcTreeItem(path);
+    if (!item) {
+        ShowNotice(m_message, 1500);
+        m_recentPaths.SetCurSel(0);
+        return;
+    }
+    m_pcTree.SelectItem(item);
+}
+
+void CManagerDlg::RereadDriveNames()
+{
+    for (int i = 2; i < m_pcDriveCount; ++i) {
+        DRIVE_INFO& d = m_pcDrives[i];
+        const std::string root = pcpane::DriveRootFromText(d.Root);
+        if (root.empty() || !m_driveItems[i])
+            continue;
+        SHFILEINFOA info{};
+        if (!::SHGetFileInfoA(root.c_str(), 0, &info, sizeof info, SHGFI_DISPLAYNAME | SHGFI_SYSICONINDEX | SHGFI_SMALLICON))
+            continue;
+        std::string driveText, name;
+        pcpane::SplitDriveDisplayName(info.szDisplayName, driveText, name, IsLead);
+        if (driveText.find(':') == std::string::npos) {
+            name = info.szDisplayName;
+            driveText = d.Root;
+        }
+        if (name == d.DisplayName && info.iIcon == d.Icon)
+            continue;
+        d.DisplayName = name;
+        d.Icon = d.SelectedIcon = info.iIcon;
+        m_pcTree.SetItemText(m_driveItems[i], pcpane::DriveTreeText(d.Root, d.DisplayName));
+        TVITEMA tv{};
+        tv.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+        tv.hItem = m_driveItems[i];
+        tv.iImage = tv.iSelectedImage = info.iIcon;
+        m_pcTree.Send(TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&tv));
+    }
+}
+
 bool CManagerDlg::OnPcPaneCommand(UINT id, UINT code)
 {
+    if (id == 1193) {
+        switch (code) {
+        case CBN_DROPDOWN:
+            m_recentDropped = true;
+            return true;
+        case CBN_EDITCHANGE:
+            if (!m_recentDropped)
+                m_recentTyped = true;
+            return true;
+        case CBN_CLOSEUP: {
+            m_recentDropped = false;
+            const int chosen = m_recentPaths.GetCurSel();
+            if (chosen > 0)
+                OnRecentPathChosen(m_recentPaths.GetLBText(chosen));
+            return true;
+        }
+        }
+        return false;
+    }
     if (id == 1183 && (code == CBN_CLOSEUP || code == CBN_KILLFOCUS)) {
         if (code == CBN_CLOSEUP && m_pcPath.Send(CB_GETDROPPEDSTATE) == 0 && m_pcPath.GetCurSel() >= 0) {
             OnDriveBoxChosen();
@@ -807,6 +866,7 @@ bool CManagerDlg::OnPcPaneNotify(NMHDR* nm, LRESULT* result)
         case NM_SETFOCUS:
             SetViewMode(PANE_PC_TREE);
             UpdateSpaceInfo(1);
+            RereadDriveNames();
             return true;
         case NM_DBLCLK: {
             TVHITTESTINFO hit{};

@@ -344,6 +344,58 @@ TEST_F(PcPane, DriveListAndShellFolderViews)
 
 // The commands run once, in the English run.
 #ifndef MB_KOREAN_CODE_PAGE
+// The drive box: the records' lines, the folder chain below the drive, and a
+// chosen line selecting its tree item.
+TEST_F(PcPane, DriveBoxShowsTheChainAndSelectsAlongIt)
+{
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ASSERT_NE(nullptr, Show(dlg, "G:\\list\\Alpha\\Inner"));
+    CComboBoxEx& box = dlg.m_pcPath;
+    int g = -1;
+    for (int i = 0; i < box.GetCount(); ++i)
+        if (box.GetItemText(i).compare(0, 4, "(G:)") == 0)
+            g = i;
+    ASSERT_GT(g, 1);
+    EXPECT_EQ(dlg.m_pcDrives[0].DisplayName, box.GetItemText(0));
+    EXPECT_EQ(dlg.m_pcDrives[1].DisplayName, box.GetItemText(1));
+    EXPECT_EQ("list", box.GetItemText(g + 1));
+    EXPECT_EQ("Alpha", box.GetItemText(g + 2));
+    EXPECT_EQ("Inner", box.GetItemText(g + 3));
+    EXPECT_EQ(g + 3, box.GetCurSel());
+    auto indent = [&](int line) {
+        COMBOBOXEXITEMA item{};
+        item.mask = CBEIF_INDENT;
+        item.iItem = line;
+        box.Send(CBEM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        return item.iIndent;
+    };
+    EXPECT_EQ(0, indent(0));
+    EXPECT_EQ(1, indent(1));
+    EXPECT_EQ(2, indent(g));
+    EXPECT_EQ(3, indent(g + 1));
+    EXPECT_EQ(5, indent(g + 3));
+    // The next drive follows the chain.
+    if (g + 4 < box.GetCount()) {
+        EXPECT_EQ(2, indent(g + 4));
+    }
+    // Choosing "list" goes two levels up; choosing the drive selects it.
+    box.SetCurSel(g + 1);
+    dlg.OnDriveBoxChosen();
+    EXPECT_EQ(dlg.FindPcTreeItem("G:\\list"), dlg.m_pcTree.GetSelectedItem());
+    box.SetCurSel(g);
+    dlg.OnDriveBoxChosen();
+    EXPECT_EQ(dlg.FindPcTreeChild(dlg.m_pcRootItem, "(G:)"), dlg.m_pcTree.GetSelectedItem());
+    box.SetCurSel(1);
+    dlg.OnDriveBoxChosen();
+    EXPECT_EQ(dlg.m_pcRootItem, dlg.m_pcTree.GetSelectedItem());
+    // A recent path that is no longer there is refused and entry 0 selected.
+    dlg.OnRecentPathChosen("G:\\list\\gone");
+    ASSERT_EQ(1u, m_prompter.Count());
+    EXPECT_EQ("This directory is invalid.", m_prompter.Text(0));
+    dlg.DestroyWindow();
+}
+
 TEST_F(PcPane, RenameRefusesBadNamesAndAsksAgainForAnEmptyOne)
 {
     CManagerDlg dlg;
