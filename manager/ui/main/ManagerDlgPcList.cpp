@@ -218,9 +218,10 @@ void CManagerDlg::FillFolderList(const std::string& path, int kindFilter, bool a
         if (m_pcHasNetwork)
             m_pcList.InsertItem(1, m_pcDrives[m_pcDriveCount - 1].DisplayName, m_pcDrives[m_pcDriveCount - 1].Icon);
     }
-    // The recent-path box: the path once, at the top.
+    // The recent-path box: the path once, at the top (with or without its
+    // closing backslash).
     for (int i = m_recentPaths.GetCount() - 1; i >= 0; --i)
-        if (::lstrcmpiA(m_recentPaths.GetLBText(i).c_str(), path.c_str()) == 0)
+        if (::lstrcmpiA(WithSlash(m_recentPaths.GetLBText(i)).c_str(), WithSlash(path).c_str()) == 0)
             m_recentPaths.DeleteString(i);
     m_recentPaths.InsertString(0, path);
     m_recentPaths.SetCurSel(0);

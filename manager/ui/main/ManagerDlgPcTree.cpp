@@ -830,6 +830,11 @@ bool CManagerDlg::OnPcPaneNotify(NMHDR* nm, LRESULT* result)
                 ::CoTaskMemFree(shell->Full);
                 delete shell;
             }
+            // The held shell folder goes with the tree's root.
+            if (tv->itemOld.hItem == m_desktopItem && m_selectedShellFolder) {
+                m_selectedShellFolder->Release();
+                m_selectedShellFolder = nullptr;
+            }
             for (HTREEITEM* held : {&m_desktopItem, &m_pcRootItem, &m_networkItem, &m_pcItem})
                 if (*held == tv->itemOld.hItem)
                     *held = nullptr;
