@@ -10,6 +10,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
@@ -42,6 +43,8 @@ enum : UINT {
     WM_PLAYER_SETTLED = WM_USER + 640,             // 1664
     // The start-up lists are filled.
     WM_LISTS_READY = WM_USER + 641,                // 1665
+    // The PC tree is built on the user-interface thread.
+    WM_BUILD_PC_TREE = WM_USER + 642,              // 1666
 };
 
 // A drive record of the PC pane and of the player's two memories.
@@ -56,10 +59,15 @@ struct DRIVE_INFO {
 };
 
 // The selection of a copy, cut or delete (filled by the pane commands).
+// Operation codes: 1 PC copy, 2 PC cut, 3 PC delete, 5 the PC tree's folder,
+// 16 player copy, 32 player cut.
 struct TRANSFER_LIST {
     int Operation = 0;
     std::string BaseFolder;
     std::vector<std::string> Names;
+    bool HasFolders = false;
+    std::vector<int> Rows;        // list rows of the names
+    std::vector<int> FolderRows;  // positions in Names of the folders
 };
 
 class CManagerDlg : public CDialog {
@@ -210,9 +218,6 @@ public:
     void StartShellDrag();
     commands::DropTarget DropTargetOf(HWND window) const;
     // Entry points of other concerns that the commands call.
-    int CollectSelection(int code, TRANSFER_LIST& record, HTREEITEM item);
-    int PastePc(const std::string& targetPath, bool refreshList);
-    void NewPcFolder(bool fromList, HTREEITEM item);
     bool FormatMemory(int memory);
     void OpenPlayerItem();
     void ReorderDownloadListByDrop(int targetRow);
@@ -253,8 +258,6 @@ public:
     void MoveOnPlayer(const std::string& targetFolder, const TRANSFER_LIST& clipboard);
     // The folder path of a player tree item on the current memory ("E:\A\B").
     std::string PlayerItemPath(HTREEITEM item);
-    // The folder path of a PC tree item (the PC pane's).
-    std::string GetPcTreeItemPath(HTREEITEM item);
     void AddPcSelectionToDownloadList();
     void AddDownloadRow(const std::string& name, const char* sizeText, const std::string& path);
     void AddDownloadListItem(const std::string& path);
@@ -327,6 +330,76 @@ public:
     HTREEITEM m_contextItem = nullptr;
     std::string m_spaceLinePc, m_spaceLineMemory;  // the texts drawn last
     double m_pcSelectionMb = 0, m_downloadListMb = 0;
+    // ---- PC pane (ManagerDlgPcTree.cpp, ManagerDlgPcList.cpp)
+    // A shell folder's item of the PC tree (its item data; freed with the item).
+    struct SHELL_ITEM {
+        IShellFolder* Parent = nullptr;
+        LPITEMIDLIST Relative = nullptr;
+        LPITEMIDLIST Full = nullptr;
+        int Depth = 0;
+    };
+    // The sort record of a PC list column.
+    struct SORT_RECORD {
+        int Text = 1;       // 1 compare as text, 0 as number
+        int Placement = 3;  // 3 arrow right of the text, 4 arrow alone
+        int Next = 1;       // direction of the next click
+    };
+    void BuildDriveTree(bool withSizes);
+    void FillPcTree(const std::string& startPath);
+    HTREEITEM InsertPcTreeItem(const std::string& text, HTREEITEM parent);
+    int ListSubfolders(std::vector<std::string>& names, const std::string& path);
+    void RefreshPcTreeChildren(HTREEITEM item);
+    void AddShellChildren(IShellFolder* folder, LPCITEMIDLIST parentList, HTREEITEM parentItem, bool desktopLevel);
+    HTREEITEM FindPcTreeItem(const std::string& path);
+    void UpdateDriveBox(HTREEITEM item);
+    bool IsPcTreeItemFixed(HTREEITEM item);
+    HTREEITEM InsertNamedSubfolder(HTREEITEM parent, const std::string& name);
+    HTREEITEM ReinsertPcTreeItem(HTREEITEM item);
+    std::string GetPcTreeItemPath(HTREEITEM item);
+    HTREEITEM FindPcTreeChild(HTREEITEM parent, const std::string& name);
+    bool OnPcPaneNotify(NMHDR* nm, LRESULT* result);
+    bool OnPcPaneCommand(UINT id, UINT code);
+    void OnDriveBoxChosen();
+    // Box 1193: a recent path chosen (or typed and ended with Enter).
+    void OnRecentPathChosen(const std::string& path);
+    void RereadDriveNames();
+    void OnPcTreeExpanding(NMTREEVIEWA* nm, LRESULT* result);
+    void OnPcTreeEndLabelEdit(HTREEITEM item, bool edited, const std::string& text, LRESULT* result);
+    void OnPcTreeKey(UINT key);
+    int ShowPcFolder(HTREEITEM item);
+    void ShowDriveList();
+    void FillFolderList(const std::string& path, int kindFilter, bool addSpecialRows);
+    bool FillShellList(IShellFolder* folder, HTREEITEM item);
+    void SetPcListView(int view);
+    void SortPcList(int column, bool fromRefill);
+    void SetSortArrow(int column, int direction);
+    void ClearSortArrows();
+    void OpenPcItem();
+    bool NewPcFolder(bool fromList, HTREEITEM item);
+    int CollectSelection(int code, TRANSFER_LIST& record, HTREEITEM item);
+    void ResetTransferList(TRANSFER_LIST& record);
+    bool PastePc(const std::string& targetPath, bool refreshList);
+    void OnPcListEndLabelEdit(int row, bool edited, const std::string& text, LRESULT* result);
+    void OnPcListKey(UINT key);
+    void ShowPcProblem(const char* text);
+    // From the commands concern (placeholders until it lands).
+    void ShowNotice(const std::string& text, int milliseconds);
+
+    int m_pcDriveCount = 0;          // records used in m_pcDrives
+    bool m_pcHasNetwork = false;     // the last record is the network's
+    HTREEITEM m_desktopItem = nullptr, m_pcRootItem = nullptr, m_networkItem = nullptr;
+    HTREEITEM m_driveItems[30] = {};
+    int m_pcListKind = 0;            // 1 drives, 2 folder, 3 shell folder
+    std::string m_pcFolderPath;
+    SORT_RECORD m_sortRecords[4];
+    int m_sortColumn = 0;
+    IShellFolder* m_selectedShellFolder = nullptr;
+    std::vector<std::string> m_driveBoxKeys;
+    std::vector<int> m_driveBoxKinds;
+    bool m_dropHighlight = false;
+    bool m_treeEditCancel = false;
+    bool m_recentDropped = false, m_recentTyped = false;
+    int m_treeLevelLimit = 7;
 
     // ---- state read by the panes, the operations and the tests
     CSkin m_skin;

@@ -49,7 +49,12 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
     case WM_LBUTTONDOWN:
         OnLButtonDown(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
         return 0;
+    case WM_BUILD_PC_TREE:
+        FillPcTree(std::string());
+        return 0;
     case WM_COMMAND:
+        if (lp && OnPcPaneCommand(LOWORD(wp), HIWORD(wp)))
+            return 0;
         if (HIWORD(wp) == 0 || HIWORD(wp) == BN_CLICKED) {
             switch (LOWORD(wp)) {
             case ID_CMD_ABOUT:
@@ -89,6 +94,8 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
             return 0;
         }
         LRESULT result = 0;
+        if (lp && OnPcPaneNotify(reinterpret_cast<NMHDR*>(lp), &result))
+            return result;
         if (OnPlayerPaneNotify(reinterpret_cast<NMHDR*>(lp), &result)) {
             ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
             return result;

@@ -168,8 +168,10 @@ const UINT kTemplateControls[] = {
 #ifndef MB_KOREAN_CODE_PAGE
 TEST_F(MusicBridgeProgram, RunsOneCopyAndEndsCleanly)
 {
-    // Recent paths with a gap: they come back packed from Path0 upward.
-    SetPaths({{"Path0", "C:\\Newest"}, {"Path1", "C:\\Older"}, {"Path5", "C:\\Oldest"}});
+    // Recent paths with a gap: they come back packed from Path0 upward. The
+    // PC tree starts at the first that exists (C:\Missing is dropped) and
+    // puts the shown folder's path at the top.
+    SetPaths({{"Path0", "C:\\Missing"}, {"Path1", "C:\\windows"}, {"Path5", "C:\\windows\\system32"}});
     Program first;
     ASSERT_TRUE(first.Start(BinFolder() + "MusicBridge.exe", BinFolder()));
     HWND window = WaitForDialog(first.pi.dwProcessId, L"Vilo Music Bridge");
@@ -198,9 +200,9 @@ TEST_F(MusicBridgeProgram, RunsOneCopyAndEndsCleanly)
     // Closing the window ends the process with exit code 0.
     PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(0, first.Wait());
-    EXPECT_EQ("C:\\Newest", PathValue("Path0"));
-    EXPECT_EQ("C:\\Older", PathValue("Path1"));
-    EXPECT_EQ("C:\\Oldest", PathValue("Path2"));
+    EXPECT_EQ("C:\\windows\\", PathValue("Path0"));
+    EXPECT_EQ("C:\\windows\\system32", PathValue("Path1"));
+    EXPECT_EQ("<none>", PathValue("Path2"));
     EXPECT_EQ("<none>", PathValue("Path5"));
 }
 

@@ -340,6 +340,17 @@ class Skin:
         self.icon("ICO_Drag1.ico", [16], drag_file)
         self.icon("ICO_Drag2.ico", [16], drag_folder)
 
+    # The PC list's sort arrows, drawn on the header's face colour.
+    def header_arrows(self):
+        for name, up in (("HDR_ArrowUp.bmp", True), ("HDR_ArrowDown.bmp", False)):
+            img = Image.new("RGB", (9, 9), (212, 208, 200))
+            d = ImageDraw.Draw(img)
+            if up:
+                d.polygon([(4, 2), (8, 6), (0, 6)], fill=(96, 96, 96))
+            else:
+                d.polygon([(0, 2), (8, 2), (4, 6)], fill=(96, 96, 96))
+            self.save(img, name)
+
 
 def write_ico(path, images):
     """Classic icons: a 24-bit XOR bitmap and a 1-bit AND mask per size."""
@@ -391,6 +402,7 @@ def main():
     skin.logos(ini)
     skin.banner(ini)
     skin.icons()
+    skin.header_arrows()
 
 
 if __name__ == "__main__":
