@@ -10,13 +10,17 @@
 int CManagerDlg::DetectPlayer() { return MEMORY_NONE; }
 int CManagerDlg::OnPlayerRemoved(int) { return 0; }
 int CManagerDlg::SelectMemory(int, int) { return 0; }
-unsigned long CManagerDlg::GetMemorySpace(int, unsigned long long* freeBytes, unsigned long long* totalBytes)
+// Until detection fills it: a memory answers when its root does.
+unsigned long CManagerDlg::GetMemorySpace(int memory, unsigned long long* freeBytes, unsigned long long* totalBytes)
 {
+    ULARGE_INTEGER available{}, total{}, free{};
+    const bool answers = (memory == 0 || memory == 1) && !m_memories[memory].Root.empty() &&
+                         ::GetDiskFreeSpaceExA(m_memories[memory].Root.c_str(), &available, &total, &free);
     if (freeBytes)
-        *freeBytes = 0;
+        *freeBytes = answers ? free.QuadPart : 0;
     if (totalBytes)
-        *totalBytes = 0;
-    return 0;
+        *totalBytes = answers ? total.QuadPart : 0;
+    return answers ? static_cast<unsigned long>(total.QuadPart ? total.QuadPart : 1) : 0;
 }
 void CManagerDlg::EjectMedia9x(char, bool) {}
 void CManagerDlg::EjectMediaNT(char, bool) {}
@@ -30,9 +34,7 @@ HTREEITEM CManagerDlg::InsertPlayerTreeItem(const std::string& name, HTREEITEM p
     return m_playerTree.InsertItem(name, parent ? parent : TVI_ROOT);
 }
 std::string CManagerDlg::GetPlayerFolderPath() { return std::string(); }
-void CManagerDlg::InitPlayerListColumns() {}
 void CManagerDlg::ShowVolumeLabel() {}
-void CManagerDlg::DeleteOnPlayer() {}
 
 // PC pane.
 std::string CManagerDlg::GetPcFolderPath() { return std::string(); }
@@ -75,9 +77,17 @@ void CManagerDlg::OpenFmPresets() {}
 void CManagerDlg::UpFolder() {}
 void CManagerDlg::CycleViews() {}
 void CManagerDlg::TogglePcTree() {}
-void CManagerDlg::RunConfiguration() {}
 void CManagerDlg::StartPlaylistMaker() {}
 void CManagerDlg::RunTestPanel() {}
 // The About box (its dialog comes with the small dialogs); counted so that
 // the entries that open it can be checked.
 void CManagerDlg::ShowAboutBox() { ++m_aboutShown; }
+
+// placeholder from format
+void CManagerDlg::RebuildPlayerTree(DRIVE_INFO&, const std::string&) {}
+std::string CManagerDlg::GetVolumeLabel(int) { return std::string(); }
+bool CManagerDlg::AskVolumeLabel(const std::string& current, std::string& label)
+{
+    label = current;
+    return true;
+}

@@ -48,3 +48,19 @@
 #define IDS_HOVER_UPLOAD 347
 #define IDS_FM_NO_PLAYER 351
 #define IDS_FM_RECONNECT 352
+
+// ---- deleting and formatting on the player, configuration dialog
+#define IDS_FORMAT_INTERNAL 103
+#define IDS_FORMAT_EXTERNAL 104
+#define IDS_FORMAT_PERCENT 105
+#define IDS_DELETE_ASK 138
+#define IDS_NO_SELECTION 153
+#define IDS_DELETE_NEXT 181
+#define IDS_DELETING 239
+#define IDS_TRANSFER_BUSY 303
+#define IDS_DELETE_FAILED 313
+#define IDS_DELETE_CANCEL_ASK 336
+#define IDS_DELETE_PROHIBITED 344
+#define IDS_COLUMN_NAME 282
+#define IDS_COLUMN_SIZE 283
+#define IDS_COLUMN_DATE 284
