@@ -47,7 +47,12 @@ BOOL CFormatDlg::OnInitDialog()
     m_result = FORMAT_START_RUNNING;
     m_cancelRequested = 0;
     m_ticks = 0;
-    if (m_memory != 0 && m_memory != 1) return TRUE;
+    // No memory to format: nothing starts, so nothing would ever end the
+    // dialog either; it ends at once with the result still 0.
+    if (m_memory != 0 && m_memory != 1) {
+        EndDialog(IDCANCEL);
+        return TRUE;
+    }
     m_whatText = mb::LoadText(m_memory == 0 ? IDS_FORMAT_INTERNAL : IDS_FORMAT_EXTERNAL);
     m_percentText = mb::Format(mb::LoadText(IDS_FORMAT_PERCENT).c_str(), 0, '%');
     SetItemText(IDC_FORMAT_WHAT, m_whatText);

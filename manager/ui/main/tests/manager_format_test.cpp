@@ -299,13 +299,19 @@ TEST_F(PlayerMemory, FormatDialogRefusesADriveTextNotOfTwoCharacters)
             CloseHandle(p);
         }
     }
+    // No memory: the dialog ends at once, nothing started.
+    {
+        CFormatDlg dlg;
+        dlg.SetParams("E:", "", nullptr, 2);
+        EXPECT_EQ(IDCANCEL, dlg.DoModal());
+        EXPECT_EQ(FORMAT_START_RUNNING, dlg.m_result);
+        EXPECT_EQ(nullptr, dlg.TakeProcess());
+    }
     // A cancel during the start only changes a failed start's result.
     CFormatDlg dlg;
     dlg.SetParams("E:", "", nullptr, 1);
     dlg.m_programFolder = "C:\\nowhere\\";
     dlg.m_cancelRequested = 1;
-    HANDLE self = nullptr;
-    (void)self;
     DWORD code = CFormatDlg::RunFormatter(&dlg);
     EXPECT_EQ(3u, code);
     EXPECT_EQ(FORMAT_START_FAILED_AFTER_CANCEL, dlg.m_result);
