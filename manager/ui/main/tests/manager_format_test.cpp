@@ -447,3 +447,38 @@ TEST_F(PlayerMemory, FwuStartWithoutTheToolSaysSo)
     EXPECT_STREQ("QvUsbMscupdate.exe", CConfigDlg::UpdaterName(2));
     dlg.DestroyWindow();
 }
+
+// ---------------------------------------------------------------- opening a row
+
+TEST_F(PlayerMemory, OpeningAFolderRowSelectsItsTreeItem)
+{
+    Clear();
+    ASSERT_TRUE(CreateDirectoryA("E:\\MUSIC", nullptr));
+    ASSERT_TRUE(CreateDirectoryA("E:\\VOICE", nullptr));
+    CTestManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    HTREEITEM root = dlg.InsertPlayerTreeItem("VILO", nullptr);
+    HTREEITEM music = dlg.InsertPlayerTreeItem("MUSIC", root);
+    dlg.m_playerItem = root;
+    // The columns: Name takes what Size and Date leave.
+    ShowRows(dlg, {"MUSIC", "VOICE"}, {"VOICE"});
+    EXPECT_EQ(60, dlg.m_playerList.GetColumnWidth(1));
+    EXPECT_EQ(90, dlg.m_playerList.GetColumnWidth(2));
+    // A folder the tree does not hold yet is added under the shown item.
+    dlg.OpenPlayerItem();
+    HTREEITEM selected = dlg.m_playerTree.GetSelectedItem();
+    ASSERT_NE(nullptr, selected);
+    EXPECT_EQ("VOICE", dlg.m_playerTree.GetItemText(selected));
+    EXPECT_EQ(root, dlg.m_playerTree.GetParentItem(selected));
+    dlg.m_playerList.Select(-1, false);
+    dlg.m_playerList.Select(0);
+    dlg.OpenPlayerItem();
+    EXPECT_EQ(music, dlg.m_playerTree.GetSelectedItem());
+    // Nothing selected: nothing happens.
+    dlg.m_playerList.Select(-1, false);
+    dlg.OpenPlayerItem();
+    EXPECT_EQ(music, dlg.m_playerTree.GetSelectedItem());
+    dlg.DestroyWindow();
+    RemoveDirectoryA("E:\\MUSIC");
+    RemoveDirectoryA("E:\\VOICE");
+}
