@@ -400,6 +400,32 @@ public:
     bool m_treeEditCancel = false;
     bool m_recentDropped = false, m_recentTyped = false;
     int m_treeLevelLimit = 7;
+    // ---- deleting, formatting, configuration (ManagerDlgDelete.cpp, ManagerDlgFormat.cpp)
+    // The device settle poll after a delete.
+    void SettleAfterDelete();
+    // The shown player folder, ending with "\" (the memory's root when the
+    // pane shows no folder item).
+    std::string ShownPlayerFolder();
+    HTREEITEM FindPlayerTreeChild(HTREEITEM parent, const std::string& name);
+    // Asks for a memory's new volume label (the volume-label dialog); false
+    // when cancelled. Tests replace it.
+    virtual bool AskVolumeLabel(const std::string& current, std::string& label);
+    // Timer 14: the started format tool's end; then the new media, its label
+    // and the memory listed again.
+    void OnFormatToolWatch();
+    void FinishFormat();
+    int m_deleteRowsDone = 0;
+    HANDLE m_formatTool = nullptr;
+    int m_formatMemory = MEMORY_NONE;
+    std::string m_formatLabel;
+    // How the last format tool ended (for the tests): its exit code, and how
+    // many format runs were finished.
+    DWORD m_formatToolExit = 0;
+    int m_formatsFinished = 0;
+    std::string m_appliedLabel;
+    bool m_labelApplied = false;
+    // The last configuration run's result mask.
+    int m_configResult = 0;
 
     // ---- state read by the panes, the operations and the tests
     CSkin m_skin;

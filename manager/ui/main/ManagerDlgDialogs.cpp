@@ -1,10 +1,11 @@
-// The small dialogs the main window opens itself: the About box and a
-// file's Properties.
+// The small dialogs the main window opens itself: the About box, a file's
+// Properties and the volume label question.
 #include "ManagerDlg.h"
 
 #include "AboutDlg.h"
 #include "ManagerGlobals.h"
 #include "PropertiesDlg.h"
+#include "VolumeLabelDlg.h"
 
 void CManagerDlg::ShowAboutBox()
 {
@@ -22,4 +23,14 @@ void CManagerDlg::RunPropertiesDialog(const std::string& path, CMP3Info* mp3, CW
 {
     CPropertiesDlg properties(path, mp3, wma, m_hWnd);
     properties.DoModal();
+}
+
+bool CManagerDlg::AskVolumeLabel(const std::string& current, std::string& label)
+{
+    CVolumeLabelDlg ask(m_hWnd);
+    ask.SetLabel(current);
+    if (ask.DoModal() != IDOK)
+        return false;
+    label = ask.GetLabel();
+    return true;
 }

@@ -6,7 +6,6 @@
 #include "StringIds.h"
 #include "Text.h"
 
-void CManagerDlg::DeleteOnPlayer() {}
 
 
 // Commands, filters and dialogs.
@@ -14,16 +13,14 @@ void CManagerDlg::OpenFmPresets() {}
 void CManagerDlg::RunTestPanel() {}
 
 // placeholder from cmds
-bool CManagerDlg::FormatMemory(int) { return false; }
-void CManagerDlg::OpenPlayerItem() {}
 void CManagerDlg::ReorderDownloadListByDrop(int targetRow) { ReorderDownloadRows(targetRow); }
 // The PC list's view kind (1 drives, 2 a folder's files, 3 shell names).
 int CManagerDlg::PcListViewKind() { return m_pcListKind; }
 // The folder of a PC tree item (the PC tree control's GetItemPath).
 std::string CManagerDlg::PcTreeItemPath(HTREEITEM item) { return GetPcTreeItemPath(item); }
-// The configuration dialog: its result mask.
-int CManagerDlg::RunConfigDialog(const std::string&, const std::string&) { return 0; }
 
 // placeholder from pcpane: the self-closing notice of the commands concern;
 // until it lands the text is shown as a message box.
 void CManagerDlg::ShowNotice(const std::string& text, int) { ShowMessage(text); }
+
+

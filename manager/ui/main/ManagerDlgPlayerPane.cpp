@@ -68,16 +68,6 @@ std::string CManagerDlg::GetPlayerFolderPath()
     return m_playerTree.GetSelectedPath(root);
 }
 
-void CManagerDlg::InitPlayerListColumns()
-{
-    if (!m_playerList.m_hWnd || m_playerList.GetColumnWidth(0) > 0)
-        return;
-    m_playerList.SetExtendedStyle(LVS_EX_FULLROWSELECT);
-    m_playerList.InsertColumn(0, mb::LoadText(IDS_COL_NAME), 180);
-    m_playerList.InsertColumn(1, mb::LoadText(IDS_COL_SIZE), 70, LVCFMT_RIGHT);
-    m_playerList.InsertColumn(2, mb::LoadText(IDS_COL_DATE), 130);
-}
-
 // ---- the list
 
 void CManagerDlg::FillPlayerList()

@@ -60,6 +60,9 @@ void CManagerDlg::OnTimer(UINT_PTR id)
         KillTimer(13);
         UpdateSpaceInfo(0);
         break;
+    case 14:
+        OnFormatToolWatch();
+        break;
     case 20:
         if (m_memories[0].Root.empty()) {
             KillTimer(20);

@@ -128,3 +128,16 @@
 #define IDS_PC_COL_SIZE 279
 #define IDS_COL_TYPE 280
 #define IDS_COL_MODIFIED 281
+
+// ---- deleting and formatting on the player, configuration dialog
+#define IDS_FORMAT_INTERNAL 103
+#define IDS_FORMAT_EXTERNAL 104
+#define IDS_FORMAT_PERCENT 105
+#define IDS_DELETE_NEXT 181
+#define IDS_DELETING 239
+#define IDS_DELETE_FAILED 313
+#define IDS_DELETE_CANCEL_ASK 336
+#define IDS_DELETE_PROHIBITED 344
+#define IDS_COLUMN_NAME 282
+#define IDS_COLUMN_SIZE 283
+#define IDS_COLUMN_DATE 284
