@@ -10,7 +10,11 @@ namespace testpanel {
 
 namespace {
 
+#if defined(__clang__)
+std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#else
 std::string Printf(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+#endif
 std::string Printf(const char* format, ...)
 {
     char text[512];
