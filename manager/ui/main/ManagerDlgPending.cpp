@@ -71,13 +71,11 @@ void CManagerDlg::SaveListAsM3u() {}
 void CManagerDlg::ShowMusicFiles() {}
 void CManagerDlg::ShowVoiceFiles() {}
 void CManagerDlg::ShowAllFiles() {}
-void CManagerDlg::OpenFmPresets() {}
 void CManagerDlg::UpFolder() {}
 void CManagerDlg::CycleViews() {}
 void CManagerDlg::TogglePcTree() {}
 void CManagerDlg::RunConfiguration() {}
 void CManagerDlg::StartPlaylistMaker() {}
-void CManagerDlg::RunTestPanel() {}
 // The About box (its dialog comes with the small dialogs); counted so that
 // the entries that open it can be checked.
 void CManagerDlg::ShowAboutBox() { ++m_aboutShown; }
