@@ -127,6 +127,9 @@ TEST_F(TestPanel, SummaryTextsAndRefusals)
     EXPECT_EQ("25 KB", dlg.m_list.GetItemText(1, 1));
     SelectRows(dlg, {0, 1});
     EXPECT_EQ("2 Files : 40 kB", Text(dlg.m_hWnd, IDC_TP_SUMMARY));
+    // A modeless dialog from the template starts hidden; modal runs show it.
+    dlg.ShowWindow(SW_SHOW);
+    mbtest::PumpFor(200);
     mbtest::SaveScreenshot(dlg.m_hWnd, "test_panel");
 
     dlg.OnStartCycle();
