@@ -86,6 +86,19 @@ bool PlaceSettings(const std::string& fixture)
 
 HANDLE NoLaunch(HWND, const std::string&, const std::string&, const std::string&) { return nullptr; }
 
+// What the dialog asked to start, and what the launcher hands back.
+std::vector<std::string> g_launched;
+HANDLE g_launchResult = nullptr;
+HANDLE RecordLaunch(HWND, const std::string& file, const std::string& params, const std::string& dir)
+{
+    g_launched.push_back(file + "|" + params + "|" + dir);
+    HANDLE copy = nullptr;
+    if (g_launchResult)
+        ::DuplicateHandle(::GetCurrentProcess(), g_launchResult, ::GetCurrentProcess(), &copy, 0, FALSE,
+                          DUPLICATE_SAME_ACCESS);
+    return copy;
+}
+
 class FmDialog : public mbtest::GuiTest {
 protected:
     FmDialog() : mbtest::GuiTest(60000) {}
@@ -385,5 +398,50 @@ TEST_F(FmDialogNoTable, NothingShownNothingWritten)
     EXPECT_EQ(0, dlg.m_lastSaveWrote);
     EXPECT_EQ(fixture, ReadBytes(kSettings));
     EXPECT_EQ(kAtRest, ::GetFileAttributesA(kSettings) & kAtRest);
+    dlg.DestroyWindow();
+}
+
+// Notepad and the browser: started with the list file and the help page; a
+// start that gave no process is not running; one still running is not
+// started twice; when it has ended the groups are read again.
+TEST_F(FmDialogGroups, NotepadAndBrowserAreWatched)
+{
+    ASSERT_TRUE(PlaceSettings("SETTINGS.DAT"));
+    CFmPresetDlg dlg(nullptr, "J:\\");
+    const std::string folder = CurrentFolder();
+    ASSERT_TRUE(Open(dlg, folder));
+    dlg.m_launch = &RecordLaunch;
+    g_launched.clear();
+    g_launchResult = nullptr;
+    mbtest::Click(dlg.m_hWnd, IDC_FM_EDIT_LIST);
+    mbtest::Click(dlg.m_hWnd, IDC_FM_EDIT_LIST);
+    EXPECT_FALSE(dlg.m_notepadRunning);
+    ASSERT_EQ(2u, g_launched.size());
+    EXPECT_EQ("Notepad.exe|FMInfo.ini|" + folder, g_launched[0]);
+    EXPECT_EQ(0u, m_prompter.Count());
+
+    // A process that runs on (this one).
+    g_launchResult = ::GetCurrentProcess();
+    mbtest::Click(dlg.m_hWnd, IDC_FM_HELP);
+    EXPECT_TRUE(dlg.m_browserRunning);
+    EXPECT_EQ("IEXPLORE.EXE|" + folder + "FMHelp.htm|" + folder, g_launched.back());
+    mbtest::Click(dlg.m_hWnd, IDC_FM_HELP);
+    ASSERT_EQ(1u, m_prompter.Count());
+    EXPECT_EQ("This function is already running.", m_prompter.Text(0));
+    EXPECT_EQ(3u, g_launched.size());
+
+    // A handle whose exit code cannot be read counts as ended.
+    HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_launchResult = event;
+    mbtest::Click(dlg.m_hWnd, IDC_FM_EDIT_LIST);
+    ASSERT_TRUE(dlg.m_notepadRunning);
+    Choose(dlg, 2);
+    dlg.Send(WM_TIMER, 1, 0);
+    EXPECT_FALSE(dlg.m_notepadRunning);
+    EXPECT_EQ(0, dlg.m_presets.GetCurSel());
+    EXPECT_EQ(4, dlg.m_presets.GetCount());
+    EXPECT_EQ("89.10", dlg.m_list.GetItemText(0, 1));
+    ::CloseHandle(event);
+    g_launchResult = nullptr;
     dlg.DestroyWindow();
 }
