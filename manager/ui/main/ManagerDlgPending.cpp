@@ -9,8 +9,6 @@
 
 
 // Commands, filters and dialogs.
-void CManagerDlg::OpenFmPresets() {}
-void CManagerDlg::RunTestPanel() {}
 
 // placeholder from cmds
 void CManagerDlg::ReorderDownloadListByDrop(int targetRow) { ReorderDownloadRows(targetRow); }
