@@ -1,9 +1,10 @@
 // The small dialogs the main window opens itself: the About box, a file's
-// Properties and the volume label question.
+// Properties, the volume label question and the self-closing notice.
 #include "ManagerDlg.h"
 
 #include "AboutDlg.h"
 #include "ManagerGlobals.h"
+#include "NoticeDlg.h"
 #include "PropertiesDlg.h"
 #include "VolumeLabelDlg.h"
 
@@ -33,4 +34,14 @@ bool CManagerDlg::AskVolumeLabel(const std::string& current, std::string& label)
         return false;
     label = ask.GetLabel();
     return true;
+}
+
+void CManagerDlg::ShowNotice(const std::string& text, int milliseconds)
+{
+    CNoticeDlg notice(m_hWnd);
+    notice.SetText(text, milliseconds > 0 ? UINT(milliseconds) : 0);
+    notice.m_imagesFolder = g_imagesFolder;
+    notice.DoModal();
+    RedrawNow();
+    m_recentPaths.SetCurSel(0);
 }

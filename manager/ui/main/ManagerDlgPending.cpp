@@ -17,8 +17,5 @@ int CManagerDlg::PcListViewKind() { return m_pcListKind; }
 // The folder of a PC tree item (the PC tree control's GetItemPath).
 std::string CManagerDlg::PcTreeItemPath(HTREEITEM item) { return GetPcTreeItemPath(item); }
 
-// placeholder from pcpane: the self-closing notice of the commands concern;
-// until it lands the text is shown as a message box.
-void CManagerDlg::ShowNotice(const std::string& text, int) { ShowMessage(text); }
 
 
