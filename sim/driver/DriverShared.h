@@ -41,6 +41,10 @@ constexpr ULONG IOCTL_DISK_SET_DRIVE_LAYOUT_CODE = 0x7C010;
 constexpr ULONG FSCTL_LOCK_VOLUME_CODE = 0x90018;
 constexpr ULONG FSCTL_UNLOCK_VOLUME_CODE = 0x9001C;
 constexpr ULONG FSCTL_DISMOUNT_VOLUME_CODE = 0x90020;
+constexpr ULONG IOCTL_STORAGE_MEDIA_REMOVAL_CODE = 0x2D4804;
+constexpr ULONG IOCTL_STORAGE_EJECT_MEDIA_CODE = 0x2D4808;
+constexpr ULONG IOCTL_DISK_MEDIA_REMOVAL_CODE = 0x74804;
+constexpr ULONG IOCTL_DISK_EJECT_MEDIA_CODE = 0x74808;
 // The layout request as the updater sends it: count, signature, one entry.
 constexpr ULONG DRIVE_LAYOUT_BYTES = 40;
 // The worker's tick, by which delayed recovery writes count down.
@@ -151,6 +155,7 @@ NTSTATUS QueryStorageProperty(PIRP irp, PIO_STACK_LOCATION stack);
 NTSTATUS VolumeTransfer(PIRP irp, PIO_STACK_LOCATION stack);
 NTSTATUS VolumeScsiPassThrough(PIRP irp, PIO_STACK_LOCATION stack);
 NTSTATUS VolumeControl(PIRP irp, PIO_STACK_LOCATION stack);
+NTSTATUS VolumeQueryInformation(PIRP irp, PIO_STACK_LOCATION stack);
 NTSTATUS Dispatch(PDEVICE_OBJECT device, PIRP irp);
 void Unload(PDRIVER_OBJECT driver);
 

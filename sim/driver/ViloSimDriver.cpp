@@ -334,6 +334,10 @@ NTSTATUS Dispatch(PDEVICE_OBJECT device, PIRP irp)
         if (role == ROLE_VOLUME)
             return VolumeTransfer(irp, stack);
         break;
+    case IRP_MJ_QUERY_VOLUME_INFORMATION:
+        if (role == ROLE_VOLUME)
+            return VolumeQueryInformation(irp, stack);
+        break;
     case IRP_MJ_FILE_SYSTEM_CONTROL:
         // Volume locks and dismounts arrive as file system controls.
         if (role == ROLE_VOLUME)

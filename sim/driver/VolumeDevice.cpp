@@ -2,6 +2,7 @@
 // image, the storage identity, sector reads and writes, SCSI pass-through and
 // the volume locks.
 #include "DriverShared.h"
+#include "FatFacts.h"
 
 using namespace vilosim;
 
@@ -319,6 +320,18 @@ NTSTATUS VolumeControl(PIRP irp, PIO_STACK_LOCATION stack)
         return Complete(irp, SimBridgeUnlock() ? STATUS_SUCCESS : STATUS_NOT_LOCKED, 0);
     case FSCTL_DISMOUNT_VOLUME_CODE:
         return Complete(irp, SimBridgeDismount() ? STATUS_SUCCESS : STATUS_ACCESS_DENIED, 0);
+    case IOCTL_STORAGE_MEDIA_REMOVAL_CODE:
+    case IOCTL_DISK_MEDIA_REMOVAL_CODE: {
+        // PREVENT_MEDIA_REMOVAL: one BOOLEAN.
+        ULONG in = stack->Parameters.DeviceIoControl.InputBufferLength;
+        if (!irp->AssociatedIrp.SystemBuffer || in < 1)
+            return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+        SimBridgeMediaRemoval(*static_cast<const UCHAR*>(irp->AssociatedIrp.SystemBuffer) != 0);
+        return Complete(irp, STATUS_SUCCESS, 0);
+    }
+    case IOCTL_STORAGE_EJECT_MEDIA_CODE:
+    case IOCTL_DISK_EJECT_MEDIA_CODE:
+        return Complete(irp, SimBridgeEject() ? STATUS_SUCCESS : STATUS_DEVICE_BUSY, 0);
     case IOCTL_DISK_SET_DRIVE_LAYOUT_CODE: {
         ULONG in = stack->Parameters.DeviceIoControl.InputBufferLength;
         if (!irp->AssociatedIrp.SystemBuffer || in < DRIVE_LAYOUT_BYTES)
@@ -331,5 +344,135 @@ NTSTATUS VolumeControl(PIRP irp, PIO_STACK_LOCATION stack)
     }
 }
 
+// ---- volume queries ---------------------------------------------------------
+
+namespace {
+
+bool ReadImage(void*, uint64_t offset, uint8_t* buffer, uint32_t bytes)
+{
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    IO_STATUS_BLOCK io;
+    NTSTATUS status = ZwReadFile(g_state.Image, nullptr, nullptr, nullptr, &io, buffer, bytes, &at, nullptr);
+    return NT_SUCCESS(status) && io.Information == bytes;
+}
+
+// FILE_FS_ATTRIBUTE_INFORMATION, which only the file system headers define.
+struct FsAttributeInformation {
+    ULONG FileSystemAttributes;
+    LONG MaximumComponentNameLength;
+    ULONG FileSystemNameLength;
+    WCHAR FileSystemName[1];
+};
+
+constexpr ULONG FS_CASE_PRESERVED_NAMES = 0x2;
+constexpr ULONG FS_UNICODE_ON_DISK = 0x4;
+
+// A fixed part and a text after it: as much as fits, STATUS_BUFFER_OVERFLOW
+// when the text is cut.
+NTSTATUS CompleteWithText(PIRP irp, ULONG length, ULONG fixed, ULONG textBytes)
+{
+    ULONG want = fixed + textBytes;
+    if (length >= want)
+        return Complete(irp, STATUS_SUCCESS, want);
+    return Complete(irp, STATUS_BUFFER_OVERFLOW, length);
+}
+
+} // namespace
+
+// What the volume's FAT image says about itself, for the size, label and file
+// system queries; the device query needs no media.
+NTSTATUS VolumeQueryInformation(PIRP irp, PIO_STACK_LOCATION stack)
+{
+    ULONG length = stack->Parameters.QueryVolume.Length;
+    ULONG kind = stack->Parameters.QueryVolume.FsInformationClass;
+    auto* out = static_cast<uint8_t*>(irp->AssociatedIrp.SystemBuffer);
+    if (VolumeGone())
+        return Complete(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
+    if (!out)
+        return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+    for (ULONG i = 0; i < length; i++)
+        out[i] = 0;
+    if (kind == FileFsDeviceInformation) {
+        if (length < sizeof(FILE_FS_DEVICE_INFORMATION))
+            return Complete(irp, STATUS_INFO_LENGTH_MISMATCH, 0);
+        auto* info = reinterpret_cast<FILE_FS_DEVICE_INFORMATION*>(out);
+        info->DeviceType = FILE_DEVICE_DISK;
+        info->Characteristics = FILE_REMOVABLE_MEDIA;
+        return Complete(irp, STATUS_SUCCESS, sizeof *info);
+    }
+    if (kind != FileFsSizeInformation && kind != FileFsFullSizeInformation && kind != FileFsVolumeInformation &&
+        kind != FileFsAttributeInformation)
+        return Complete(irp, STATUS_INVALID_INFO_CLASS, 0);
+
+    FatFacts facts;
+    {
+        ImageLocked lock;
+        if (!g_state.Image)
+            return Complete(irp, STATUS_NO_MEDIA_IN_DEVICE, 0);
+        auto* scratch = static_cast<uint8_t*>(ExAllocatePoolWithTag(PagedPool, FAT_SCRATCH_BYTES, POOL_TAG));
+        if (!scratch)
+            return Complete(irp, STATUS_INSUFFICIENT_RESOURCES, 0);
+        bool read = ReadFatFacts(ReadImage, nullptr, g_state.ImageBytes, scratch, &facts);
+        ExFreePoolWithTag(scratch, POOL_TAG);
+        // Media that holds no FAT volume: what an unformatted disk answers.
+        if (!read)
+            return Complete(irp, STATUS_UNRECOGNIZED_VOLUME, 0);
+    }
+
+    switch (kind) {
+    case FileFsSizeInformation: {
+        if (length < sizeof(FILE_FS_SIZE_INFORMATION))
+            return Complete(irp, STATUS_INFO_LENGTH_MISMATCH, 0);
+        auto* info = reinterpret_cast<FILE_FS_SIZE_INFORMATION*>(out);
+        info->TotalAllocationUnits.QuadPart = static_cast<LONGLONG>(facts.TotalClusters);
+        info->AvailableAllocationUnits.QuadPart = static_cast<LONGLONG>(facts.FreeClusters);
+        info->SectorsPerAllocationUnit = facts.SectorsPerCluster;
+        info->BytesPerSector = facts.BytesPerSector;
+        return Complete(irp, STATUS_SUCCESS, sizeof *info);
+    }
+    case FileFsFullSizeInformation: {
+        if (length < sizeof(FILE_FS_FULL_SIZE_INFORMATION))
+            return Complete(irp, STATUS_INFO_LENGTH_MISMATCH, 0);
+        auto* info = reinterpret_cast<FILE_FS_FULL_SIZE_INFORMATION*>(out);
+        info->TotalAllocationUnits.QuadPart = static_cast<LONGLONG>(facts.TotalClusters);
+        info->CallerAvailableAllocationUnits.QuadPart = static_cast<LONGLONG>(facts.FreeClusters);
+        info->ActualAvailableAllocationUnits.QuadPart = static_cast<LONGLONG>(facts.FreeClusters);
+        info->SectorsPerAllocationUnit = facts.SectorsPerCluster;
+        info->BytesPerSector = facts.BytesPerSector;
+        return Complete(irp, STATUS_SUCCESS, sizeof *info);
+    }
+    case FileFsVolumeInformation: {
+        const ULONG fixed = FIELD_OFFSET(FILE_FS_VOLUME_INFORMATION, VolumeLabel);
+        if (length < fixed)
+            return Complete(irp, STATUS_INFO_LENGTH_MISMATCH, 0);
+        auto* info = reinterpret_cast<FILE_FS_VOLUME_INFORMATION*>(out);
+        ULONG chars = 0;
+        while (facts.Label[chars])
+            chars++;
+        info->VolumeSerialNumber = facts.Serial;
+        info->VolumeLabelLength = chars * sizeof(WCHAR);
+        info->SupportsObjects = FALSE;
+        for (ULONG i = 0; i < chars && fixed + (i + 1) * sizeof(WCHAR) <= length; i++)
+            info->VolumeLabel[i] = static_cast<UCHAR>(facts.Label[i]);
+        return CompleteWithText(irp, length, fixed, chars * sizeof(WCHAR));
+    }
+    default: {
+        const ULONG fixed = FIELD_OFFSET(FsAttributeInformation, FileSystemName);
+        if (length < fixed)
+            return Complete(irp, STATUS_INFO_LENGTH_MISMATCH, 0);
+        auto* info = reinterpret_cast<FsAttributeInformation*>(out);
+        // The FAT file system calls FAT12 and FAT16 volumes "FAT".
+        const WCHAR* name = facts.Kind == FAT_KIND_32 ? L"FAT32" : L"FAT";
+        ULONG chars = facts.Kind == FAT_KIND_32 ? 5 : 3;
+        info->FileSystemAttributes = FS_CASE_PRESERVED_NAMES | FS_UNICODE_ON_DISK;
+        info->MaximumComponentNameLength = 255;
+        info->FileSystemNameLength = chars * sizeof(WCHAR);
+        for (ULONG i = 0; i < chars && fixed + (i + 1) * sizeof(WCHAR) <= length; i++)
+            info->FileSystemName[i] = name[i];
+        return CompleteWithText(irp, length, fixed, chars * sizeof(WCHAR));
+    }
+    }
+}
 
 }  // namespace simdriver

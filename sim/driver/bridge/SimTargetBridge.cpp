@@ -146,6 +146,25 @@ bool SimBridgeDismount()
     }
 }
 
+void SimBridgeMediaRemoval(bool prevent)
+{
+    try {
+        mb::CSingleLock lock(*g_lock);
+        g_target->MediaRemoval(prevent);
+    } catch (...) {
+    }
+}
+
+bool SimBridgeEject()
+{
+    try {
+        mb::CSingleLock lock(*g_lock);
+        return g_target->Eject();
+    } catch (...) {
+        return false;
+    }
+}
+
 void SimBridgeSetDriveLayout(const uint8_t* bytes, uint32_t length)
 {
     try {

@@ -26,6 +26,8 @@ bool SimBridgeExecute(const uint8_t* cdb, uint32_t cdbLength, bool dataIn, uint8
 bool SimBridgeLock();
 bool SimBridgeUnlock();
 bool SimBridgeDismount();
+void SimBridgeMediaRemoval(bool prevent);
+bool SimBridgeEject();
 void SimBridgeSetDriveLayout(const uint8_t* bytes, uint32_t length);
 
 void SimBridgeSetFaults(const vilosim::SimScsiFaults* faults);

@@ -414,6 +414,24 @@ bool CSimPlayerTarget::Dismount()
     return true;
 }
 
+void CSimPlayerTarget::MediaRemoval(bool prevent)
+{
+    SimGuard lock(m_mutex);
+    SimRecord r;
+    r.kind = SimRecord::MEDIA_REMOVAL;
+    r.count = prevent ? 1 : 0;
+    Record(r);
+}
+
+bool CSimPlayerTarget::Eject()
+{
+    SimGuard lock(m_mutex);
+    SimRecord r;
+    r.kind = SimRecord::EJECT;
+    Record(r);
+    return true;
+}
+
 void CSimPlayerTarget::SetDriveLayout(const uint8_t* bytes, size_t length)
 {
     SimGuard lock(m_mutex);

@@ -158,7 +158,15 @@ struct SimScsiFaults {
 };
 
 // One line of the target's recorder.
-enum : uint32_t { SIM_RECORD_COMMAND, SIM_RECORD_LOCK, SIM_RECORD_UNLOCK, SIM_RECORD_DISMOUNT, SIM_RECORD_LAYOUT };
+enum : uint32_t {
+    SIM_RECORD_COMMAND,
+    SIM_RECORD_LOCK,
+    SIM_RECORD_UNLOCK,
+    SIM_RECORD_DISMOUNT,
+    SIM_RECORD_LAYOUT,
+    SIM_RECORD_MEDIA_REMOVAL, // Count: 1 removal prevented, 0 allowed
+    SIM_RECORD_EJECT
+};
 struct SimScsiRecord {
     uint32_t Kind;
     uint8_t Opcode;

@@ -16,13 +16,13 @@
 
 // One line of the recorder.
 struct SimRecord {
-    enum Kind { COMMAND, LOCK, UNLOCK, DISMOUNT, LAYOUT };
+    enum Kind { COMMAND, LOCK, UNLOCK, DISMOUNT, LAYOUT, MEDIA_REMOVAL, EJECT };
     Kind kind = COMMAND;
     uint8_t opcode = 0;
     uint8_t subcommand = 0; // vendor commands only
     uint8_t drive = 0;      // vendor drive commands only
     uint64_t lba = 0;
-    uint32_t count = 0;
+    uint32_t count = 0;     // LAYOUT: bytes; MEDIA_REMOVAL: 1 prevent, 0 allow
 };
 
 struct SimFaults {
@@ -89,6 +89,10 @@ public:
     bool Lock();
     bool Unlock();
     bool Dismount();
+    // The volume's removal lock and the eject request, as recorded requests:
+    // the simulated player has no mechanism that either could move.
+    void MediaRemoval(bool prevent);
+    bool Eject();
     void SetDriveLayout(const uint8_t* bytes, size_t length);
 
     std::vector<SimRecord> Log() const;
