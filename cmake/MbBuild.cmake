@@ -2,8 +2,10 @@
 #
 #   MB_WINDOWS  a Windows build (cross-compiled)
 #   MB_WINE_TESTS  the Windows build whose tests CTest runs under Wine (the
-#               x86_64 one; the i686 build makes the shipped binaries and
-#               builds the test programs without registering them)
+#               x86_64 one)
+#   MB_I686_TESTS  the i686 build (the shipped binaries) registers the test
+#               programs named in tests/i686/programs.txt, run under 32-bit
+#               Wine (tests/i686); it builds the others without registering
 #   MB_NATIVE   the native build of the Windows-free cores
 #   MB_FUZZ     the native build also makes libFuzzer targets (clang only)
 
@@ -15,13 +17,52 @@ if(WIN32)
     set(MB_NATIVE OFF)
     if(CMAKE_SIZEOF_VOID_P EQUAL 8)
         set(MB_WINE_TESTS ON)
+        set(MB_I686_TESTS OFF)
+        set(MB_WINE_WIDTH 64)
     else()
         set(MB_WINE_TESTS OFF)
+        option(MB_I686_TESTS "run the listed test programs of the i686 build under 32-bit Wine" ON)
+        set(MB_WINE_WIDTH 32)
     endif()
 else()
     set(MB_WINDOWS OFF)
     set(MB_NATIVE ON)
     set(MB_WINE_TESTS OFF)
+    set(MB_I686_TESTS OFF)
+endif()
+
+# The test programs the i686 build runs (one name a line; # starts a comment).
+set(MB_I686_PROGRAMS "")
+if(MB_I686_TESTS)
+    file(STRINGS ${CMAKE_SOURCE_DIR}/tests/i686/programs.txt lines)
+    foreach(line IN LISTS lines)
+        string(REGEX REPLACE "#.*" "" line "${line}")
+        string(STRIP "${line}" line)
+        if(line)
+            list(APPEND MB_I686_PROGRAMS ${line})
+        endif()
+    endforeach()
+    # The stand-in driver runs in the 64-bit driver host of the 32-bit
+    # prefix: the x86_64 build makes it.
+    set(MB_WIN64_BUILD_DIR ${CMAKE_SOURCE_DIR}/build/win64 CACHE PATH "the x86_64 build, whose stand-in driver the i686 tests load")
+endif()
+
+# mb_wine_runs(<program> <out>): whether this build registers the program's
+# tests to run under Wine (every program in the x86_64 build, the listed ones
+# in the i686 build).
+function(mb_wine_runs name out)
+    if(MB_WINE_TESTS OR (MB_I686_TESTS AND name IN_LIST MB_I686_PROGRAMS))
+        set(${out} TRUE PARENT_SCOPE)
+    else()
+        set(${out} FALSE PARENT_SCOPE)
+    endif()
+endfunction()
+
+# The label of the tests that run under Wine in this build.
+if(MB_I686_TESTS)
+    set(MB_WINE_LABEL i686)
+else()
+    set(MB_WINE_LABEL wine)
 endif()
 
 set(MB_SOURCE_DIR ${CMAKE_SOURCE_DIR})
@@ -116,14 +157,17 @@ function(mb_test name)
     if(A_LABELS)
         list(APPEND props LABELS "${A_LABELS}")
     endif()
-    if(MB_WINDOWS AND NOT MB_WINE_TESTS)
-        return()
+    if(MB_WINDOWS)
+        mb_wine_runs(${name} runs)
+        if(NOT runs)
+            return()
+        endif()
     endif()
     if(MB_WINDOWS)
         if(NOT A_WINVERS)
             set(A_WINVERS winxp)
         endif()
-        list(APPEND props LABELS wine)
+        list(APPEND props LABELS ${MB_WINE_LABEL})
     else()
         set(A_WINVERS native)
     endif()

@@ -43,7 +43,8 @@ function(mb_memory_wine_test name)
     cmake_parse_arguments(A "" "FIXTURE;STATE;LETTER;TIMEOUT;TEST_FILTER" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${A_SOURCES})
     target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gtest_main)
-    if(NOT MB_WINE_TESTS)
+    mb_wine_runs(${name} runs)
+    if(NOT runs)
         return()
     endif()
     if(NOT A_TIMEOUT)
@@ -63,5 +64,5 @@ function(mb_memory_wine_test name)
         DISCOVERY_TIMEOUT 60
         ${filter}
         PROPERTIES TIMEOUT ${A_TIMEOUT} RESOURCE_LOCK drive_${A_LETTER} FIXTURES_REQUIRED ${A_FIXTURE}
-                   LABELS wine ENVIRONMENT "MB_DOSDEVICES=${map}")
+                   LABELS ${MB_WINE_LABEL} ENVIRONMENT "MB_DOSDEVICES=${map}")
 endfunction()
