@@ -20,6 +20,7 @@
 #                              the same inside
 #   wine32.sh mode             prints "native" or "qemu"
 #   wine32.sh stop             ends the namespace kept for these folders
+#   wine32.sh running          whether that namespace is there
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 cache=${MB_I686_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/musicbridge/i686}
@@ -128,8 +129,29 @@ make_preload() {
     mv -f "$out.$$" "$out"
 }
 
+# Tests start Linux tools (fsck.fat, mtools, sox...) from their Windows
+# programs: in the root these names run the host's own tools, in the host's
+# tree (mounted at /run/mb-host), in the same folder.
+host_tools="fsck.fat mkfs.fat fatsort mdir mtype mcopy mmd mdel mformat mattrib mlabel mren mmove
+    lame sox ffmpeg ffprobe id3v2 python3 exiftool xxd"
+make_host_tools() {
+    local stamp=$root/opt/musicbridge/.host-tools-1 name
+    [ -f "$stamp" ] && return 0
+    mkdir -p "$root/usr/local/bin" "$root/opt/musicbridge"
+    for name in $host_tools; do
+        cat >"$root/usr/local/bin/$name" <<TOOL
+#!/bin/sh
+exec chroot /run/mb-host /bin/sh -c 'cd "\$0" 2>/dev/null || cd /; exec "\$@"' "\$PWD" /usr/bin/env PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin $name "\$@"
+TOOL
+        chmod +x "$root/usr/local/bin/$name"
+    done
+    [ -e "$root/usr/bin/python3" ] || ln -s /usr/local/bin/python3 "$root/usr/bin/python3"
+    touch "$stamp"
+}
+
 ready() {
-    if [ -f "$root/.mb-ready-$root_version" ] && { [ "$(mode)" = native ] || [ "$root$preload" -nt "$here/qemu-fixes.c" ]; }; then
+    if [ -f "$root/.mb-ready-$root_version" ] && [ -f "$root/opt/musicbridge/.host-tools-1" ] &&
+        { [ "$(mode)" = native ] || [ "$root$preload" -nt "$here/qemu-fixes.c" ]; }; then
         return 0
     fi
     mkdir -p "$cache"
@@ -141,6 +163,7 @@ ready() {
             touch "$root/.mb-ready-$root_version"
         fi
         make_preload
+        make_host_tools
     ) || exit 1
 }
 
@@ -192,6 +215,7 @@ keeper_up() {
             for dir in /dev /proc /sys; do
                 mount --rbind "$dir" "$root$dir" || fail "cannot mount $dir in the root"
             done
+            mkdir -p "$root/run/mb-host" && mount --rbind / "$root/run/mb-host" || fail "cannot mount the host in the root"
             for dir in $binds; do
                 [ -d "$dir" ] || continue
                 mkdir -p "$root$dir" && mount --rbind "$dir" "$root$dir" || fail "cannot mount $dir in the root"
@@ -256,5 +280,6 @@ case "${1:-}" in
         ;;
     mode) mode; echo ;;
     stop) stop ;;
+    running) keeper_alive "$(keeper_file)" >/dev/null ;;
     *) die "usage: wine32.sh ready | run PROGRAM [ARGS] | mode | stop" ;;
 esac
