@@ -175,6 +175,21 @@ function(mb_test name)
         # Native tests get their environment through the same unpacking runner.
         set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${MB_SCRIPTS_DIR}/native-run.sh)
     endif()
+    if(MB_I686_TESTS)
+        # Under emulation a process start is dear: each program runs once per
+        # Windows version, all its cases in one run (no discovery either).
+        foreach(ver IN LISTS A_WINVERS)
+            set(env ${A_ENVIRONMENT} MB_WINVER=${ver})
+            list(JOIN env "|" envtext)
+            set(testname ${name})
+            if(NOT ver STREQUAL "winxp")
+                set(testname ${ver}.${name})
+            endif()
+            mb_i686_program_test(${testname} ${name} WORKING_DIRECTORY ${A_WORKING_DIRECTORY}
+                PROPERTIES ${props} ENVIRONMENT "MB_TEST_ENV=${envtext}")
+        endforeach()
+        return()
+    endif()
     foreach(ver IN LISTS A_WINVERS)
         set(env ${A_ENVIRONMENT})
         set(prefix "")
@@ -195,6 +210,28 @@ function(mb_test name)
             DISCOVERY_TIMEOUT 60
             PROPERTIES ${props} ENVIRONMENT "MB_TEST_ENV=${envtext}")
     endforeach()
+endfunction()
+
+# mb_i686_program_test(<test> <program> [WORKING_DIRECTORY dir] [ARGS ...]
+#                      [PROPERTIES ...])
+# One CTest test that runs every case of a GoogleTest program (or those ARGS
+# select) in one process under the i686 build's wine-run; PROPERTIES as
+# set_tests_properties takes them (TIMEOUT is raised to fit the whole program).
+function(mb_i686_program_test test program)
+    cmake_parse_arguments(A "" "WORKING_DIRECTORY" "ARGS;PROPERTIES" ${ARGN})
+    if(NOT A_WORKING_DIRECTORY)
+        set(A_WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    endif()
+    add_test(NAME ${test} COMMAND ${MB_WINE_RUN} $<TARGET_FILE:${program}> ${A_ARGS}
+             WORKING_DIRECTORY ${A_WORKING_DIRECTORY})
+    set(props ${A_PROPERTIES})
+    list(FIND props TIMEOUT at)
+    if(at GREATER -1)
+        math(EXPR value_at "${at} + 1")
+        list(REMOVE_AT props ${at} ${value_at})
+    endif()
+    set_tests_properties(${test} PROPERTIES ${props})
+    set_tests_properties(${test} PROPERTIES TIMEOUT 1500 LABELS ${MB_WINE_LABEL})
 endfunction()
 
 # mb_fuzzer(name SOURCES ... [LIBS ...] CORPUS dir)
