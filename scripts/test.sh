@@ -54,10 +54,10 @@ else
     i686_start=$(date +%s)
     no_tests=error
     [ $# -gt 0 ] && no_tests=ignore
-    if "$top/tests/i686/wine32.sh" ready; then
+    if "$top/tests/i686/prepare.sh" "$top"; then
         (cd "$top/build/win32" && ctest -L i686 -j "$jobs" --no-tests=$no_tests --repeat until-pass:2 --output-on-failure --timeout 600 "$@") || status=1
     else
-        echo "test.sh: the 32-bit Wine root could not be made" >&2
+        echo "test.sh: the 32-bit Wine root or prefix could not be made" >&2
         status=1
     fi
     "$top/tests/i686/stop.sh" "$top" || true
