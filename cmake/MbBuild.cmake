@@ -2,8 +2,10 @@
 #
 #   MB_WINDOWS  a Windows build (cross-compiled)
 #   MB_WINE_TESTS  the Windows build whose tests CTest runs under Wine (the
-#               x86_64 one; the i686 build makes the shipped binaries and
-#               builds the test programs without registering them)
+#               x86_64 one)
+#   MB_I686_TESTS  the i686 build (the shipped binaries) registers the test
+#               programs named in tests/i686/programs.txt, run under 32-bit
+#               Wine (tests/i686); it builds the others without registering
 #   MB_NATIVE   the native build of the Windows-free cores
 #   MB_FUZZ     the native build also makes libFuzzer targets (clang only)
 
@@ -15,13 +17,52 @@ if(WIN32)
     set(MB_NATIVE OFF)
     if(CMAKE_SIZEOF_VOID_P EQUAL 8)
         set(MB_WINE_TESTS ON)
+        set(MB_I686_TESTS OFF)
+        set(MB_WINE_WIDTH 64)
     else()
         set(MB_WINE_TESTS OFF)
+        option(MB_I686_TESTS "run the listed test programs of the i686 build under 32-bit Wine" ON)
+        set(MB_WINE_WIDTH 32)
     endif()
 else()
     set(MB_WINDOWS OFF)
     set(MB_NATIVE ON)
     set(MB_WINE_TESTS OFF)
+    set(MB_I686_TESTS OFF)
+endif()
+
+# The test programs the i686 build runs (one name a line; # starts a comment).
+set(MB_I686_PROGRAMS "")
+if(MB_I686_TESTS)
+    file(STRINGS ${CMAKE_SOURCE_DIR}/tests/i686/programs.txt lines)
+    foreach(line IN LISTS lines)
+        string(REGEX REPLACE "#.*" "" line "${line}")
+        string(STRIP "${line}" line)
+        if(line)
+            list(APPEND MB_I686_PROGRAMS ${line})
+        endif()
+    endforeach()
+    # The stand-in driver runs in the 64-bit driver host of the 32-bit
+    # prefix: the x86_64 build makes it.
+    set(MB_WIN64_BUILD_DIR ${CMAKE_SOURCE_DIR}/build/win64 CACHE PATH "the x86_64 build, whose stand-in driver the i686 tests load")
+endif()
+
+# mb_wine_runs(<program> <out>): whether this build registers the program's
+# tests to run under Wine (every program in the x86_64 build, the listed ones
+# in the i686 build).
+function(mb_wine_runs name out)
+    if(MB_WINE_TESTS OR (MB_I686_TESTS AND name IN_LIST MB_I686_PROGRAMS))
+        set(${out} TRUE PARENT_SCOPE)
+    else()
+        set(${out} FALSE PARENT_SCOPE)
+    endif()
+endfunction()
+
+# The label of the tests that run under Wine in this build.
+if(MB_I686_TESTS)
+    set(MB_WINE_LABEL i686)
+else()
+    set(MB_WINE_LABEL wine)
 endif()
 
 set(MB_SOURCE_DIR ${CMAKE_SOURCE_DIR})
@@ -116,20 +157,38 @@ function(mb_test name)
     if(A_LABELS)
         list(APPEND props LABELS "${A_LABELS}")
     endif()
-    if(MB_WINDOWS AND NOT MB_WINE_TESTS)
-        return()
+    if(MB_WINDOWS)
+        mb_wine_runs(${name} runs)
+        if(NOT runs)
+            return()
+        endif()
     endif()
     if(MB_WINDOWS)
         if(NOT A_WINVERS)
             set(A_WINVERS winxp)
         endif()
-        list(APPEND props LABELS wine)
+        list(APPEND props LABELS ${MB_WINE_LABEL})
     else()
         set(A_WINVERS native)
     endif()
     if(MB_NATIVE AND A_ENVIRONMENT)
         # Native tests get their environment through the same unpacking runner.
         set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${MB_SCRIPTS_DIR}/native-run.sh)
+    endif()
+    if(MB_I686_TESTS)
+        # Under emulation a process start is dear: each program runs once per
+        # Windows version, all its cases in one run (no discovery either).
+        foreach(ver IN LISTS A_WINVERS)
+            set(env ${A_ENVIRONMENT} MB_WINVER=${ver})
+            list(JOIN env "|" envtext)
+            set(testname ${name})
+            if(NOT ver STREQUAL "winxp")
+                set(testname ${ver}.${name})
+            endif()
+            mb_i686_program_test(${testname} ${name} WORKING_DIRECTORY ${A_WORKING_DIRECTORY}
+                PROPERTIES ${props} ENVIRONMENT "MB_TEST_ENV=${envtext}")
+        endforeach()
+        return()
     endif()
     foreach(ver IN LISTS A_WINVERS)
         set(env ${A_ENVIRONMENT})
@@ -151,6 +210,28 @@ function(mb_test name)
             DISCOVERY_TIMEOUT 60
             PROPERTIES ${props} ENVIRONMENT "MB_TEST_ENV=${envtext}")
     endforeach()
+endfunction()
+
+# mb_i686_program_test(<test> <program> [WORKING_DIRECTORY dir] [ARGS ...]
+#                      [PROPERTIES ...])
+# One CTest test that runs every case of a GoogleTest program (or those ARGS
+# select) in one process under the i686 build's wine-run; PROPERTIES as
+# set_tests_properties takes them (TIMEOUT is raised to fit the whole program).
+function(mb_i686_program_test test program)
+    cmake_parse_arguments(A "" "WORKING_DIRECTORY" "ARGS;PROPERTIES" ${ARGN})
+    if(NOT A_WORKING_DIRECTORY)
+        set(A_WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    endif()
+    add_test(NAME ${test} COMMAND ${MB_WINE_RUN} $<TARGET_FILE:${program}> ${A_ARGS}
+             WORKING_DIRECTORY ${A_WORKING_DIRECTORY})
+    set(props ${A_PROPERTIES})
+    list(FIND props TIMEOUT at)
+    if(at GREATER -1)
+        math(EXPR value_at "${at} + 1")
+        list(REMOVE_AT props ${at} ${value_at})
+    endif()
+    set_tests_properties(${test} PROPERTIES ${props})
+    set_tests_properties(${test} PROPERTIES TIMEOUT 1500 LABELS ${MB_WINE_LABEL})
 endfunction()
 
 # mb_fuzzer(name SOURCES ... [LIBS ...] CORPUS dir)

@@ -32,6 +32,10 @@ PACKAGES=(
     python3-pil
     # Wine's own fonts (Marlett for the caption buttons, Tahoma-like dialog faces)
     fonts-wine
+    # the i686 stage (tests/i686): a Debian root with 32-bit Wine, made by debootstrap
+    debootstrap
+    # ... whose 32-bit programs run through the emulator where the machine cannot run them
+    qemu-user-static
 )
 if [ "${1:-}" = "--if-missing" ] &&
     ! dpkg-query -W -f='${Status}\n' "${PACKAGES[@]}" 2>/dev/null | grep -qv '^install ok installed$' &&

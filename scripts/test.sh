@@ -45,4 +45,22 @@ echo "== Windows tests under Wine"
 # on a loaded machine a prefix or a driver may start late (the second result
 # is the one that counts, and both are printed).
 (cd "$top/build/win64" && ctest -j "$jobs" --no-tests=error --repeat until-pass:2 --output-on-failure --timeout 600 "$@") || status=1
+echo "== shipped 32-bit programs under 32-bit Wine (tests/i686)"
+# The listed test programs of build/win32, the code we ship, under 32-bit
+# Wine in a Debian root cached once per machine (MB_I686=0 leaves it out).
+if [ "${MB_I686:-1}" = 0 ]; then
+    echo "left out (MB_I686=0)"
+else
+    i686_start=$(date +%s)
+    no_tests=error
+    [ $# -gt 0 ] && no_tests=ignore
+    if "$top/tests/i686/prepare.sh" "$top"; then
+        (cd "$top/build/win32" && ctest -L i686 -j "$jobs" --no-tests=$no_tests --repeat until-pass:2 --output-on-failure --timeout 600 "$@") || status=1
+    else
+        echo "test.sh: the 32-bit Wine root or prefix could not be made" >&2
+        status=1
+    fi
+    "$top/tests/i686/stop.sh" "$top" || true
+    echo "the i686 stage took $(($(date +%s) - i686_start)) s"
+fi
 exit $status

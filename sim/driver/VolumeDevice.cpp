@@ -249,37 +249,84 @@ NTSTATUS VolumeTransfer(PIRP irp, PIO_STACK_LOCATION stack)
     return Complete(irp, STATUS_SUCCESS, length);
 }
 
-// SCSI commands to the player, in the pass-through layout of this build:
-// the header, then wherever its offsets point inside the one buffer.
+// Where the fields after the common head lie in a pass-through header: a
+// 32-bit caller's block arrives in its own layout (the data offset or pointer
+// is 4 bytes wide there), and its Length names which one it is.
+struct PassThroughLayout {
+    ULONG Header;
+    ULONG DataOffsetAt;
+    ULONG DataOffsetBytes;
+    ULONG SenseOffsetAt;
+    ULONG CdbAt;
+};
+
+constexpr PassThroughLayout LAYOUT_64 = {56, 24, 8, 32, 36};
+constexpr PassThroughLayout LAYOUT_32 = {44, 20, 4, 24, 28};
+static_assert(sizeof(SCSI_PASS_THROUGH) == 56 && sizeof(SCSI_PASS_THROUGH_DIRECT) == 56,
+              "this build's own pass-through headers are the 64-bit ones");
+static_assert(FIELD_OFFSET(SCSI_PASS_THROUGH, DataBufferOffset) == 24 &&
+                  FIELD_OFFSET(SCSI_PASS_THROUGH, SenseInfoOffset) == 32 && FIELD_OFFSET(SCSI_PASS_THROUGH, Cdb) == 36,
+              "64-bit pass-through offsets");
+static_assert(FIELD_OFFSET(SCSI_PASS_THROUGH_DIRECT, SenseInfoOffset) == 32 &&
+                  FIELD_OFFSET(SCSI_PASS_THROUGH_DIRECT, Cdb) == 36,
+              "64-bit direct pass-through offsets");
+// The head both widths share.
+static_assert(FIELD_OFFSET(SCSI_PASS_THROUGH, CdbLength) == 6 && FIELD_OFFSET(SCSI_PASS_THROUGH, SenseInfoLength) == 7 &&
+                  FIELD_OFFSET(SCSI_PASS_THROUGH, DataIn) == 8 &&
+                  FIELD_OFFSET(SCSI_PASS_THROUGH, DataTransferLength) == 12,
+              "pass-through head");
+
+ULONG ReadLe32(const uint8_t* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<ULONG>(p[3]) << 24);
+}
+
+void WriteLe32(uint8_t* p, ULONG value)
+{
+    for (int i = 0; i < 4; i++)
+        p[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// SCSI commands to the player, in the pass-through layout of the caller's
+// width: the header, then wherever its offsets point inside the one buffer.
 NTSTATUS VolumeScsiPassThrough(PIRP irp, PIO_STACK_LOCATION stack)
 {
     ULONG in = stack->Parameters.DeviceIoControl.InputBufferLength;
     ULONG out = stack->Parameters.DeviceIoControl.OutputBufferLength;
     bool direct = stack->Parameters.DeviceIoControl.IoControlCode == IOCTL_SCSI_PASS_THROUGH_DIRECT_CODE;
     auto* block = static_cast<uint8_t*>(irp->AssociatedIrp.SystemBuffer);
-    ULONG header = direct ? sizeof(SCSI_PASS_THROUGH_DIRECT) : sizeof(SCSI_PASS_THROUGH);
     if (VolumeGone())
         return Complete(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
-    if (!block || in < header || out < in)
+    if (!block || in < LAYOUT_32.Header || out < in)
         return Complete(irp, STATUS_INVALID_PARAMETER, 0);
-    // Both headers agree up to the data buffer field.
-    auto* spt = reinterpret_cast<SCSI_PASS_THROUGH*>(block);
-    auto* sptd = reinterpret_cast<SCSI_PASS_THROUGH_DIRECT*>(block);
-    ULONG senseOffset = direct ? sptd->SenseInfoOffset : spt->SenseInfoOffset;
-    UCHAR* cdb = direct ? sptd->Cdb : spt->Cdb;
-    if (spt->Length != header || spt->CdbLength > 16 || spt->CdbLength == 0)
+    ULONG length = block[0] | (block[1] << 8);
+    const PassThroughLayout* layout = nullptr;
+    if (length == LAYOUT_64.Header)
+        layout = &LAYOUT_64;
+    else if (length == LAYOUT_32.Header)
+        layout = &LAYOUT_32;
+    if (!layout || in < layout->Header)
         return Complete(irp, STATUS_INVALID_PARAMETER, 0);
-    if (spt->SenseInfoLength && (senseOffset > in || spt->SenseInfoLength > in - senseOffset))
+    UCHAR cdbLength = block[FIELD_OFFSET(SCSI_PASS_THROUGH, CdbLength)];
+    UCHAR senseLength = block[FIELD_OFFSET(SCSI_PASS_THROUGH, SenseInfoLength)];
+    bool dataIn = block[FIELD_OFFSET(SCSI_PASS_THROUGH, DataIn)] == SCSI_IOCTL_DATA_IN;
+    ULONG senseOffset = ReadLe32(block + layout->SenseOffsetAt);
+    const UCHAR* cdb = block + layout->CdbAt;
+    if (cdbLength > 16 || cdbLength == 0)
+        return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+    if (senseLength && (senseOffset > in || senseLength > in - senseOffset))
         return Complete(irp, STATUS_INVALID_PARAMETER, 0);
     uint8_t* data = nullptr;
-    ULONG dataLength = spt->DataTransferLength;
+    ULONG dataLength = ReadLe32(block + FIELD_OFFSET(SCSI_PASS_THROUGH, DataTransferLength));
     if (direct) {
         // The caller's own buffer lies in another process under Wine: only
         // commands without a data phase can be served this way.
         if (dataLength)
             return Complete(irp, STATUS_NOT_SUPPORTED, 0);
     } else if (dataLength) {
-        ULONG_PTR dataOffset = spt->DataBufferOffset;
+        ULONGLONG dataOffset = ReadLe32(block + layout->DataOffsetAt);
+        if (layout->DataOffsetBytes == 8)
+            dataOffset |= static_cast<ULONGLONG>(ReadLe32(block + layout->DataOffsetAt + 4)) << 32;
         if (dataOffset > in || dataLength > in - dataOffset)
             return Complete(irp, STATUS_INVALID_PARAMETER, 0);
         data = block + dataOffset;
@@ -287,19 +334,18 @@ NTSTATUS VolumeScsiPassThrough(PIRP irp, PIO_STACK_LOCATION stack)
     uint8_t status = 0;
     uint8_t sense[SIM_SENSE_BYTES];
     uint32_t moved = 0;
-    if (!SimBridgeExecute(cdb, spt->CdbLength, spt->DataIn == SCSI_IOCTL_DATA_IN, data, dataLength, &status, sense,
-                          &moved))
+    if (!SimBridgeExecute(cdb, cdbLength, dataIn, data, dataLength, &status, sense, &moved))
         return Complete(irp, STATUS_INSUFFICIENT_RESOURCES, 0);
-    spt->ScsiStatus = status;
+    block[FIELD_OFFSET(SCSI_PASS_THROUGH, ScsiStatus)] = status;
     if (status != 0) {
-        ULONG n = spt->SenseInfoLength < SIM_SENSE_BYTES ? spt->SenseInfoLength : SIM_SENSE_BYTES;
+        ULONG n = senseLength < SIM_SENSE_BYTES ? senseLength : SIM_SENSE_BYTES;
         for (ULONG i = 0; i < n; i++)
             block[senseOffset + i] = sense[i];
-        spt->SenseInfoLength = static_cast<UCHAR>(n);
+        block[FIELD_OFFSET(SCSI_PASS_THROUGH, SenseInfoLength)] = static_cast<UCHAR>(n);
     } else {
-        spt->SenseInfoLength = 0;
+        block[FIELD_OFFSET(SCSI_PASS_THROUGH, SenseInfoLength)] = 0;
     }
-    spt->DataTransferLength = moved;
+    WriteLe32(block + FIELD_OFFSET(SCSI_PASS_THROUGH, DataTransferLength), moved);
     return Complete(irp, STATUS_SUCCESS, in);
 }
 

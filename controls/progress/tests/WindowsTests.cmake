@@ -14,11 +14,12 @@ get_filename_component(mb_builds_dir ${CMAKE_BINARY_DIR} DIRECTORY)
 target_compile_definitions(progress_tests PRIVATE
     MB_WIN32_PROGRESS_DLL="Z:${mb_builds_dir}/win32/bin/Progress.dll")
 
-if(MB_WINE_TESTS)
+mb_wine_runs(progress_tests progress_runs)
+if(progress_runs)
     add_test(NAME progress.regsvr32
              COMMAND ${CMAKE_CURRENT_LIST_DIR}/regsvr32_test.sh ${MB_WINE_RUN} $<TARGET_FILE:Progress>)
     set_tests_properties(progress.regsvr32 PROPERTIES
         TIMEOUT 180
-        LABELS wine
+        LABELS ${MB_WINE_LABEL}
         ENVIRONMENT "MB_TEST_ENV=MB_PREFIX=progress-regsvr32")
 endif()

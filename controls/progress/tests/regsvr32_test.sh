@@ -8,6 +8,10 @@ run=$1
 dll=$2
 fail=0
 win_dll="Z:$(readlink -f "$dll" | sed 's|/|\\|g')"
+# A 32-bit module registers in the 32-bit view of the classes (the export
+# shows it under Wow6432Node) and its type library for win32.
+width=64
+file -b "$(readlink -f "$dll")" | grep -q '^PE32 ' && width=32
 work=$(mktemp -d "${TMPDIR:-/tmp}/progress-reg.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
@@ -22,14 +26,21 @@ DIID='{26045CFE-676C-4DC8-8466-B0A8337BCEF3}'
 snapshot() {
     local out=$1
     "$run" regedit /E "Z:$(readlink -f "$work")\\hkcr.reg" HKEY_CLASSES_ROOT >/dev/null 2>&1
-    /usr/bin/python3 - "$work/hkcr.reg" >"$out" <<'PY'
+    /usr/bin/python3 - "$work/hkcr.reg" "$width" >"$out" <<'PY'
 import codecs, re, sys
+view32 = sys.argv[2] == "32"
 raw = open(sys.argv[1], "rb").read()
 text = raw.decode("utf-16") if raw[:2] in (codecs.BOM_UTF16_LE, codecs.BOM_UTF16_BE) else raw.decode("utf-8", "replace")
 key = None
 for line in text.splitlines():
     if line.startswith("[") and line.endswith("]"):
         key = line[1:-1].replace("HKEY_CLASSES_ROOT", "HKCR", 1)
+        if view32:
+            # The module's own view: the 32-bit one where it has the key.
+            if key.lower().startswith("hkcr\\wow6432node\\"):
+                key = "HKCR\\" + key[len("HKCR\\Wow6432Node\\"):]
+            elif key.lower().startswith("hkcr\\clsid\\"):
+                key = "HKCR\\64-bit view\\" + key[len("HKCR\\"):]
         print("%s\t\t" % key.lower())
         continue
     m = re.match(r'^(@|"(?:[^"\\]|\\.)*")="((?:[^"\\]|\\.)*)"$', line)
@@ -100,9 +111,8 @@ expect_key "$page\\Programmable"
 expect "HKCR\\Progress.ProgressProp.1\\CLSID" "(Default)" "$PAGE"
 expect "HKCR\\Progress.ProgressProp\\CLSID" "(Default)" "$PAGE"
 expect "HKCR\\TypeLib\\$LIBID\\1.0" "(Default)" "Progress 1.0 Type Library"
-# This build is 64-bit: its type library is registered for win64 (the 32-bit
-# module's library is a win32 one: progress_tests checks it).
-expect "HKCR\\TypeLib\\$LIBID\\1.0\\0\\win64" "(Default)" "$win_dll"
+# The type library is registered for the module's own width.
+expect "HKCR\\TypeLib\\$LIBID\\1.0\\0\\win$width" "(Default)" "$win_dll"
 expect "HKCR\\Interface\\$IID" "(Default)" "IProgressCtl"
 expect "HKCR\\Interface\\$IID\\TypeLib" "(Default)" "$LIBID"
 expect "HKCR\\Interface\\$DIID" "(Default)" "_IProgressCtlEvents"

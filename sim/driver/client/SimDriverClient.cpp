@@ -21,13 +21,27 @@ std::string WindowsPathOf(const std::string& linuxPath)
     return path;
 }
 
+// Whether this is a 32-bit program on a 64-bit system, whose system folder
+// is the 32-bit one (syswow64) rather than the one holding the drivers.
+bool RunsUnderWow64()
+{
+    typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
+    auto isWow64 = reinterpret_cast<IsWow64ProcessFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+    BOOL wow64 = FALSE;
+    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+}
+
 std::string InstalledDriverPath()
 {
     std::vector<char> dir(MAX_PATH + 1);
-    UINT length = GetSystemDirectoryA(dir.data(), static_cast<UINT>(dir.size()));
+    UINT length = RunsUnderWow64() ? GetWindowsDirectoryA(dir.data(), static_cast<UINT>(dir.size()))
+                                   : GetSystemDirectoryA(dir.data(), static_cast<UINT>(dir.size()));
     if (length == 0 || length >= dir.size())
         return std::string();
-    return std::string(dir.data(), length) + "\\drivers\\vilosim.sys";
+    // The 64-bit system folder, as a 32-bit program names it.
+    std::string system = std::string(dir.data(), length) + (RunsUnderWow64() ? "\\Sysnative" : "");
+    return system + "\\drivers\\vilosim.sys";
 }
 
 bool ReadWhole(const std::string& path, std::vector<char>* bytes)

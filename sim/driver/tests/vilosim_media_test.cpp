@@ -481,7 +481,7 @@ TEST_F(DriverTransport, MalformedPassThroughBlocksAreRefused)
     EXPECT_EQ(spt->DataTransferLength, 96u);
     EXPECT_EQ(memcmp(block.data() + QV_SPT_DATA_AT + 8, "Vilo    ", 8), 0);
     reset();
-    spt->Length = 44;
+    spt->Length = QV_SPT_HEADER - 4; // neither width's header
     EXPECT_FALSE(send());
     reset();
     spt->CdbLength = 17;

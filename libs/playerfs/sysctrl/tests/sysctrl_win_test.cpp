@@ -136,7 +136,7 @@ protected:
         // The DOS services see 32-bit addresses; Wine's 64-bit heap and
         // stacks lie below 4 GB, so the stand-in can follow them.
         Bytes probe(16);
-        ASSERT_LT(uintptr_t(probe.data()), uintptr_t(0x100000000ull));
+        ASSERT_LT(uint64_t(uintptr_t(probe.data())), 0x100000000ull);
         ASSERT_TRUE(MakeImage(Kind(), ImagePath));
         before = ReadHostFile(ImagePath);
         ASSERT_FALSE(before.empty());
