@@ -47,9 +47,10 @@ echo "== Windows tests under Wine"
 (cd "$top/build/win64" && ctest -j "$jobs" --no-tests=error --repeat until-pass:2 --output-on-failure --timeout 600 "$@") || status=1
 echo "== shipped 32-bit programs under 32-bit Wine (tests/i686)"
 # The listed test programs of build/win32, the code we ship, under 32-bit
-# Wine in a Debian root cached once per machine (MB_I686=0 leaves it out).
-if [ "${MB_I686:-1}" = 0 ]; then
-    echo "left out (MB_I686=0)"
+# Wine in a Debian root cached once per machine. Asked for with MB_I686=1:
+# made fresh, the root alone takes about ten minutes.
+if [ "${MB_I686:-0}" != 1 ]; then
+    echo "left out (MB_I686=1 runs it)"
 else
     i686_start=$(date +%s)
     no_tests=error
