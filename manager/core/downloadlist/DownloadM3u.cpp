@@ -11,7 +11,8 @@ bool HasDrive(const std::string& p)
 }
 
 // Splits a path after its root into its folder names, resolving "." and
-// ".."; false when ".." would climb above the root.
+// ".." and dropping what Windows drops at a name's end; false when ".."
+// would climb above the root.
 bool Resolve(const std::string& root, const std::string& rest, std::string& out)
 {
     std::vector<std::string> parts;
@@ -20,7 +21,11 @@ bool Resolve(const std::string& root, const std::string& rest, std::string& out)
         std::size_t end = rest.find('\\', start);
         if (end == std::string::npos)
             end = rest.size();
-        const std::string part = rest.substr(start, end - start);
+        std::string part = rest.substr(start, end - start);
+        // Windows drops a name's trailing blanks and dots: "a ." names "a".
+        if (part != "." && part != "..")
+            while (!part.empty() && (part.back() == ' ' || part.back() == '.'))
+                part.pop_back();
         if (part == "..") {
             if (parts.empty())
                 return false;

@@ -65,6 +65,8 @@ const READ_CASE kReadCases[] = {
     {"ALineLongerThanAPathIsLeftOut", "C:\\" + kLong + "\r\nC:\\a.mp3\r\n", {"C:\\a.mp3"}},
     {"AnEntryThatResolvesTooLongIsLeftOut", std::string(250, 'y') + ".mp3\r\n", {}},
     {"EmbeddedZeroIsNoPath", std::string("C:\\a\0b.mp3\r\nC:\\c.mp3", 20), {"C:\\c.mp3"}},
+    {"TrailingBlanksAndDotsOfANameAreDropped", "sub. /a.mp3 \r\nC:\\x\\b.mp3.\r\n",
+     {"C:\\Lists\\Mine\\sub\\a.mp3", "C:\\x\\b.mp3"}},
     {"Empty", "", {}},
     {"OnlyComments", "#EXTM3U\r\n#EXTINF:1,x\r\n", {}},
 };
