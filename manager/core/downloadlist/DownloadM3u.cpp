@@ -22,9 +22,10 @@ bool Resolve(const std::string& root, const std::string& rest, std::string& out)
         if (end == std::string::npos)
             end = rest.size();
         std::string part = rest.substr(start, end - start);
-        // Windows drops a name's trailing blanks and dots: "a ." names "a".
+        // Windows drops a name's trailing blanks and dots: "a ." names "a"
+        // (a tab, which no name may hold, is dropped like a blank).
         if (part != "." && part != "..")
-            while (!part.empty() && (part.back() == ' ' || part.back() == '.'))
+            while (!part.empty() && (part.back() == ' ' || part.back() == '\t' || part.back() == '.'))
                 part.pop_back();
         if (part == "..") {
             if (parts.empty())
