@@ -3,6 +3,8 @@
 #include "Gdi.h"
 
 int CNoticeDlg::s_deleted = 0;
+int CNoticeDlg::s_shown = 0;
+std::string CNoticeDlg::s_lastText;
 
 MB_BEGIN_MESSAGE_MAP(CNoticeDlg, CDialog)
     mb::OnTimer(&CNoticeDlg::OnTimer),
@@ -10,6 +12,8 @@ MB_END_MESSAGE_MAP()
 
 BOOL CNoticeDlg::OnInitDialog()
 {
+    ++s_shown;
+    s_lastText = m_text;
     m_icon = mb::LoadIconFile(m_imagesFolder + "ICO_MAIN.ICO", 32, 32);
     if (m_icon)
         ::SendDlgItemMessageW(m_hWnd, IDC_NOTICE_ICON, STM_SETICON, reinterpret_cast<WPARAM>(m_icon), 0);

@@ -43,8 +43,11 @@ public:
     std::string m_imagesFolder;
     UINT m_displayTime = 0;
 
-    // Seen by the tests: how many notices were deleted.
+    // Seen by the tests: how many notices were deleted, how many were shown
+    // and the text of the last one.
     static int s_deleted;
+    static int s_shown;
+    static std::string s_lastText;
 
 protected:
     void PostNcDestroy() override;

@@ -15,6 +15,7 @@
 
 #include "GuiTest.h"
 #include "ManagerDlg.h"
+#include "NoticeDlg.h"
 #include "StringIds.h"
 #include "Sync.h"
 #include "Text.h"
@@ -389,10 +390,11 @@ TEST_F(PcPane, DriveBoxShowsTheChainAndSelectsAlongIt)
     box.SetCurSel(1);
     dlg.OnDriveBoxChosen();
     EXPECT_EQ(dlg.m_pcRootItem, dlg.m_pcTree.GetSelectedItem());
-    // A recent path that is no longer there is refused and entry 0 selected.
+    // A recent path that is no longer there is refused with the notice.
+    const int notices = CNoticeDlg::s_shown;
     dlg.OnRecentPathChosen("G:\\list\\gone");
-    ASSERT_EQ(1u, m_prompter.Count());
-    EXPECT_EQ("This directory is invalid.", m_prompter.Text(0));
+    EXPECT_EQ(notices + 1, CNoticeDlg::s_shown);
+    EXPECT_EQ("This directory is invalid.", CNoticeDlg::s_lastText);
     dlg.DestroyWindow();
 }
 
