@@ -44,7 +44,12 @@ echo "== Windows tests under Wine"
 # A Wine program that fails is run once more before the run counts it failed:
 # on a loaded machine a prefix or a driver may start late (the second result
 # is the one that counts, and both are printed).
-(cd "$top/build/win64" && ctest -j "$jobs" --no-tests=error --repeat until-pass:2 --output-on-failure --timeout 600 "$@") || status=1
+# The manager window's programs (whole windows on served memories, many
+# messages and timers each) run after the rest, a few at a time: under the
+# full load of the first pass their waits run out.
+window='^(PlayerPane|PcPane|PcPaneKorean|xfer_window|MusicBridgeProgram|ManagerCommands|ManagerDialog|ManagerMenus|PlayerMemory|SettleAfterDelete|UpdaterStart|Detection|detect_dialog_tests|fmpreset_|testpanel_|TestPanel|Fm[A-Z])'
+(cd "$top/build/win64" && ctest -j "$jobs" -E "$window" --no-tests=error --repeat until-pass:2 --output-on-failure --timeout 600 "$@") || status=1
+(cd "$top/build/win64" && ctest -j 3 -R "$window" --no-tests=ignore --repeat until-pass:2 --output-on-failure --timeout 600 "$@") || status=1
 echo "== shipped 32-bit programs under 32-bit Wine (tests/i686)"
 # The listed test programs of build/win32, the code we ship, under 32-bit
 # Wine in a Debian root cached once per machine. Asked for with MB_I686=1:
