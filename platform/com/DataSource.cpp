@@ -6,16 +6,18 @@ namespace mbcom {
 
 namespace {
 
-// The offered formats, as a snapshot.
-class CFormatEnum : public IEnumFORMATETC {
+// IUnknown of an object that offers one interface and deletes itself with
+// its last reference.
+template <class Interface>
+class CSingleInterface : public Interface {
 public:
-    explicit CFormatEnum(std::vector<FORMATETC> formats, ULONG at = 0) : m_formats(std::move(formats)), m_at(at) {}
+    virtual ~CSingleInterface() = default;
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
         if (!out)
             return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IEnumFORMATETC) {
-            *out = static_cast<IEnumFORMATETC*>(this);
+        if (iid == IID_IUnknown || iid == __uuidof(Interface)) {
+            *out = static_cast<Interface*>(this);
             AddRef();
             return S_OK;
         }
@@ -30,6 +32,15 @@ public:
             delete this;
         return ULONG(left);
     }
+
+private:
+    LONG m_refs = 1;
+};
+
+// The offered formats, as a snapshot.
+class CFormatEnum : public CSingleInterface<IEnumFORMATETC> {
+public:
+    explicit CFormatEnum(std::vector<FORMATETC> formats, ULONG at = 0) : m_formats(std::move(formats)), m_at(at) {}
     STDMETHODIMP Next(ULONG count, FORMATETC* out, ULONG* fetched) override
     {
         if (!out || (count > 1 && !fetched))
@@ -64,35 +75,14 @@ public:
     }
 
 private:
-    ~CFormatEnum() = default;
+    ~CFormatEnum() override = default;
     std::vector<FORMATETC> m_formats;
     ULONG m_at;
-    LONG m_refs = 1;
 };
 
 // Escape cancels, releasing the left button drops.
-class CDropSource : public IDropSource {
+class CDropSource : public CSingleInterface<IDropSource> {
 public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDropSource) {
-            *out = static_cast<IDropSource*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ULONG(::InterlockedIncrement(&m_refs)); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        LONG left = ::InterlockedDecrement(&m_refs);
-        if (left == 0)
-            delete this;
-        return ULONG(left);
-    }
     STDMETHODIMP QueryContinueDrag(BOOL escape, DWORD keys) override
     {
         if (escape)
@@ -104,8 +94,7 @@ public:
     STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
 private:
-    ~CDropSource() = default;
-    LONG m_refs = 1;
+    ~CDropSource() override = default;
 };
 
 }  // namespace
