@@ -6,7 +6,7 @@
 //   ManagerDlgTimers.cpp    the timers, the start-up and settle threads
 //   ManagerDlgMessages.cpp  private messages, skin buttons, keys, mouse, About
 //   ManagerDlgView.cpp      active pane and the expanded window
-//   ManagerDlgPending.cpp   entry points that later concerns fill (README.md)
+//   ... and one file for each pane, command set and dialog (README.md)
 #pragma once
 
 #include <windows.h>
@@ -142,7 +142,7 @@ public:
     void SetViewMode(int pane);
     void ToggleExpanded();
 
-    // ---- entry points of later concerns (ManagerDlgPending.cpp)
+    // ---- entry points of the concerns (each defined in its own file)
     void UpdateSpaceInfo(int recomputePc);
     void UpdateTransferProgress(const TRANSFER_STATUS& status);
     void FillPlayerList();
@@ -220,9 +220,6 @@ public:
     // Entry points of other concerns that the commands call.
     bool FormatMemory(int memory);
     void OpenPlayerItem();
-    void ReorderDownloadListByDrop(int targetRow);
-    int PcListViewKind();
-    std::string PcTreeItemPath(HTREEITEM item);
     int RunConfigDialog(const std::string& internalRoot, const std::string& externalRoot);
     void RunPropertiesDialog(const std::string& path, CMP3Info* mp3, CWMAInfo* wma);
 

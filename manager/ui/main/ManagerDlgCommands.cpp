@@ -460,7 +460,7 @@ void CManagerDlg::ShowMusicFiles()
 {
     m_fileFilter = 0;
     m_skin.Button(1079).SetState(CSkinButton::STATE_NORMAL);
-    if (PcListViewKind() == 2)
+    if (m_pcListKind == 2)
         ReopenPcFolder();
     Reached("ApplyDownloadFilter");
     ApplyDownloadFilter(m_fileFilter);
@@ -476,7 +476,7 @@ void CManagerDlg::ShowVoiceFiles()
     for (UINT id : {1077u, 1079u})
         if (m_skin.HasButton(id))
             m_skin.Button(id).SetState(CSkinButton::STATE_NORMAL);
-    if (PcListViewKind() == 2)
+    if (m_pcListKind == 2)
         ReopenPcFolder();
     Reached("ApplyDownloadFilter");
     ApplyDownloadFilter(m_fileFilter);
@@ -490,7 +490,7 @@ void CManagerDlg::ShowAllFiles()
 {
     m_fileFilter = 2;
     m_skin.Button(1077).SetState(CSkinButton::STATE_NORMAL);
-    if (PcListViewKind() == 2)
+    if (m_pcListKind == 2)
         ReopenPcFolder();
     Reached("ApplyDownloadFilter");
     ApplyDownloadFilter(m_fileFilter);
@@ -566,7 +566,7 @@ void CManagerDlg::ShowFolderSize(HTREEITEM item)
     unsigned long long bytes = 0;
     {
         CWaitCursor wait;
-        path = PcTreeItemPath(item);
+        path = GetPcTreeItemPath(item);
         if (!path.empty())
             bytes = CFileUtil::GetFolderSize(path);
     }

@@ -111,7 +111,7 @@ void CManagerDlg::OnControlDropFiles(HWND control, HDROP drop)
         HTREEITEM item = TreeItemAt(m_pcTree, screen);
         if (!item)
             break;
-        std::string folder = PcTreeItemPath(item);
+        std::string folder = GetPcTreeItemPath(item);
         // A server's bare root (\\server\) takes no files.
         bool bareServer = folder.size() > 2 && folder.compare(0, 2, "\\\\") == 0 &&
                           folder.find('\\', 2) == folder.size() - 1;
@@ -198,7 +198,7 @@ bool CManagerDlg::CanDropAt(HWND window, POINT screen, bool* leaveWindow)
                                                                                           : SRC_DOWNLOAD_LIST;
     f.transferRunning = m_runningOperation != OP_NONE;
     if (f.source == SRC_PC_LIST) {
-        f.pcListShowsFiles = PcListViewKind() == 2;
+        f.pcListShowsFiles = m_pcListKind == 2;
         bool desktop = m_pcItem && m_pcItem == m_pcTree.GetRootItem();
         f.desktopSpecialRowsSelected =
             desktop && std::any_of(m_dragRows.begin(), m_dragRows.end(), [](int row) { return row <= 1; });
@@ -330,7 +330,7 @@ void CManagerDlg::DropAt(HWND window, POINT screen)
         Reached("CollectSelection");
         if (fail(CollectSelection(TRANSFER_PC_COPY, m_clipboard, nullptr) != 0)) {
             Reached("PastePc");
-            fail(PastePc(PcTreeItemPath(item), false) != 0);
+            fail(PastePc(GetPcTreeItemPath(item), false) != 0);
         }
         break;
     case ACT_DOWNLOAD_SHOWN_FOLDER:
@@ -358,7 +358,7 @@ void CManagerDlg::DropAt(HWND window, POINT screen)
         AddPcSelectionToDownloadList();
         break;
     case ACT_UPLOAD_TREE_FOLDER:
-        m_uploadFolder = PcTreeItemPath(item);
+        m_uploadFolder = GetPcTreeItemPath(item);
         Reached("StartUpload");
         StartUpload(TRANSFER_UPLOAD);
         break;
@@ -393,7 +393,7 @@ void CManagerDlg::DropAt(HWND window, POINT screen)
         break;
     case ACT_REORDER_DOWNLOAD_LIST:
         Reached("ReorderDownloadListByDrop");
-        ReorderDownloadListByDrop(p.row >= 0 ? p.row : m_downloadList.GetItemCount());
+        ReorderDownloadRows(p.row >= 0 ? p.row : m_downloadList.GetItemCount());
         break;
     default:
         break;

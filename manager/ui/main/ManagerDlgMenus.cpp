@@ -102,7 +102,7 @@ void CManagerDlg::OnContextMenu(HWND window, POINT screen)
     }
 
     if (submenu == MENU_PC_TREE) {
-        if (PcListViewKind() != 2)
+        if (m_pcListKind != 2)
             return;
         m_pcContextItem = ItemAt(m_pcTree, screen);
         m_pcTree.SelectDropTarget(m_pcContextItem);
