@@ -129,12 +129,13 @@ endfunction()
 
 # mb_test(name SOURCES ... [LIBS ...] [WINVERS winxp win98 winme ...]
 #         [ENVIRONMENT VAR=value ...] [RESOURCE_LOCK lock ...] [LABELS ...]
-#         [TIMEOUT seconds] [WORKING_DIRECTORY dir])
-# A GoogleTest program; its cases become CTest tests. In the Windows build the
+#         [TIMEOUT seconds] [WORKING_DIRECTORY dir] [SERIAL])
+# A GoogleTest program; its cases become CTest tests (SERIAL: each runs with
+# no other test beside it). In the Windows build the
 # cases run under Wine once per Windows version in WINVERS (default winxp), each
 # test named <version>.<Suite>.<Case> for versions other than winxp.
 function(mb_test name)
-    cmake_parse_arguments(A "" "TIMEOUT;WORKING_DIRECTORY" "SOURCES;LIBS;WINVERS;ENVIRONMENT;RESOURCE_LOCK;LABELS" ${ARGN})
+    cmake_parse_arguments(A "SERIAL" "TIMEOUT;WORKING_DIRECTORY" "SOURCES;LIBS;WINVERS;ENVIRONMENT;RESOURCE_LOCK;LABELS" ${ARGN})
     add_executable(${name} ${A_SOURCES})
     target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gtest_main)
     mb_not_shipped(${name})
@@ -156,6 +157,9 @@ function(mb_test name)
     endif()
     if(A_LABELS)
         list(APPEND props LABELS "${A_LABELS}")
+    endif()
+    if(A_SERIAL)
+        list(APPEND props RUN_SERIAL TRUE)
     endif()
     if(MB_WINDOWS)
         mb_wine_runs(${name} runs)

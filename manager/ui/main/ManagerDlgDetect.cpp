@@ -172,6 +172,7 @@ int CManagerDlg::OnPlayerRemoved(int memory)
     m_treeClearing = true;
     m_playerTree.DeleteAllItems();
     m_treeClearing = false;
+    m_playerItem = nullptr;
     // The next directory read must not start from the memory that went away.
     TheSysCtrl().SetNewMedia();
     UpdateSpaceInfo(1);

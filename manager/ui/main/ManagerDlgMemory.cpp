@@ -145,6 +145,7 @@ int CManagerDlg::SelectMemoryWork(int memory, int showMessages)
         m_treeClearing = true;
         m_playerTree.DeleteAllItems();
         m_treeClearing = false;
+        m_playerItem = nullptr;
         m_playerList.DeleteAllItems();
         TheSysCtrl().SetNewMedia();
         UpdateSpaceInfo(1);

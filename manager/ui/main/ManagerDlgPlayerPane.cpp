@@ -127,6 +127,8 @@ void CManagerDlg::RebuildPlayerTree(const DRIVE_INFO& memory, const std::string&
     m_treeRebuilding = 1;
     m_playerTree.DeleteAllItems();
     m_treeRebuilding = 0;
+    // The shown item went with the others; a new item may get its handle.
+    m_playerItem = nullptr;
 
     std::vector<std::string> parts;
     std::string part;
