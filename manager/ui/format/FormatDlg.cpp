@@ -94,7 +94,9 @@ DWORD WINAPI CFormatDlg::RunFormatter(void* dialog)
         return 3;
     }
     self->m_process = info.hProcess;
-    self->m_result = FORMAT_START_STARTED;
+    // A full barrier: the dialog's thread takes the process once it reads
+    // the result.
+    ::InterlockedExchange(&self->m_result, FORMAT_START_STARTED);
     return 3;
 }
 

@@ -388,6 +388,10 @@ void CManagerDlg::FormatShownMemory()
         return;
     Reached("FormatMemory");
     FormatMemory(m_currentMemory);
+    // A started tool owns the memory until it ends; its end lists the
+    // memory again (timer 14).
+    if (m_formatTool)
+        return;
     FillPlayerList();
     UpdateSpaceInfo(1);
     ShowVolumeLabel(m_currentMemory);

@@ -3,6 +3,7 @@
 #include "ManagerDlg.h"
 
 #include "ManagerGlobals.h"
+#include "NoticeDlg.h"
 #include "QvMp3.h"
 #include "SettingsRules.h"
 #include "StringIds.h"
@@ -24,6 +25,23 @@ void PumpOneMessage()
         ::TranslateMessage(&msg);
         ::DispatchMessageA(&msg);
     }
+}
+
+// The please-wait notice shown while rows are deleted and the player
+// settles: modeless, owning itself; null when it could not be made.
+CNoticeDlg* OpenDeleteNotice()
+{
+    CNoticeDlg* notice = new CNoticeDlg;
+    notice->SetText(mb::LoadText(IDS_DELETING), 0);
+    notice->m_imagesFolder = g_imagesFolder;
+    notice->SetSelfDeleting(true);
+    if (!notice->Create(nullptr)) {
+        delete notice;
+        return nullptr;
+    }
+    notice->ShowWindow(SW_SHOW);
+    notice->UpdateWindow();
+    return notice;
 }
 }  // namespace
 
@@ -82,6 +100,7 @@ void CManagerDlg::DeleteOnPlayer()
     m_progress.SetPos(0, 0);
     const HCURSOR previous = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
     EnableWindow(false);
+    CNoticeDlg* notice = OpenDeleteNotice();
     m_deleteRowsDone = 0;
     for (int i = n - 1; i >= 0; --i) {
         if (g_standaloneCancel) {
@@ -122,6 +141,9 @@ void CManagerDlg::DeleteOnPlayer()
     m_progress.SetPos(0, 0);
     EnableWindow(true);
     ::SetCursor(previous ? previous : ::LoadCursor(nullptr, IDC_ARROW));
+    // Destroying the notice deletes it.
+    if (notice)
+        notice->DestroyWindow();
     UpdateSpaceInfo(1);
 }
 

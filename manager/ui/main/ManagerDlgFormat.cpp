@@ -73,9 +73,15 @@ void CManagerDlg::FinishFormat()
     if (m_formatToolExit != 0) {
         ShowMessage(mb::Format(mb::LoadText(IDS_PC_PROBLEM).c_str(),
                                mb::Format("THE FORMAT TOOL FAILED (EXIT CODE %lu).", m_formatToolExit).c_str()));
-    } else if (!root.empty() && !m_formatLabel.empty()) {
-        m_appliedLabel = m_formatLabel;
-        m_labelApplied = ::SetVolumeLabelA(root.c_str(), m_formatLabel.c_str()) != 0;
+    } else if (!root.empty()) {
+        if (!m_formatLabel.empty()) {
+            m_appliedLabel = m_formatLabel;
+            m_labelApplied = ::SetVolumeLabelA(root.c_str(), m_formatLabel.c_str()) != 0;
+        }
+        // The emptied internal memory gets the player's settings back from
+        // the program folder's copy, as when the player is connected.
+        if (memory == MEMORY_INTERNAL)
+            BackupSettingsFile();
     }
     if (!root.empty() && memory == m_currentMemory) {
         TheSysCtrl().InitDirectory(root.c_str());

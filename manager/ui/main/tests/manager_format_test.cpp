@@ -14,6 +14,7 @@
 #include "GuiTest.h"
 #include "ManagerDlg.h"
 #include "ManagerGlobals.h"
+#include "NoticeDlg.h"
 #include "registry/RegistryKey.h"
 
 namespace {
@@ -88,19 +89,78 @@ std::string VolumeLabel(const std::string& root)
     return "";
 }
 
+// The text of this thread's visible notice (template 177), "" with none.
+std::string ShownNotice(HWND* window = nullptr)
+{
+    struct Found { HWND window = nullptr; char text[256] = {}; } found;
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND h, LPARAM p) -> BOOL {
+        auto* f = reinterpret_cast<Found*>(p);
+        if (!IsWindowVisible(h) || !GetDlgItem(h, IDC_NOTICE_TEXT) || !GetDlgItem(h, IDC_NOTICE_ICON)) return TRUE;
+        f->window = h;
+        GetDlgItemTextA(h, IDC_NOTICE_TEXT, f->text, sizeof f->text);
+        return FALSE;
+    }, LPARAM(&found));
+    if (window) *window = found.window;
+    return found.text;
+}
+
+// Answers as the recording prompter does and notes the notice on screen at
+// each question (a picture of the first one shown).
+class CNoticeNotingPrompter : public mbtest::CRecordingPrompter {
+public:
+    using CRecordingPrompter::CRecordingPrompter;
+    int Prompt(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) override
+    {
+        HWND window = nullptr;
+        notices.push_back(ShownNotice(&window));
+        if (window && !pictured) pictured = !mbtest::SaveScreenshot(window, "delete_notice").empty();
+        return CRecordingPrompter::Prompt(owner, text, caption, type);
+    }
+    std::vector<std::string> notices;
+    bool pictured = false;
+};
+
 class PlayerMemory : public mbtest::GuiTest {
 protected:
     PlayerMemory() : mbtest::GuiTest(90000) {}
+
+    // A program folder of the suite's own, holding the format tool, so that
+    // the settings file's backup is never another test program's.
+    void SetUp() override
+    {
+        char temp[MAX_PATH], current[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        GetCurrentDirectoryA(MAX_PATH, current);
+        m_programFolder = std::string(temp) + "format-program\\";
+        CreateDirectoryA(m_programFolder.c_str(), nullptr);
+        ASSERT_TRUE(CopyFileA((std::string(current) + "\\qvusbmscformat.exe").c_str(),
+                              (m_programFolder + "qvusbmscformat.exe").c_str(), FALSE));
+        SetFileAttributesA((m_programFolder + "SETTINGS.DAT").c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA((m_programFolder + "SETTINGS.DAT").c_str());
+        g_programFolder = m_programFolder;
+    }
 
     bool Open(CManagerDlg& dlg)
     {
         if (!dlg.Create()) return false;
         bool ready = mbtest::PumpUntil([&] { return dlg.m_listsNotReady == 0; }, 20000);
         for (UINT_PTR id : {1, 4, 12, 13}) dlg.KillTimer(id);
+        g_programFolder = m_programFolder;
         dlg.m_memories[0].Root = kRoot;
         dlg.m_currentMemory = CManagerDlg::MEMORY_INTERNAL;
         dlg.OsLevel = 3;
         return ready && IsWindow(dlg.m_hWnd);
+    }
+    // The memory's root as player detection shows it; the tree's selection
+    // lists it (timer 10).
+    static bool ShowRoot(CManagerDlg& dlg)
+    {
+        TheSysCtrl().SetNewMedia();
+        dlg.RebuildPlayerTree(dlg.m_memories[0], kRoot);
+        return mbtest::PumpUntil([&] {
+            return dlg.m_playerItem && dlg.m_playerItem == dlg.m_playerTree.GetRootItem() &&
+                   dlg.m_playerItem == dlg.m_playerTree.GetSelectedItem();
+        }, 10000);
     }
     // The rows the pane would show, the named ones selected.
     static void ShowRows(CManagerDlg& dlg, const std::vector<std::string>& rows, const std::vector<std::string>& selected)
@@ -118,13 +178,13 @@ protected:
         for (int i = 0; i < dlg.m_playerList.GetItemCount(); ++i) out.push_back(dlg.m_playerList.GetItemText(i, 0));
         return out;
     }
-    static void Clear()
+    static void Clear(const std::string& folder = kRoot)
     {
-        for (const std::string& n : Names(kRoot)) {
-            std::string path = std::string(kRoot) + n;
+        for (const std::string& n : Names(folder)) {
+            std::string path = folder + n;
             SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
-                for (const std::string& c : Names(path + "\\")) DeleteFileA((path + "\\" + c).c_str());
+                Clear(path + "\\");
                 RemoveDirectoryA(path.c_str());
             } else {
                 DeleteFileA(path.c_str());
@@ -132,7 +192,8 @@ protected:
         }
     }
 
-    mbtest::CRecordingPrompter m_prompter{IDYES};
+    std::string m_programFolder;
+    CNoticeNotingPrompter m_prompter{IDYES};
 };
 }  // namespace
 
@@ -154,9 +215,15 @@ TEST_F(PlayerMemory, DeletesFilesAndAFolderTreeBottomUp)
     ShowRows(dlg, {"ALBUM", "first.mp3", "second.mp3", "third.mp3", "keep.mp3"}, {"ALBUM", "second.mp3", "third.mp3"});
     // A Cancel pressed before the delete must not stop it.
     g_standaloneCancel = 1;
+    const int noticesGone = CNoticeDlg::s_deleted;
     dlg.DeleteOnPlayer();
     ASSERT_EQ(1u, m_prompter.Count());
     EXPECT_EQ("Do you want to delete the selected file(s) or folder(s)?", m_prompter.Text(0));
+    // The please-wait notice came after the question and is gone again.
+    EXPECT_EQ("", m_prompter.notices[0]);
+    EXPECT_EQ("Please wait for Deleting the file(s)...", CNoticeDlg::s_lastText);
+    EXPECT_EQ(noticesGone + 1, CNoticeDlg::s_deleted);
+    EXPECT_EQ("", ShownNotice());
     EXPECT_EQ((std::vector<std::string>{"first.mp3", "keep.mp3"}), Rows(dlg));
     EXPECT_EQ((std::vector<std::string>{"first.mp3", "keep.mp3"}), Names(kRoot));
     EXPECT_EQ(nullptr, dlg.m_playerTree.GetChildItem(root));
@@ -211,6 +278,9 @@ TEST_F(PlayerMemory, AFailedRowAsksWhetherToGoOn)
     ASSERT_EQ(2u, m_prompter.Count());
     EXPECT_EQ("Failed to delete 'b.mp3'.\r\nDo you want to delete next selected file(s)?", m_prompter.Text(1));
     EXPECT_EQ(UINT(MB_OKCANCEL | MB_ICONQUESTION), m_prompter.Records()[1].type);
+    // The notice stands while rows are deleted, and is closed at the end.
+    EXPECT_EQ((std::vector<std::string>{"", "Please wait for Deleting the file(s)..."}), m_prompter.notices);
+    EXPECT_EQ("", ShownNotice());
     EXPECT_EQ((std::vector<std::string>{"a.mp3"}), Names(kRoot));
     EXPECT_EQ((std::vector<std::string>{"a.mp3", "b.mp3"}), Rows(dlg));
     dlg.DestroyWindow();
@@ -450,43 +520,60 @@ TEST_F(PlayerMemory, FwuStartWithoutTheToolSaysSo)
 
 // ---------------------------------------------------------------- opening a row
 
-// Written before the player pane was built: the rows and tree items are
-// made by hand, and the pane now lists the folder a selection opens, which
-// replaces them. Off until it opens rows the pane listed itself.
-TEST_F(PlayerMemory, DISABLED_OpeningAFolderRowSelectsItsTreeItem)
+// Rows the pane listed from the memory: a folder row selects (or first adds)
+// its tree item, which lists that folder; a file row is opened by the shell.
+TEST_F(PlayerMemory, OpeningAFolderRowSelectsItsTreeItem)
 {
     Clear();
-    ASSERT_TRUE(CreateDirectoryA("E:\\MUSIC", nullptr));
-    ASSERT_TRUE(CreateDirectoryA("E:\\VOICE", nullptr));
+    for (const char* folder : {"E:\\MUSIC", "E:\\VOICE", "E:\\VOICE\\DAY1"}) ASSERT_TRUE(CreateDirectoryA(folder, nullptr));
+    ASSERT_TRUE(WriteFile("E:\\VOICE\\memo.wav", "memo"));
+    ASSERT_TRUE(WriteFile("E:\\open me.ini", "opened by the shell"));
     CTestManagerDlg dlg;
     ASSERT_TRUE(Open(dlg));
-    HTREEITEM root = dlg.InsertPlayerTreeItem("VILO", nullptr);
-    dlg.InsertPlayerTreeItem("MUSIC", root);
-    dlg.m_playerItem = root;
+    ASSERT_TRUE(ShowRoot(dlg));
+    const HTREEITEM root = dlg.m_playerTree.GetRootItem();
+    EXPECT_EQ((std::vector<std::string>{"MUSIC", "VOICE", "open me.ini"}), Rows(dlg));
     // The columns: Name takes what Size and Date leave.
-    ShowRows(dlg, {"MUSIC", "VOICE"}, {"VOICE"});
     EXPECT_EQ(60, dlg.m_playerList.GetColumnWidth(1));
     EXPECT_EQ(90, dlg.m_playerList.GetColumnWidth(2));
-    // A folder the tree does not hold yet is added under the shown item.
-    dlg.OpenPlayerItem();
-    HTREEITEM selected = dlg.m_playerTree.GetSelectedItem();
-    ASSERT_NE(nullptr, selected);
-    EXPECT_EQ("VOICE", dlg.m_playerTree.GetItemText(selected));
-    EXPECT_EQ(root, dlg.m_playerTree.GetParentItem(selected));
-    dlg.m_playerList.Select(-1, false);
-    dlg.m_playerList.Select(0);
-    dlg.OpenPlayerItem();
-    // The pane lists a selected folder anew, so its item is found by name.
-    auto selectedText = [&] {
-        HTREEITEM item = dlg.m_playerTree.GetSelectedItem();
-        return item ? dlg.m_playerTree.GetItemText(item) : std::string();
+    auto open = [&](const std::string& row) {
+        dlg.m_playerList.DeselectItem(-1);
+        if (!row.empty()) dlg.m_playerList.Select(dlg.m_playerList.FindRow(row));
+        dlg.OpenPlayerItem();
     };
-    EXPECT_EQ("MUSIC", selectedText());
+    auto shows = [&](const std::string& name, const std::vector<std::string>& rows) {
+        return mbtest::PumpUntil([&] {
+            HTREEITEM shown = dlg.m_playerItem;
+            return shown && shown == dlg.m_playerTree.GetSelectedItem() && dlg.m_playerTree.GetItemText(shown) == name &&
+                   Rows(dlg) == rows;
+        }, 10000);
+    };
+    open("VOICE");
+    ASSERT_TRUE(shows("VOICE", {"DAY1", "memo.wav"})) << dlg.GetPlayerFolderPath();
+    EXPECT_EQ(root, dlg.m_playerTree.GetParentItem(dlg.m_playerItem));
+    EXPECT_EQ("E:\\VOICE\\", dlg.GetPlayerFolderPath());
+    // A folder made behind the window's back: its row is listed again, the
+    // tree does not hold it yet and gets it under the shown item.
+    ASSERT_TRUE(CreateDirectoryA("E:\\VOICE\\LATE", nullptr));
+    dlg.FillPlayerList();
+    const HTREEITEM voice = dlg.m_playerItem;
+    ASSERT_EQ(nullptr, dlg.FindPlayerTreeChild(voice, "LATE"));
+    open("LATE");
+    ASSERT_TRUE(shows("LATE", {}));
+    EXPECT_EQ(voice, dlg.m_playerTree.GetParentItem(dlg.m_playerItem));
     // Nothing selected: nothing happens.
-    dlg.m_playerList.Select(-1, false);
-    dlg.OpenPlayerItem();
-    EXPECT_EQ("MUSIC", selectedText());
+    open("");
+    mbtest::PumpFor(500);
+    EXPECT_EQ("E:\\VOICE\\LATE\\", dlg.GetPlayerFolderPath());
+    // A file row: the shell opens it (Notepad, which Wine's prefix gives .ini
+    // files, shows its name).
+    dlg.m_playerTree.SelectItem(root);
+    ASSERT_TRUE(shows(dlg.m_playerTree.GetItemText(root), {"MUSIC", "VOICE", "open me.ini"}));
+    open("open me.ini");
+    HWND editor = nullptr;
+    EXPECT_TRUE(mbtest::PumpUntil([&] { return (editor = FindWindowA(nullptr, "open me.ini - Notepad")) != nullptr; }, 30000));
+    if (editor) PostMessageA(editor, WM_CLOSE, 0, 0);
+    EXPECT_EQ(root, dlg.m_playerTree.GetSelectedItem());
     dlg.DestroyWindow();
-    RemoveDirectoryA("E:\\MUSIC");
-    RemoveDirectoryA("E:\\VOICE");
+    Clear();
 }
