@@ -89,17 +89,25 @@ std::string VolumeLabel(const std::string& root)
     return "";
 }
 
+struct FoundNotice {
+    HWND window = nullptr;
+    char text[256] = {};
+};
+
+BOOL CALLBACK FindNotice(HWND h, LPARAM p)
+{
+    auto* f = reinterpret_cast<FoundNotice*>(p);
+    if (!IsWindowVisible(h) || !GetDlgItem(h, IDC_NOTICE_TEXT) || !GetDlgItem(h, IDC_NOTICE_ICON)) return TRUE;
+    f->window = h;
+    GetDlgItemTextA(h, IDC_NOTICE_TEXT, f->text, sizeof f->text);
+    return FALSE;
+}
+
 // The text of this thread's visible notice (template 177), "" with none.
 std::string ShownNotice(HWND* window = nullptr)
 {
-    struct Found { HWND window = nullptr; char text[256] = {}; } found;
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND h, LPARAM p) -> BOOL {
-        auto* f = reinterpret_cast<Found*>(p);
-        if (!IsWindowVisible(h) || !GetDlgItem(h, IDC_NOTICE_TEXT) || !GetDlgItem(h, IDC_NOTICE_ICON)) return TRUE;
-        f->window = h;
-        GetDlgItemTextA(h, IDC_NOTICE_TEXT, f->text, sizeof f->text);
-        return FALSE;
-    }, LPARAM(&found));
+    FoundNotice found;
+    EnumThreadWindows(GetCurrentThreadId(), FindNotice, LPARAM(&found));
     if (window) *window = found.window;
     return found.text;
 }
