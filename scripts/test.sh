@@ -24,6 +24,14 @@ fi
 
 "$top/scripts/build.sh" || exit 1
 
+# build/win32's 32-bit prefix follows the root (it needs both builds' driver
+# and hooks), also beside the other tests.
+i686_prep_pid=
+if [ "$i686" != 0 ]; then
+    "$top/tests/i686/prepare.sh" "$top" </dev/null >"$top/build/i686-prepare.log" 2>&1 &
+    i686_prep_pid=$!
+fi
+
 MB_BUILD_DIR="$top/build/win64"
 MB_SOURCE_DIR="$top"
 source "$top/scripts/wine-env.sh"
@@ -73,13 +81,14 @@ else
     i686_start=$(date +%s)
     no_tests=error
     [ $# -gt 0 ] && no_tests=ignore
-    root_ok=0
+    root_ok=0 prep_ok=0
     wait "$i686_root_pid" && root_ok=1
-    echo "the root was ready $(($(date +%s) - i686_root_start)) s after it was started ($(($(date +%s) - i686_start)) s waited for it)"
-    if [ "$root_ok" = 1 ] && "$top/tests/i686/prepare.sh" "$top"; then
+    wait "$i686_prep_pid" && prep_ok=1
+    echo "root and prefix ready $(($(date +%s) - i686_root_start)) s after they were started ($(($(date +%s) - i686_start)) s waited for them)"
+    if [ "$root_ok" = 1 ] && [ "$prep_ok" = 1 ]; then
         (cd "$top/build/win32" && ctest -L i686 -j "$jobs" --no-tests=$no_tests --repeat until-pass:2 --output-on-failure --timeout 600 "$@") || status=1
     else
-        [ "$root_ok" = 1 ] || cat "$top/build/i686-root.log" >&2
+        cat "$top/build/i686-root.log" "$top/build/i686-prepare.log" >&2
         echo "test.sh: the 32-bit Wine root or prefix could not be made" >&2
         status=1
     fi
