@@ -31,14 +31,19 @@ else()
     set(MB_I686_TESTS OFF)
 endif()
 
-# The test programs the i686 build runs (one name a line; # starts a comment).
+# The test programs the i686 build runs (one name a line, optionally followed
+# by the seconds it takes, so that CTest starts the long ones first; # starts
+# a comment).
 set(MB_I686_PROGRAMS "")
 if(MB_I686_TESTS)
     file(STRINGS ${CMAKE_SOURCE_DIR}/tests/i686/programs.txt lines)
     foreach(line IN LISTS lines)
         string(REGEX REPLACE "#.*" "" line "${line}")
         string(STRIP "${line}" line)
-        if(line)
+        if(line MATCHES "^([A-Za-z0-9_]+)[ \t]+([0-9]+)$")
+            list(APPEND MB_I686_PROGRAMS ${CMAKE_MATCH_1})
+            set(MB_I686_COST_${CMAKE_MATCH_1} ${CMAKE_MATCH_2})
+        elseif(line)
             list(APPEND MB_I686_PROGRAMS ${line})
         endif()
     endforeach()
@@ -236,6 +241,9 @@ function(mb_i686_program_test test program)
     endif()
     set_tests_properties(${test} PROPERTIES ${props})
     set_tests_properties(${test} PROPERTIES TIMEOUT 1500 LABELS ${MB_WINE_LABEL})
+    if(DEFINED MB_I686_COST_${program})
+        set_tests_properties(${test} PROPERTIES COST ${MB_I686_COST_${program}})
+    endif()
 endfunction()
 
 # mb_fuzzer(name SOURCES ... [LIBS ...] CORPUS dir)

@@ -9,7 +9,28 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${MB_JOBS:-$(nproc)}
 
 "$top/scripts/setup-debian.sh" --if-missing || exit 1
+
+# The i686 stage's root (tests/i686) is made once per machine; made fresh it
+# is mostly downloads and package unpacking, so it is made while the builds
+# run, and the stage waits for it. MB_I686=0 leaves the stage out.
+i686=${MB_I686:-1}
+i686_root_pid=
+if [ "$i686" != 0 ]; then
+    mkdir -p "$top/build"
+    i686_root_start=$(date +%s)
+    "$top/tests/i686/wine32.sh" ready </dev/null >"$top/build/i686-root.log" 2>&1 &
+    i686_root_pid=$!
+fi
+
 "$top/scripts/build.sh" || exit 1
+
+# build/win32's 32-bit prefix follows the root (it needs both builds' driver
+# and hooks), also beside the other tests.
+i686_prep_pid=
+if [ "$i686" != 0 ]; then
+    "$top/tests/i686/prepare.sh" "$top" </dev/null >"$top/build/i686-prepare.log" 2>&1 &
+    i686_prep_pid=$!
+fi
 
 MB_BUILD_DIR="$top/build/win64"
 MB_SOURCE_DIR="$top"
@@ -52,17 +73,22 @@ window='^(PlayerPane|PcPane|PcPaneKorean|xfer_window|MusicBridgeProgram|ManagerC
 (cd "$top/build/win64" && ctest -j 3 -R "$window" --no-tests=ignore --repeat until-pass:2 --output-on-failure --timeout 600 "$@") || status=1
 echo "== shipped 32-bit programs under 32-bit Wine (tests/i686)"
 # The listed test programs of build/win32, the code we ship, under 32-bit
-# Wine in a Debian root cached once per machine. Asked for with MB_I686=1:
-# made fresh, the root alone takes about ten minutes.
-if [ "${MB_I686:-0}" != 1 ]; then
-    echo "left out (MB_I686=1 runs it)"
+# Wine in a Debian root cached once per machine (made above, beside the
+# builds). MB_I686=0 leaves the stage out.
+if [ "$i686" = 0 ]; then
+    echo "left out (MB_I686=0)"
 else
     i686_start=$(date +%s)
     no_tests=error
     [ $# -gt 0 ] && no_tests=ignore
-    if "$top/tests/i686/prepare.sh" "$top"; then
+    root_ok=0 prep_ok=0
+    wait "$i686_root_pid" && root_ok=1
+    wait "$i686_prep_pid" && prep_ok=1
+    echo "root and prefix ready $(($(date +%s) - i686_root_start)) s after they were started ($(($(date +%s) - i686_start)) s waited for them)"
+    if [ "$root_ok" = 1 ] && [ "$prep_ok" = 1 ]; then
         (cd "$top/build/win32" && ctest -L i686 -j "$jobs" --no-tests=$no_tests --repeat until-pass:2 --output-on-failure --timeout 600 "$@") || status=1
     else
+        cat "$top/build/i686-root.log" "$top/build/i686-prepare.log" >&2
         echo "test.sh: the 32-bit Wine root or prefix could not be made" >&2
         status=1
     fi

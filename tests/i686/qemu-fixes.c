@@ -15,6 +15,13 @@
  *    system call and signal). Each thread gets its own LDT entry for %gs,
  *    taken at the top of the LDT, and Wine's request for a GDT slot for %fs
  *    is refused so that Wine uses LDT entries for %fs too.
+ *    glibc gives a new thread its TLS through the GDT entry that the creating
+ *    thread's %gs names, so a thread is created from the GDT selector (its
+ *    entry pointed at the creator's own block for the while), one creation at
+ *    a time and with signals blocked until the new thread has its own entry.
+ *    Created from an LDT selector, the new thread would run on its creator's
+ *    TLS (errno, the stack guard, glibc's unwind buffer: "stack smashing
+ *    detected", wine client errors, stray guard page faults).
  *
  * Built freestanding with the host compiler (-m32 -nostdlib): the few C
  * library calls it needs are bound at run time from the process's own libc.
@@ -227,34 +234,82 @@ int __sigaction(int sig, const struct libc_sigaction *act, struct libc_sigaction
 #define LDT_OWN_ENTRIES 4096
 
 static volatile unsigned int next_ldt_slot;
+/* The GDT selector glibc gave the first thread (0 if none). */
+static unsigned short gdt_gs_selector;
+static volatile int create_lock;
 
-static void use_own_gs(void)
+#define SYS_rt_sigprocmask 175
+#define SYS_sched_yield 158
+#define SIG_BLOCK 0
+#define SIG_SETMASK 2
+
+struct kernel_sigset {
+    unsigned int bits[2];
+};
+
+static unsigned short current_gs(void)
+{
+    unsigned short selector;
+    __asm__ __volatile__("movw %%gs,%0" : "=r"(selector));
+    return selector;
+}
+
+static void load_gs(unsigned short selector)
+{
+    __asm__ __volatile__("movw %0,%%gs" : : "r"(selector) : "memory");
+}
+
+static unsigned int tls_base(void)
 {
     unsigned int base;
     __asm__ __volatile__("movl %%gs:0,%0" : "=r"(base));
+    return base;
+}
+
+static void set_tls_entry(struct user_desc *desc, unsigned int entry, unsigned int base)
+{
+    desc->entry_number = entry;
+    desc->base_addr = base;
+    desc->limit = 0xfffff;
+    desc->flags = 1 | (1 << 4) | (1 << 6); /* 32-bit, limit in pages, usable */
+}
+
+static void use_own_gs(void)
+{
     /* Entries are handed out from the top down and come round again after
        4096 threads: by then their first owners have long ended. */
     unsigned int n = __sync_fetch_and_add(&next_ldt_slot, 1) % LDT_OWN_ENTRIES;
     struct user_desc desc;
-    desc.entry_number = LDT_TOP - n;
-    desc.base_addr = base;
-    desc.limit = 0xfffff;
-    desc.flags = 1 | (1 << 4) | (1 << 6); /* 32-bit, limit in pages, usable */
+    set_tls_entry(&desc, LDT_TOP - n, tls_base());
     if (raw_syscall3(SYS_modify_ldt, 0x11, (long)&desc, sizeof desc) != 0)
         return;
-    unsigned short selector = (unsigned short)((desc.entry_number << 3) | 7);
-    __asm__ __volatile__("movw %0,%%gs" : : "r"(selector) : "memory");
+    load_gs((unsigned short)((desc.entry_number << 3) | 7));
+}
+
+static long sigprocmask8(int how, const struct kernel_sigset *set, struct kernel_sigset *old)
+{
+    long res;
+    __asm__ __volatile__("pushl %%ebx\n\t"
+                         "movl %2,%%ebx\n\t"
+                         "int $0x80\n\t"
+                         "popl %%ebx"
+                         : "=a"(res)
+                         : "0"(SYS_rt_sigprocmask), "r"((long)how), "c"(set), "d"(old), "S"(8)
+                         : "memory");
+    return res;
 }
 
 struct thread_start {
     void *(*fn)(void *);
     void *arg;
+    struct kernel_sigset mask; /* the creator's, restored once %gs is the thread's own */
 };
 
 static void *thread_trampoline(void *p)
 {
     struct thread_start start = *(struct thread_start *)p;
     use_own_gs();
+    sigprocmask8(SIG_SETMASK, &start.mask, 0);
     free(p);
     return start.fn(start.arg);
 }
@@ -267,9 +322,37 @@ int pthread_create(void *thread, const void *attr, void *(*fn)(void *), void *ar
         return real_pthread_create(thread, attr, fn, arg);
     start->fn = fn;
     start->arg = arg;
-    int res = real_pthread_create(thread, attr, thread_trampoline, start);
+    unsigned short own = current_gs();
+    if (!gdt_gs_selector || own == gdt_gs_selector) {
+        /* Nothing moved off the GDT: glibc's own way works. */
+        sigprocmask8(SIG_BLOCK, 0, &start->mask);
+        int res = real_pthread_create(thread, attr, thread_trampoline, start);
+        if (res != 0)
+            free(start);
+        return res;
+    }
+    /* No signal may reload %gs from the GDT while it names another thread's
+       block, in this thread or in the new one before it has its own entry. */
+    struct kernel_sigset all = {{0xffffffffu, 0xffffffffu}};
+    struct kernel_sigset mask;
+    sigprocmask8(SIG_BLOCK, &all, &mask);
+    start->mask = mask;
+    while (__sync_lock_test_and_set(&create_lock, 1))
+        raw_syscall3(SYS_sched_yield, 0, 0, 0);
+    struct user_desc desc;
+    set_tls_entry(&desc, gdt_gs_selector >> 3, tls_base());
+    int res;
+    if (raw_syscall3(SYS_set_thread_area, (long)&desc, 0, 0) == 0) {
+        load_gs(gdt_gs_selector);
+        res = real_pthread_create(thread, attr, thread_trampoline, start);
+        load_gs(own);
+    } else {
+        res = real_pthread_create(thread, attr, thread_trampoline, start);
+    }
+    __sync_lock_release(&create_lock);
     if (res != 0)
         free(start);
+    sigprocmask8(SIG_SETMASK, &mask, 0);
     return res;
 }
 
@@ -286,5 +369,8 @@ long syscall(long n, long a, long b, long c, long d, long e, long f)
 __attribute__((constructor)) static void qemu_fixes_init(void)
 {
     bind_libc();
+    unsigned short selector = current_gs();
+    if (selector && !(selector & 4))
+        gdt_gs_selector = selector;
     use_own_gs();
 }

@@ -110,7 +110,7 @@ make_root() {
         DEBIAN_FRONTEND=noninteractive bash -c "
             dpkg --add-architecture i386 &&
             apt-get update -qq &&
-            apt-get install -y -qq --no-install-recommends $pkgs &&
+            apt-get install -y -qq --no-install-recommends -o Dpkg::Options::=--force-unsafe-io $pkgs &&
             apt-get clean" >"$cache/packages.log" 2>&1 ||
         die "installing Wine into the root failed; see $cache/packages.log"
     rm -rf "$root"
@@ -133,9 +133,12 @@ make_preload() {
 # programs: in the root these names run the host's own tools, in the host's
 # tree (mounted at /run/mb-host), in the same folder.
 host_tools="fsck.fat mkfs.fat fatsort mdir mtype mcopy mmd mdel mformat mattrib mlabel mren mmove
-    lame sox ffmpeg ffprobe id3v2 python3 exiftool xxd"
+    lame sox ffmpeg ffprobe id3v2 python3 exiftool xxd
+    import convert compare identify xwd xdotool"
+# Raised when the list above changes.
+host_tools_version=2
 make_host_tools() {
-    local stamp=$root/opt/musicbridge/.host-tools-1 name
+    local stamp=$root/opt/musicbridge/.host-tools-$host_tools_version name
     [ -f "$stamp" ] && return 0
     mkdir -p "$root/usr/local/bin" "$root/opt/musicbridge"
     for name in $host_tools; do
@@ -145,12 +148,12 @@ exec chroot /run/mb-host /bin/sh -c 'cd "\$0" 2>/dev/null || cd /; exec "\$@"' "
 TOOL
         chmod +x "$root/usr/local/bin/$name"
     done
-    [ -e "$root/usr/bin/python3" ] || ln -s /usr/local/bin/python3 "$root/usr/bin/python3"
+    [ -e "$root/usr/bin/python3" ] || [ -L "$root/usr/bin/python3" ] || ln -s /usr/local/bin/python3 "$root/usr/bin/python3"
     touch "$stamp"
 }
 
 ready() {
-    if [ -f "$root/.mb-ready-$root_version" ] && [ -f "$root/opt/musicbridge/.host-tools-1" ] &&
+    if [ -f "$root/.mb-ready-$root_version" ] && [ -f "$root/opt/musicbridge/.host-tools-$host_tools_version" ] &&
         { [ "$(mode)" = native ] || [ "$root$preload" -nt "$here/qemu-fixes.c" ]; }; then
         return 0
     fi

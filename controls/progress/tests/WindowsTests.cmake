@@ -18,8 +18,14 @@ mb_wine_runs(progress_tests progress_runs)
 if(progress_runs)
     add_test(NAME progress.regsvr32
              COMMAND ${CMAKE_CURRENT_LIST_DIR}/regsvr32_test.sh ${MB_WINE_RUN} $<TARGET_FILE:Progress>)
+    # Five starts of 32-bit programs (each dear under emulation) and a fresh
+    # prefix copy: the i686 build gives it longer before it counts as hung.
+    set(regsvr32_timeout 180)
+    if(MB_I686_TESTS)
+        set(regsvr32_timeout 900)
+    endif()
     set_tests_properties(progress.regsvr32 PROPERTIES
-        TIMEOUT 180
+        TIMEOUT ${regsvr32_timeout}
         LABELS ${MB_WINE_LABEL}
         ENVIRONMENT "MB_TEST_ENV=MB_PREFIX=progress-regsvr32")
 endif()
