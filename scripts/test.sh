@@ -67,8 +67,10 @@ echo "== Windows tests under Wine"
 # is the one that counts, and both are printed).
 # The manager window's programs (whole windows on served memories, many
 # messages and timers each) run after the rest, a few at a time: under the
-# full load of the first pass their waits run out.
-window='^(PlayerPane|PcPane|PcPaneKorean|xfer_window|MusicBridgeProgram|ManagerCommands|ManagerDialog|ManagerMenus|PlayerMemory|SettleAfterDelete|UpdaterStart|Detection|detect_dialog_tests|fmpreset_|testpanel_|TestPanel|Fm[A-Z])'
+# full load of the first pass their waits run out. The end-to-end scenarios
+# (tests/e2e: the installed programs on the simulated player, in a prefix of
+# their own) run in this pass too, one after another.
+window='^(e2e\.|PlayerPane|PcPane|PcPaneKorean|xfer_window|MusicBridgeProgram|ManagerCommands|ManagerDialog|ManagerMenus|PlayerMemory|SettleAfterDelete|UpdaterStart|Detection|detect_dialog_tests|fmpreset_|testpanel_|TestPanel|Fm[A-Z])'
 (cd "$top/build/win64" && ctest -j "$jobs" -E "$window" --no-tests=error --repeat until-pass:2 --output-on-failure --timeout 600 "$@") || status=1
 (cd "$top/build/win64" && ctest -j 3 -R "$window" --no-tests=ignore --repeat until-pass:2 --output-on-failure --timeout 600 "$@") || status=1
 echo "== shipped 32-bit programs under 32-bit Wine (tests/i686)"

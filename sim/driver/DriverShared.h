@@ -152,6 +152,8 @@ NTSTATUS UnitRead(PIRP irp, PIO_STACK_LOCATION stack);
 NTSTATUS UnitWrite(PDEVICE_OBJECT device, PIRP irp, PIO_STACK_LOCATION stack);
 NTSTATUS SimControl(PDEVICE_OBJECT device, PIRP irp, PIO_STACK_LOCATION stack);
 NTSTATUS QueryStorageProperty(PIRP irp, PIO_STACK_LOCATION stack);
+void NoteVolumeOpen(PIO_STACK_LOCATION stack);
+NTSTATUS VolumeFileInformation(PIRP irp, PIO_STACK_LOCATION stack);
 NTSTATUS VolumeTransfer(PIRP irp, PIO_STACK_LOCATION stack);
 NTSTATUS VolumeScsiPassThrough(PIRP irp, PIO_STACK_LOCATION stack);
 NTSTATUS VolumeControl(PIRP irp, PIO_STACK_LOCATION stack);

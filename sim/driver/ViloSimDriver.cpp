@@ -316,6 +316,8 @@ NTSTATUS Dispatch(PDEVICE_OBJECT device, PIRP irp)
         // A pulled player has no volume to open.
         if (role == ROLE_VOLUME && VolumeGone())
             return Complete(irp, STATUS_NO_SUCH_DEVICE, 0);
+        if (role == ROLE_VOLUME)
+            NoteVolumeOpen(stack);
         return Complete(irp, STATUS_SUCCESS, 0);
     case IRP_MJ_CLEANUP:
     case IRP_MJ_CLOSE:
@@ -333,6 +335,11 @@ NTSTATUS Dispatch(PDEVICE_OBJECT device, PIRP irp)
             return UnitWrite(device, irp, stack);
         if (role == ROLE_VOLUME)
             return VolumeTransfer(irp, stack);
+        break;
+    case IRP_MJ_QUERY_INFORMATION:
+    case IRP_MJ_SET_INFORMATION:
+        if (role == ROLE_VOLUME)
+            return VolumeFileInformation(irp, stack);
         break;
     case IRP_MJ_QUERY_VOLUME_INFORMATION:
         if (role == ROLE_VOLUME)

@@ -211,13 +211,81 @@ NTSTATUS QueryStorageProperty(PIRP irp, PIO_STACK_LOCATION stack)
     return Complete(irp, STATUS_SUCCESS, copied);
 }
 
+// ---- the file position of a volume handle ----------------------------------
+
+// A handle opened for synchronous I/O keeps its position in the file object,
+// as the volume's file system does on Windows: the I/O manager marks such
+// file objects before the create request (Wine's does not, so the create
+// options say it here).
+void NoteVolumeOpen(PIO_STACK_LOCATION stack)
+{
+    PFILE_OBJECT file = stack->FileObject;
+    ULONG options = stack->Parameters.Create.Options & 0x00FFFFFF;
+    if (file && (options & (FILE_SYNCHRONOUS_IO_ALERT | FILE_SYNCHRONOUS_IO_NONALERT)))
+        file->Flags |= FO_SYNCHRONOUS_IO;
+}
+
+namespace {
+
+bool Synchronous(PFILE_OBJECT file) { return file && (file->Flags & FO_SYNCHRONOUS_IO); }
+
+// Where a transfer starts: the request's offset, or the handle's position
+// when the request asks for it (FILE_USE_FILE_POINTER_POSITION, which only a
+// synchronous handle may). Appending is refused: the image never grows.
+bool TransferStart(PIO_STACK_LOCATION stack, bool write, LONGLONG* start)
+{
+    LARGE_INTEGER offset = write ? stack->Parameters.Write.ByteOffset : stack->Parameters.Read.ByteOffset;
+    if (offset.HighPart == -1 && offset.LowPart == FILE_USE_FILE_POINTER_POSITION) {
+        if (!Synchronous(stack->FileObject))
+            return false;
+        *start = stack->FileObject->CurrentByteOffset.QuadPart;
+        return true;
+    }
+    if (offset.HighPart == -1 && offset.LowPart == FILE_WRITE_TO_END_OF_FILE)
+        return false;
+    *start = offset.QuadPart;
+    return true;
+}
+
+} // namespace
+
+// FilePositionInformation of a volume handle: where the next transfer that
+// gives no offset starts. Other classes are a file system's, not a volume's.
+NTSTATUS VolumeFileInformation(PIRP irp, PIO_STACK_LOCATION stack)
+{
+    bool set = stack->MajorFunction == IRP_MJ_SET_INFORMATION;
+    FILE_INFORMATION_CLASS kind =
+        set ? stack->Parameters.SetFile.FileInformationClass : stack->Parameters.QueryFile.FileInformationClass;
+    ULONG length = set ? stack->Parameters.SetFile.Length : stack->Parameters.QueryFile.Length;
+    auto* info = static_cast<FILE_POSITION_INFORMATION*>(irp->AssociatedIrp.SystemBuffer);
+    PFILE_OBJECT file = stack->FileObject;
+    if (VolumeGone())
+        return Complete(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
+    if (kind != FilePositionInformation)
+        return Complete(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
+    if (!info || !file || length < sizeof(FILE_POSITION_INFORMATION))
+        return Complete(irp, STATUS_INFO_LENGTH_MISMATCH, 0);
+    if (!set) {
+        info->CurrentByteOffset = file->CurrentByteOffset;
+        return Complete(irp, STATUS_SUCCESS, sizeof *info);
+    }
+    // Only a synchronous handle has a position to set.
+    if (!Synchronous(file) || info->CurrentByteOffset.QuadPart < 0)
+        return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+    file->CurrentByteOffset = info->CurrentByteOffset;
+    return Complete(irp, STATUS_SUCCESS, 0);
+}
+
 // Sector reads and writes of the player's volume, from its image file:
-// whole sectors only, inside the image, which never grows.
+// whole sectors only, inside the image, which never grows. A synchronous
+// handle's position moves past what was transferred.
 NTSTATUS VolumeTransfer(PIRP irp, PIO_STACK_LOCATION stack)
 {
     bool write = stack->MajorFunction == IRP_MJ_WRITE;
     ULONG length = write ? stack->Parameters.Write.Length : stack->Parameters.Read.Length;
-    LONGLONG offset = write ? stack->Parameters.Write.ByteOffset.QuadPart : stack->Parameters.Read.ByteOffset.QuadPart;
+    LONGLONG offset = 0;
+    if (!TransferStart(stack, write, &offset))
+        return Complete(irp, STATUS_INVALID_PARAMETER, 0);
     if (VolumeGone())
         return Complete(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
     ImageLocked lock;
@@ -230,8 +298,11 @@ NTSTATUS VolumeTransfer(PIRP irp, PIO_STACK_LOCATION stack)
     ULONGLONG end = static_cast<ULONGLONG>(offset) + length;
     if (end > g_state.ImageBytes)
         return Complete(irp, STATUS_INVALID_PARAMETER, 0);
-    if (!length)
+    if (!length) {
+        if (Synchronous(stack->FileObject))
+            stack->FileObject->CurrentByteOffset.QuadPart = offset;
         return Complete(irp, STATUS_SUCCESS, 0);
+    }
     void* buffer = irp->AssociatedIrp.SystemBuffer;
     LARGE_INTEGER at;
     at.QuadPart = offset;
@@ -246,6 +317,8 @@ NTSTATUS VolumeTransfer(PIRP irp, PIO_STACK_LOCATION stack)
         g_state.VolumeWrites++;
     else
         g_state.VolumeReads++;
+    if (Synchronous(stack->FileObject))
+        stack->FileObject->CurrentByteOffset.QuadPart = offset + length;
     return Complete(irp, STATUS_SUCCESS, length);
 }
 

@@ -102,13 +102,13 @@ public:
     {
         return ::SetFilePointer(h, low, high, method);
     }
-    BOOL ReadFile(HANDLE h, void* buffer, DWORD bytes, DWORD* done) override
+    BOOL ReadFile(HANDLE h, void* buffer, DWORD bytes, DWORD* done, OVERLAPPED* at) override
     {
-        return ::ReadFile(h, buffer, bytes, done, nullptr);
+        return ::ReadFile(h, buffer, bytes, done, at);
     }
-    BOOL WriteFile(HANDLE h, const void* buffer, DWORD bytes, DWORD* done) override
+    BOOL WriteFile(HANDLE h, const void* buffer, DWORD bytes, DWORD* done, OVERLAPPED* at) override
     {
-        return ::WriteFile(h, buffer, bytes, done, nullptr);
+        return ::WriteFile(h, buffer, bytes, done, at);
     }
     BOOL CloseHandle(HANDLE h) override
     {
@@ -262,9 +262,9 @@ TEST_F(DriveP, SectorsFrom65536AreReachedWithoutWrapping)
 // Moves fewer bytes than asked for, as a volume does at its end.
 class CShortTransfers : public CDosServices {
 public:
-    BOOL WriteFile(HANDLE h, const void* buffer, DWORD bytes, DWORD* done) override
+    BOOL WriteFile(HANDLE h, const void* buffer, DWORD bytes, DWORD* done, OVERLAPPED* at) override
     {
-        return ::WriteFile(h, buffer, bytes - 512, done, nullptr);
+        return ::WriteFile(h, buffer, bytes - 512, done, at);
     }
 };
 

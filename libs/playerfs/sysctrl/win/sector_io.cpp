@@ -89,6 +89,24 @@ bool SectorIo::DosTransfer(HANDLE vwin32, DWORD code, int drive, uint32_t first,
     return ok && !(regs.reg_Flags & 1);
 }
 
+bool SectorIo::Transfer(HANDLE volume, uint64_t offset, DWORD bytes, void* buffer, bool write)
+{
+    // The handle's position goes to the first sector, and the transfer names
+    // that offset too: a synchronous handle reads there either way, and a
+    // device that keeps no position for its handles (a driver's device under
+    // Wine refuses the seek) still gets the right sectors. The seek's own
+    // answer therefore decides nothing; the transfer's does.
+    LONG high = LONG(offset >> 32);
+    Calls.SetFilePointer(volume, LONG(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
+    OVERLAPPED at = {};
+    at.Offset = DWORD(offset);
+    at.OffsetHigh = DWORD(offset >> 32);
+    DWORD done = 0;
+    // Success means every byte moved, not merely that the call returned.
+    return (write ? Calls.WriteFile(volume, buffer, bytes, &done, &at) : Calls.ReadFile(volume, buffer, bytes, &done, &at)) &&
+           done == bytes;
+}
+
 bool SectorIo::NtTransfer(int drive, uint32_t first, uint32_t count, void* buffer, bool write)
 {
     char name[] = "\\\\.\\1:";
@@ -99,21 +117,7 @@ bool SectorIo::NtTransfer(int drive, uint32_t first, uint32_t count, void* buffe
     if (volume == INVALID_HANDLE_VALUE) return false;
     const uint64_t offset = uint64_t(first) * SECTOR_BYTES;
     const uint64_t bytes64 = uint64_t(count) * SECTOR_BYTES;
-    bool ok = bytes64 <= 0xFFFFFFFFu;
-    if (ok) {
-        LONG high = LONG(offset >> 32);
-        const DWORD low = Calls.SetFilePointer(volume, LONG(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
-        // Sector offsets are multiples of 512, so a low part of 0xFFFFFFFF is
-        // always the failure value.
-        ok = low == DWORD(offset) && DWORD(high) == DWORD(offset >> 32);
-    }
-    if (ok) {
-        const DWORD bytes = DWORD(bytes64);
-        DWORD done = 0;
-        // Success means every byte moved, not merely that the call returned.
-        ok = (write ? Calls.WriteFile(volume, buffer, bytes, &done) : Calls.ReadFile(volume, buffer, bytes, &done)) &&
-             done == bytes;
-    }
+    const bool ok = bytes64 <= 0xFFFFFFFFu && Transfer(volume, offset, DWORD(bytes64), buffer, write);
     Calls.CloseHandle(volume);
     return ok;
 }

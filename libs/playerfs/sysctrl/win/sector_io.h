@@ -57,6 +57,7 @@ private:
     // Opens the volume for this one transfer and closes it again: the handle
     // is never kept where another thread's transfer could replace it.
     bool NtTransfer(int drive, uint32_t first, uint32_t count, void* buffer, bool write);
+    bool Transfer(HANDLE volume, uint64_t offset, DWORD bytes, void* buffer, bool write);
 
     IWin32Calls& Calls;
 };

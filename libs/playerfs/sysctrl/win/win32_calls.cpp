@@ -18,13 +18,13 @@ public:
     {
         return ::SetFilePointer(h, low, high, method);
     }
-    BOOL ReadFile(HANDLE h, void* buffer, DWORD bytes, DWORD* done) override
+    BOOL ReadFile(HANDLE h, void* buffer, DWORD bytes, DWORD* done, OVERLAPPED* at) override
     {
-        return ::ReadFile(h, buffer, bytes, done, nullptr);
+        return ::ReadFile(h, buffer, bytes, done, at);
     }
-    BOOL WriteFile(HANDLE h, const void* buffer, DWORD bytes, DWORD* done) override
+    BOOL WriteFile(HANDLE h, const void* buffer, DWORD bytes, DWORD* done, OVERLAPPED* at) override
     {
-        return ::WriteFile(h, buffer, bytes, done, nullptr);
+        return ::WriteFile(h, buffer, bytes, done, at);
     }
     BOOL CloseHandle(HANDLE h) override { return ::CloseHandle(h); }
 };

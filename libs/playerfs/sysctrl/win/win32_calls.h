@@ -13,8 +13,8 @@ public:
     virtual BOOL DeviceIoControl(HANDLE h, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize,
                                  DWORD* returned) = 0;
     virtual DWORD SetFilePointer(HANDLE h, LONG low, LONG* high, DWORD method) = 0;
-    virtual BOOL ReadFile(HANDLE h, void* buffer, DWORD bytes, DWORD* done) = 0;
-    virtual BOOL WriteFile(HANDLE h, const void* buffer, DWORD bytes, DWORD* done) = 0;
+    virtual BOOL ReadFile(HANDLE h, void* buffer, DWORD bytes, DWORD* done, OVERLAPPED* at) = 0;
+    virtual BOOL WriteFile(HANDLE h, const void* buffer, DWORD bytes, DWORD* done, OVERLAPPED* at) = 0;
     virtual BOOL CloseHandle(HANDLE h) = 0;
 };
 

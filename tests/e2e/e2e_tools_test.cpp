@@ -1,0 +1,303 @@
+// End-to-end scenarios of the tools MusicBridge opens on the player: the FM
+// presets saved to SETTINGS.DAT, ListForge started from the window, and the
+// firmware updater started from the configuration dialog. Each starts the
+// installed MusicBridge.exe on the simulated player (memory on O:, the
+// stand-in driver answering as the player) and drives the windows from this
+// process; check-tools.py then checks the memory's image from Linux.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CommandRules.h"
+#include "E2eDriver.h"
+#include "GuiTest.h"
+
+using namespace e2e;
+
+namespace {
+
+const wchar_t kTitle[] = L"Vilo Music Bridge";
+// Waits are generous: the machine running CI is loaded.
+const DWORD kLong = 120000;
+
+// Controls of the FM preset dialog and ListForge.
+const UINT kFmButton = 1091, kListForgeButton = 1092;
+const UINT kFmList = 1519, kFmEditor = 1529;
+const UINT kLfMusic = 1001, kLfPlaylist = 1002, kLfAdd = 1012, kLfOpen = 1016, kLfSave = 1017;
+
+void WriteOut(const std::string& file, const std::vector<std::string>& lines)
+{
+    std::string path = Env("MB_E2E_OUT") + "\\" + file;
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, f) << path;
+    for (const std::string& line : lines)
+        fprintf(f, "%s\n", line.c_str());
+    fclose(f);
+}
+
+// A dialog of the process other than the given ones, with a title (empty:
+// any).
+HWND OtherDialog(DWORD pid, const std::vector<HWND>& except, const std::wstring& title = L"")
+{
+    for (HWND w : ProcessWindows(pid, L"#32770", title))
+        if (std::find(except.begin(), except.end(), w) == except.end())
+            return w;
+    return nullptr;
+}
+
+class Scenario : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(Env("MB_E2E_OUT").empty()) << "run the scenarios through tests/e2e/run-scenario.sh";
+    }
+
+    void TearDown() override
+    {
+        for (CProgram* p : {&m_tool, &m_program}) {
+            if (!p->Running())
+                continue;
+            Shot(m_main, "zz-at-the-end");
+            if (p == &m_program && m_main)
+                ::PostMessageW(m_main, WM_CLOSE, 0, 0);
+            if (p->Wait(p == &m_program ? 20000 : 0) < 0)
+                p->Kill();
+        }
+    }
+
+    void StartWithPlayer()
+    {
+        std::string folder = "C:\\Program Files\\MusicBridge";
+        ASSERT_TRUE(m_program.Start(folder + "\\MusicBridge.exe", folder));
+        ASSERT_TRUE(WaitFor([&] {
+            auto w = ProcessWindows(m_program.Pid(), L"", kTitle);
+            m_main = w.empty() ? nullptr : w.front();
+            return m_main && ::IsWindowEnabled(m_main);
+        }, kLong)) << "MusicBridge.exe showed no window";
+        m_controls.reset(new CRemoteControls(m_program.Process()));
+        ASSERT_TRUE(m_controls->Ok());
+        m_playerList = ::GetDlgItem(m_main, commands::CTL_PLAYER_LIST);
+        m_playerTree = ::GetDlgItem(m_main, commands::CTL_PLAYER_TREE);
+        ASSERT_TRUE(m_playerList && m_playerTree);
+        ASSERT_TRUE(PlayerShown()) << "the player was not detected";
+        NoMessageBox();
+    }
+
+    // The player tree shows the memory's label and its list the files.
+    bool PlayerShown()
+    {
+        return WaitFor([&] {
+            HTREEITEM root = m_controls->TreeRoot(m_playerTree);
+            return root && m_controls->TreeText(m_playerTree, root).find(L"VILO LARK") != std::wstring::npos &&
+                   m_controls->ItemCount(m_playerList) > 0;
+        }, kLong);
+    }
+
+    void Shot(HWND window, const std::string& name)
+    {
+        if (!window || !::IsWindow(window))
+            return;
+        std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        EXPECT_FALSE(mbtest::SaveScreenshot(window, test + "-" + name).empty()) << "no screenshot " << name;
+    }
+
+    void NoMessageBox()
+    {
+        for (HWND w : ProcessWindows(m_program.Pid(), L"#32770", L""))
+            if (w != m_main)
+                ADD_FAILURE() << "unexpected box \"" << Utf8(WindowText(w)) << "\": " << Utf8(DialogTexts(w));
+    }
+
+    // A cell's middle in its list's client coordinates.
+    POINT CellMiddle(CRemoteBuffer& buffer, HWND list, int row, int column)
+    {
+        RECT cell{};
+        cell.top = column;
+        cell.left = column == 0 ? LVIR_LABEL : LVIR_BOUNDS;
+        buffer.Write(0, &cell, sizeof cell);
+        ::SendMessageW(list, LVM_GETSUBITEMRECT, WPARAM(row), reinterpret_cast<LPARAM>(buffer.At(0)));
+        buffer.Read(0, &cell, sizeof cell);
+        return POINT{(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
+    }
+
+    static void ClickAt(HWND window, POINT at)
+    {
+        const LPARAM where = MAKELPARAM(at.x, at.y);
+        ::PostMessageW(window, WM_MOUSEMOVE, 0, where);
+        ::PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, where);
+        ::PostMessageW(window, WM_LBUTTONUP, 0, where);
+    }
+
+    static void SetText(HWND window, const std::wstring& text)
+    {
+        DWORD_PTR r = 0;
+        ::SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 10000, &r);
+    }
+
+    // Answers a file dialog of a process with a path.
+    void ChooseFile(DWORD pid, const std::vector<HWND>& except, const std::wstring& path)
+    {
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitFor([&] {
+            box = OtherDialog(pid, except);
+            return box && (::GetDlgItem(box, 0x47c) || ::GetDlgItem(box, 0x480));
+        }, kLong)) << "no file dialog";
+        HWND name = ::GetDlgItem(box, 0x47c);
+        if (!name)
+            name = ::GetDlgItem(box, 0x480);
+        SetText(name, path);
+        Shot(box, "file-dialog-" + std::to_string(++m_fileDialogs));
+        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
+        ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }, kLong)) << "the file dialog stayed open";
+    }
+
+    CProgram m_program;
+    CProgram m_tool;
+    HWND m_main = nullptr;
+    std::unique_ptr<CRemoteControls> m_controls;
+    HWND m_playerList = nullptr, m_playerTree = nullptr;
+    int m_fileDialogs = 0;
+    DWORD m_forgePid = 0;
+};
+
+// 5. Two FM presets edited in the dialog the FM button opens and saved to the
+// player; the stage then finds SETTINGS.DAT changed in those entries' bytes
+// only.
+TEST_F(Scenario, FmPresetsSaved)
+{
+    StartWithPlayer();
+    if (HasFatalFailure())
+        return;
+    ClickControl(::GetDlgItem(m_main, kFmButton));
+    HWND dlg = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        dlg = OtherDialog(m_program.Pid(), {m_main}, L"FM Preset");
+        return dlg != nullptr;
+    }, kLong)) << "the FM preset dialog did not open";
+    HWND list = ::GetDlgItem(dlg, kFmList);
+    HWND editor = ::GetDlgItem(dlg, kFmEditor);
+    ASSERT_TRUE(list && editor);
+    ASSERT_TRUE(WaitFor([&] { return m_controls->ItemCount(list) == 20; }, kLong));
+    const std::vector<std::wstring> before = m_controls->Column(list, 1);
+    Shot(dlg, "1-presets");
+
+    // Rows 3 and 8 (entries 2 and 7) get frequencies they do not hold yet.
+    struct Edit {
+        int row;
+        const wchar_t* typed;
+        const wchar_t* shown;
+        unsigned khz;
+    } edits[] = {{2, L"99.9", L"99.90", 99900}, {7, L"106.3", L"106.30", 106300}};
+    CRemoteBuffer cells(m_program.Process(), 256);
+    ASSERT_TRUE(cells.Ok());
+    std::vector<std::string> expected;
+    for (const Edit& e : edits) {
+        ASSERT_NE(before[size_t(e.row)], e.shown) << "row " << e.row << " holds the value already";
+        ClickAt(list, CellMiddle(cells, list, e.row, 1));
+        ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(editor) != 0; }, kLong)) << "no editor on row " << e.row;
+        SetText(editor, e.typed);
+        ::PostMessageW(editor, WM_KEYDOWN, VK_RETURN, 0);
+        ASSERT_TRUE(WaitFor([&] { return m_controls->ItemText(list, e.row, 1) == e.shown; }, kLong))
+            << "row " << e.row << " shows " << Utf8(m_controls->ItemText(list, e.row, 1));
+        expected.push_back(std::to_string(e.row) + " " + std::to_string(e.khz));
+    }
+    Shot(dlg, "2-edited");
+
+    // Save to Player: the dialog is disabled while its worker writes and
+    // polls the player, then takes commands again.
+    Command(dlg, IDOK);
+    ::Sleep(500);
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(dlg) && !OtherDialog(m_program.Pid(), {m_main, dlg}); }, kLong))
+        << "the save did not end";
+    Shot(dlg, "3-saved");
+    std::vector<std::wstring> after = m_controls->Column(list, 1);
+    for (const Edit& e : edits)
+        EXPECT_EQ(e.shown, after[size_t(e.row)]);
+    Command(dlg, IDCANCEL);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(dlg); }, kLong));
+    NoMessageBox();
+    WriteOut("fm-entries.txt", expected);
+}
+
+// 7. ListForge started from the window on the player's root: two songs of the
+// memory go into a playlist saved on the player, which ListForge then opens
+// again; the stage reads the list from the image.
+TEST_F(Scenario, PlaylistFromTheManager)
+{
+    StartWithPlayer();
+    if (HasFatalFailure())
+        return;
+    ClickControl(::GetDlgItem(m_main, kListForgeButton));
+    // The window waits, disabled, for ListForge to end.
+    HWND forge = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        // The stage's prefix runs no other program of that title.
+        for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, L"#32770", L"ListForge")) != nullptr;) {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(w, &pid);
+            if (pid != m_program.Pid() && ::IsWindowVisible(w)) {
+                forge = w;
+                m_forgePid = pid;
+                return true;
+            }
+        }
+        return false;
+    }, kLong)) << "ListForge did not open";
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindowEnabled(m_main); }, kLong)) << "the window stayed enabled";
+    HANDLE process = ::OpenProcess(PROCESS_ALL_ACCESS, FALSE, m_forgePid);
+    ASSERT_NE(nullptr, process);
+    CRemoteControls forgeControls(process);
+    ASSERT_TRUE(forgeControls.Ok());
+    HWND music = ::GetDlgItem(forge, kLfMusic), playlist = ::GetDlgItem(forge, kLfPlaylist);
+    ASSERT_TRUE(WaitFor([&] { return forgeControls.ItemCount(music) >= 2; }, kLong)) << "ListForge lists no songs";
+    const std::vector<std::wstring> songs = forgeControls.Column(music, 0);
+    Shot(forge, "1-listforge");
+
+    ASSERT_TRUE(forgeControls.SelectRows(music, {0, 1}));
+    ClickControl(::GetDlgItem(forge, kLfAdd));
+    ASSERT_TRUE(WaitFor([&] { return forgeControls.ItemCount(playlist) == 2; }, kLong))
+        << "the playlist holds " << forgeControls.ItemCount(playlist);
+    const std::vector<std::wstring> entries = forgeControls.Column(playlist, 0);
+    Shot(forge, "2-added");
+
+    ClickControl(::GetDlgItem(forge, kLfSave));
+    ChooseFile(m_forgePid, {forge}, L"O:\\E2E LIST.M3U");
+    ASSERT_TRUE(WaitFor([&] { return ::GetFileAttributesW(L"O:\\E2E LIST.M3U") != INVALID_FILE_ATTRIBUTES; }, kLong))
+        << "no list on the player";
+    ASSERT_EQ(nullptr, OtherDialog(m_forgePid, {forge})) << Utf8(DialogTexts(OtherDialog(m_forgePid, {forge})));
+
+    // Read back: the playlist emptied, then the saved list opened.
+    ASSERT_TRUE(forgeControls.SelectRows(playlist, {0, 1}));
+    ::PostMessageW(playlist, WM_KEYDOWN, VK_DELETE, 0);
+    ASSERT_TRUE(WaitFor([&] { return forgeControls.ItemCount(playlist) == 0; }, kLong));
+    ClickControl(::GetDlgItem(forge, kLfOpen));
+    ChooseFile(m_forgePid, {forge}, L"O:\\E2E LIST.M3U");
+    ASSERT_TRUE(WaitFor([&] { return forgeControls.ItemCount(playlist) == 2; }, kLong));
+    EXPECT_EQ(Joined(entries), Joined(forgeControls.Column(playlist, 0)));
+    Shot(forge, "3-opened-again");
+
+    // Closing ListForge gives the window back.
+    ::PostMessageW(forge, WM_CLOSE, 0, 0);
+    HWND question = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (question = OtherDialog(m_forgePid, {forge})) != nullptr; }, kLong));
+    Command(question, IDYES);
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process, kLong)) << "ListForge did not end";
+    ::CloseHandle(process);
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(m_main) != 0; }, kLong)) << "the window stayed disabled";
+    Shot(m_main, "4-back");
+    NoMessageBox();
+    std::vector<std::string> lines;
+    for (const std::wstring& s : songs)
+        if (lines.size() < 2)
+            lines.push_back(Utf8(s));
+    WriteOut("playlist.txt", lines);
+}
+
+}  // namespace
