@@ -82,24 +82,33 @@ int CQvFormatter::WriteArea(int phase, uint32_t& n, uint32_t sectors, const uint
         chunk = 1;
     uint32_t full = sectors / chunk, rest = sectors % chunk;
     Phase(phase, int(2 * full + 2));
-    std::vector<uint8_t> run;
+    // One zeroed run buffer serves every area of the format: only the bytes a
+    // first run carries are written into it, and cleared again after it.
+    const size_t runBytes = size_t(chunk) * m_bytesPerSector;
     try {
-        run.assign(size_t(chunk) * m_bytesPerSector, 0);
+        if (m_run.size() < runBytes)
+            m_run.assign(runBytes, 0);
     } catch (const std::bad_alloc&) {
         return Fail(QV_E_NOMEM);
     }
     bool first = true;
     auto put = [&](uint32_t count) {
-        std::fill(run.begin(), run.end(), 0);
+        size_t marked = 0;
         if (first) {
             size_t bytes = size_t(count) * m_bytesPerSector;
-            if (head && headLength)
-                std::memcpy(run.data(), head, headLength < bytes ? headLength : bytes);
-            if (labelAttribute && bytes > 11)
-                run[11] = 0x08;
+            if (head && headLength) {
+                marked = headLength < bytes ? headLength : bytes;
+                std::memcpy(m_run.data(), head, marked);
+            }
+            if (labelAttribute && bytes > 11) {
+                m_run[11] = 0x08;
+                if (marked < 12)
+                    marked = 12;
+            }
             first = false;
         }
-        int r = WriteRun(n, count, run.data());
+        int r = WriteRun(n, count, m_run.data());
+        std::memset(m_run.data(), 0, marked);
         if (r == 0)
             n += count;
         return r;

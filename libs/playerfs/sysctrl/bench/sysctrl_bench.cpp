@@ -1,8 +1,11 @@
 // Times one order write: InitDirectory and SetFileOrder of a folder of an
 // image, with the names read from a file (one a line, in the wanted order).
 //   sysctrl_bench <image> <folder path X:\...\> <names file>
+//   sysctrl_bench --start      ends at once (the start-up a run pays anyway)
+// Prints the milliseconds of the calls themselves and their result.
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -10,17 +13,28 @@
 #include "QV_SysCtrl.h"
 #include "file_sector_device.h"
 #include "sysctrl_seams.h"
+#ifdef SYSCTRL_BENCH_WIN_CODE_PAGE
+#include "win_code_page.h"
+#endif
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--start") == 0) return 0;
     if (argc != 4) {
-        std::fprintf(stderr, "usage: sysctrl_bench <image> <folder> <names file>\n");
+        std::fprintf(stderr, "usage: sysctrl_bench <image> <folder> <names file> | --start\n");
         return 2;
     }
+#ifdef SYSCTRL_BENCH_WIN_CODE_PAGE
+    // The code pages the DLL reads names through.
+    static const CWinCodePage codePage;
+    SetSysCtrlCodePage(&codePage);
+#endif
     std::vector<std::string> names;
     std::ifstream in(argv[3]);
-    for (std::string line; std::getline(in, line);)
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (!line.empty()) names.push_back(line);
+    }
     CFileSectorDevice device(argv[1]);
     SetSysCtrlDevice(&device);
     const auto start = std::chrono::steady_clock::now();

@@ -91,16 +91,17 @@ int DirEntryList::Parse(const uint8_t* entries, int maxEntries)
                     ++UsedEntries;
                 }
             } else {
-                auto group = std::make_unique<DirEntryGroup>();
-                group->Entries.assign(At(entries, i), At(entries, i + x.Count));
-                group->SourceIndex = i + x.Count - 1;
-                if (UsedEntries + group->EntryCount() > Capacity) {
+                DirEntryGroup group;
+                group.Source = At(entries, i);
+                group.SourceCount = x.Count;
+                group.SourceIndex = i + x.Count - 1;
+                if (UsedEntries + group.EntryCount() > Capacity) {
                     result = 0;
                     break;
                 }
-                UsedEntries += group->EntryCount();
+                UsedEntries += group.EntryCount();
                 ++GroupCount;
-                Groups.push_back(std::move(group));
+                Groups.push_back(group);
             }
         }
         i += x.Count;
@@ -108,16 +109,16 @@ int DirEntryList::Parse(const uint8_t* entries, int maxEntries)
     // Names are generated once every group is known, so that a generated name
     // never repeats one that stands later in the directory.
     for (auto& g : Groups)
-        if (g->HasLongName() && IsBlankName(g->ShortEntry())) GiveShortName(*g);
+        if (g.HasLongName() && IsBlankName(g.ShortEntry())) GiveShortName(g);
     return result;
 }
 
 int DirEntryList::AddGroup(const DirEntryGroup& group)
 {
     if (group.EntryCount() < 1 || UsedEntries + group.EntryCount() > Capacity) return 0;
-    auto copy = std::make_unique<DirEntryGroup>(group);
-    if (copy->HasLongName() && IsBlankName(copy->ShortEntry())) GiveShortName(*copy);
-    UsedEntries += copy->EntryCount();
+    DirEntryGroup copy = group;
+    if (copy.HasLongName() && IsBlankName(copy.ShortEntry())) GiveShortName(copy);
+    UsedEntries += copy.EntryCount();
     ++GroupCount;
     Groups.push_back(std::move(copy));
     NameIndexValid = false;
@@ -127,7 +128,7 @@ int DirEntryList::AddGroup(const DirEntryGroup& group)
 int DirEntryList::RemoveAt(int index)
 {
     if (index < 0 || index >= GroupCount) return 0;
-    UsedEntries -= Groups[size_t(index)]->EntryCount();
+    UsedEntries -= Groups[size_t(index)].EntryCount();
     --GroupCount;
     Groups.erase(Groups.begin() + index);
     NameIndexValid = false;
@@ -137,7 +138,7 @@ int DirEntryList::RemoveAt(int index)
 const DirEntryGroup* DirEntryList::GetGroup(int index) const
 {
     if (index < 0 || index >= GroupCount) return nullptr;
-    return Groups[size_t(index)].get();
+    return &Groups[size_t(index)];
 }
 
 void DirEntryList::Serialise(uint8_t* buffer) const
@@ -148,9 +149,56 @@ void DirEntryList::Serialise(uint8_t* buffer) const
         at += DIR_ENTRY_BYTES;
     }
     for (const auto& g : Groups) {
-        std::memcpy(buffer + at, g->Entries.data(), g->Entries.size());
-        at += g->Entries.size();
+        const size_t bytes = size_t(g.EntryCount()) * DIR_ENTRY_BYTES;
+        std::memcpy(buffer + at, g.Bytes(), bytes);
+        at += bytes;
     }
+}
+
+namespace {
+
+uint32_t HashUnits(const char16_t* units, size_t length)
+{
+    uint32_t h = 2166136261u;
+    for (size_t i = 0; i < length; ++i) h = (h ^ units[i]) * 16777619u;
+    return h;
+}
+
+}  // namespace
+
+void DirEntryList::BuildNameIndex() const
+{
+    const size_t count = size_t(GroupCount);
+    NamePool.clear();
+    NamePool.reserve(count * 24);
+    NameAt.assign(count + 1, 0);
+    NameHash.assign(count, 0);
+    NameNext.assign(count, -1);
+    size_t buckets = 16;
+    while (buckets < 2 * count) buckets <<= 1;
+    NameBuckets.assign(buckets, -1);
+    char16_t units[MAX_LONG_NAME + 1];
+    for (size_t i = 0; i < count; ++i) {
+        const size_t start = NamePool.size();
+        const int length = DecodeLongName(Groups[i], units);
+        if (length >= 0) {
+            NamePool.insert(NamePool.end(), units, units + length);
+        } else {
+            const std::u16string name = ShortName(Groups[i].ShortEntry());
+            NamePool.insert(NamePool.end(), name.begin(), name.end());
+        }
+        for (size_t k = start; k < NamePool.size(); ++k)
+            if (NamePool[k] >= u'a' && NamePool[k] <= u'z') NamePool[k] = char16_t(NamePool[k] - 0x20);
+        NameAt[i + 1] = uint32_t(NamePool.size());
+        NameHash[i] = HashUnits(NamePool.data() + start, NamePool.size() - start);
+    }
+    // Chains are built from the last group back, so each runs in list order.
+    for (size_t i = count; i-- > 0;) {
+        int& head = NameBuckets[NameHash[i] & (buckets - 1)];
+        NameNext[i] = head;
+        head = int(i);
+    }
+    NameIndexValid = true;
 }
 
 int DirEntryList::FindByLongName(const char* name, int* index, const std::vector<bool>* taken) const
@@ -158,16 +206,14 @@ int DirEntryList::FindByLongName(const char* name, int* index, const std::vector
     if (!name || !*name) return 0;
     std::u16string wanted = CodePage.AnsiToUnicode(name);
     if (wanted.size() > 256) wanted.resize(256);
-    wanted = FoldAscii(wanted);
-    if (!NameIndexValid) {
-        NameIndex.clear();
-        NameIndex.reserve(size_t(GroupCount));
-        for (int i = 0; i < GroupCount; ++i) NameIndex[FoldAscii(GetLongName(*Groups[size_t(i)]))].push_back(i);
-        NameIndexValid = true;
-    }
-    const auto found = NameIndex.find(wanted);
-    if (found == NameIndex.end()) return 0;
-    for (int i : found->second) {
+    wanted = FoldAscii(std::move(wanted));
+    if (!NameIndexValid) BuildNameIndex();
+    const uint32_t hash = HashUnits(wanted.data(), wanted.size());
+    for (int i = NameBuckets[hash & (NameBuckets.size() - 1)]; i >= 0; i = NameNext[size_t(i)]) {
+        const size_t at = NameAt[size_t(i)];
+        if (NameHash[size_t(i)] != hash || NameAt[size_t(i) + 1] - at != wanted.size() ||
+            std::memcmp(NamePool.data() + at, wanted.data(), wanted.size() * sizeof(char16_t)) != 0)
+            continue;
         if (taken && size_t(i) < taken->size() && (*taken)[size_t(i)]) continue;
         if (index) *index = i;
         return 1;
@@ -175,36 +221,37 @@ int DirEntryList::FindByLongName(const char* name, int* index, const std::vector
     return 0;
 }
 
-std::u16string DirEntryList::GetLongName(const DirEntryGroup& group) const
+int DirEntryList::DecodeLongName(const DirEntryGroup& group, char16_t* units) const
 {
+    if (!group.HasLongName()) return -1;
+    const uint8_t* bytes = group.Bytes();
     const uint8_t* sn = group.ShortEntry();
-    if (group.HasLongName()) {
-        bool use = IsBlankName(sn);
-        if (!use) {
-            const uint8_t sum = ShortNameChecksum(sn);
-            use = true;
-            for (int k = 0; k + 1 < group.EntryCount(); ++k)
-                if (group.Entries[size_t(k) * DIR_ENTRY_BYTES + 13] != sum) use = false;
-        }
-        if (use) {
-            static const int Pieces[3][2] = {{1, 5}, {14, 6}, {28, 2}};
-            // Decoded into a buffer of the largest size, then made a string once.
-            char16_t units[(MAX_LONG_NAME_ENTRIES + 1) * 13];
-            size_t length = 0;
-            for (int k = group.EntryCount() - 2; k >= 0; --k) {
-                const uint8_t* e = group.Entries.data() + size_t(k) * DIR_ENTRY_BYTES;
-                for (const auto& piece : Pieces) {
-                    for (int u = 0; u < piece[1]; ++u) {
-                        const char16_t c = char16_t(e[piece[0] + 2 * u] | (e[piece[0] + 2 * u + 1] << 8));
-                        if (c == 0 || length >= MAX_LONG_NAME) return std::u16string(units, length);
-                        units[length++] = c;
-                    }
-                }
+    if (!IsBlankName(sn)) {
+        const uint8_t sum = ShortNameChecksum(sn);
+        for (int k = 0; k + 1 < group.EntryCount(); ++k)
+            if (bytes[size_t(k) * DIR_ENTRY_BYTES + 13] != sum) return -1;
+    }
+    static const int Pieces[3][2] = {{1, 5}, {14, 6}, {28, 2}};
+    int length = 0;
+    for (int k = group.EntryCount() - 2; k >= 0; --k) {
+        const uint8_t* e = bytes + size_t(k) * DIR_ENTRY_BYTES;
+        for (const auto& piece : Pieces) {
+            for (int u = 0; u < piece[1]; ++u) {
+                const char16_t c = char16_t(e[piece[0] + 2 * u] | (e[piece[0] + 2 * u + 1] << 8));
+                if (c == 0 || length >= int(MAX_LONG_NAME)) return length;
+                units[length++] = c;
             }
-            return std::u16string(units, length);
         }
     }
-    return ShortName(sn);
+    return length;
+}
+
+std::u16string DirEntryList::GetLongName(const DirEntryGroup& group) const
+{
+    char16_t units[MAX_LONG_NAME + 1];
+    const int length = DecodeLongName(group, units);
+    if (length >= 0) return std::u16string(units, size_t(length));
+    return ShortName(group.ShortEntry());
 }
 
 std::u16string DirEntryList::ShortName(const uint8_t* e) const
@@ -233,7 +280,7 @@ std::u16string DirEntryList::ShortName(const uint8_t* e) const
 bool DirEntryList::ShortNameTaken(const uint8_t* name11, const DirEntryGroup* except) const
 {
     for (const auto& g : Groups)
-        if (g.get() != except && std::memcmp(g->ShortEntry(), name11, 11) == 0) return true;
+        if (&g != except && std::memcmp(g.ShortEntry(), name11, 11) == 0) return true;
     return false;
 }
 
@@ -278,7 +325,8 @@ void DirEntryList::GiveShortName(DirEntryGroup& group) const
         const std::string suffix = "~" + std::to_string(tail);
         compose(base.substr(0, 8 - suffix.size()) + suffix);
     }
-    std::memcpy(group.ShortEntry(), name11, 11);
+    uint8_t* bytes = group.OwnBytes();
+    std::memcpy(bytes + size_t(group.EntryCount() - 1) * DIR_ENTRY_BYTES, name11, 11);
     const uint8_t sum = ShortNameChecksum(name11);
-    for (int k = 0; k + 1 < group.EntryCount(); ++k) group.Entries[size_t(k) * DIR_ENTRY_BYTES + 13] = sum;
+    for (int k = 0; k + 1 < group.EntryCount(); ++k) bytes[size_t(k) * DIR_ENTRY_BYTES + 13] = sum;
 }

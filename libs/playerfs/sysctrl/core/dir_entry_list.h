@@ -3,9 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "code_page.h"
@@ -29,13 +27,23 @@ inline uint32_t Size(const uint8_t* e) { return uint32_t(e[28]) | uint32_t(e[29]
 uint8_t ShortNameChecksum(const uint8_t* name11);
 }  // namespace DirEntry
 
+// A group is a view of its entries where the directory was read: parsing
+// copies no entry. Only a group whose bytes change (a short name given to it)
+// or one made by hand keeps its own bytes in `Entries`.
 struct DirEntryGroup {
-    std::vector<uint8_t> Entries;  // EntryCount() x 32 bytes, in disk order
+    std::vector<uint8_t> Entries;  // own bytes (EntryCount() x 32), or empty
+    const uint8_t* Source = nullptr;  // the entries in the parsed buffer
+    int SourceCount = 0;
     int SourceIndex = -1;          // entry index of the 8.3 entry in the parsed buffer
 
-    int EntryCount() const { return int(Entries.size() / DIR_ENTRY_BYTES); }
-    const uint8_t* ShortEntry() const { return Entries.data() + Entries.size() - DIR_ENTRY_BYTES; }
-    uint8_t* ShortEntry() { return Entries.data() + Entries.size() - DIR_ENTRY_BYTES; }
+    const uint8_t* Bytes() const { return Entries.empty() ? Source : Entries.data(); }
+    uint8_t* OwnBytes()
+    {
+        if (Entries.empty() && Source) Entries.assign(Source, Source + size_t(SourceCount) * DIR_ENTRY_BYTES);
+        return Entries.data();
+    }
+    int EntryCount() const { return Entries.empty() ? SourceCount : int(Entries.size() / DIR_ENTRY_BYTES); }
+    const uint8_t* ShortEntry() const { return Bytes() + size_t(EntryCount() - 1) * DIR_ENTRY_BYTES; }
     bool HasLongName() const { return EntryCount() > 1; }
 };
 
@@ -44,8 +52,10 @@ public:
     explicit DirEntryList(const ICodePage& codePage) : CodePage(codePage) {}
 
     // 0 when a group did not fit, else 1. Stops at the end entry, at a broken
-    // long-name sequence or at an entry no file system writes.
+    // long-name sequence or at an entry no file system writes. The groups refer
+    // to `entries`, which must stay unchanged while the list is used.
     int Parse(const uint8_t* entries, int maxEntries);
+    void Reserve(int groups) { Groups.reserve(size_t(groups > 0 ? groups : 0)); }
     int AddGroup(const DirEntryGroup& group);
     int RemoveAt(int index);
     const DirEntryGroup* GetGroup(int index) const;
@@ -63,14 +73,23 @@ public:
 
 private:
     std::u16string ShortName(const uint8_t* entry) const;
+    // The long name's units into `units` (room for MAX_LONG_NAME), or -1 when
+    // the group's name is its 8.3 name.
+    int DecodeLongName(const DirEntryGroup& group, char16_t* units) const;
+    void BuildNameIndex() const;
     void GiveShortName(DirEntryGroup& group) const;
     bool ShortNameTaken(const uint8_t* name11, const DirEntryGroup* except) const;
 
     const ICodePage& CodePage;
-    std::vector<std::unique_ptr<DirEntryGroup>> Groups;
-    // Folded long name -> group indices in list order, built on the first
-    // search: an order of n names would otherwise decode n x n names.
-    mutable std::unordered_map<std::u16string, std::vector<int>> NameIndex;
+    std::vector<DirEntryGroup> Groups;
+    // Folded long names of every group in one pool, hashed into chains that
+    // run in list order: built on the first search, with no string per name
+    // (an order of n names would otherwise decode n x n names).
+    mutable std::vector<char16_t> NamePool;
+    mutable std::vector<uint32_t> NameAt;     // per group: start in NamePool; NameAt[i + 1] ends it
+    mutable std::vector<uint32_t> NameHash;   // per group
+    mutable std::vector<int> NameNext;        // per group: next group of its chain, or -1
+    mutable std::vector<int> NameBuckets;     // first group of each chain, or -1
     mutable bool NameIndexValid = false;
 };
 

@@ -19,6 +19,28 @@ namespace {
 
 constexpr int NAME_SLOT = 256;
 
+// The name table keeps, after its last slot, the number of slots filled: the
+// next name goes straight to its slot instead of a search past the others.
+size_t NameTableBytes(int count) { return size_t(count) * NAME_SLOT + sizeof(int); }
+int FilledSlots(const char* names, int count)
+{
+    int filled = 0;
+    std::memcpy(&filled, names + size_t(count) * NAME_SLOT, sizeof filled);
+    return filled;
+}
+void SetFilledSlots(char* names, int count, int filled)
+{
+    std::memcpy(names + size_t(count) * NAME_SLOT, &filled, sizeof filled);
+}
+
+// Directory buffers live between calls (every call holds the library's lock):
+// a folder of 10,000 names is over a megabyte, and fresh pages for it on each
+// call cost more than the order write itself.
+std::vector<uint8_t> DirectoryBytes;
+std::vector<uint8_t> OrderedBytes;
+std::vector<uint8_t>& DirectoryBuffer() { return DirectoryBytes; }
+std::vector<uint8_t>& OrderBuffer() { return OrderedBytes; }
+
 const char* const ResultTexts[] = {
     "QV_SUCCESS", "QV_DISK_READ_FAIL", "QV_DISK_WRITE_FAIL", "QV_DISK_INFO_ERR",
     "QV_NEW_ENTRY_ENPTY", "QV_FAT_UNSTABLE", "QV_FILE_NOT_FOUND",
@@ -37,7 +59,8 @@ int DriveOf(const char* path)
 bool ReadExtent(int drive, const CDirExtent& extent, std::vector<uint8_t>& buffer)
 {
     ISectorDevice* device = SysCtrlDevice();
-    buffer.assign(size_t(extent.SectorCount()) * SECTOR_BYTES, 0);
+    // Every byte is read over; a reused buffer keeps its pages.
+    buffer.resize(size_t(extent.SectorCount()) * SECTOR_BYTES);
     if (!device || buffer.empty()) return false;
     size_t at = 0;
     for (const auto& run : extent.Runs) {
@@ -84,8 +107,8 @@ CQV_SysCtrl& CQV_SysCtrl::operator=(const CQV_SysCtrl& other)
     // Each object owns its own name table; sharing the pointer would free it twice.
     char* copy = nullptr;
     if (other.Names && other.NameCount > 0) {
-        copy = static_cast<char*>(std::malloc(size_t(other.NameCount) * NAME_SLOT));
-        if (copy) std::memcpy(copy, other.Names, size_t(other.NameCount) * NAME_SLOT);
+        copy = static_cast<char*>(std::malloc(NameTableBytes(other.NameCount)));
+        if (copy) std::memcpy(copy, other.Names, NameTableBytes(other.NameCount));
     }
     FreeNames();
     NewMedia = other.NewMedia;
@@ -135,7 +158,7 @@ void CQV_SysCtrl::SetFileNum(int n)
     CSysCtrlHold hold;
     FreeNames();
     NameCount = n > 0 ? n : 0;
-    if (NameCount > 0) Names = static_cast<char*>(std::calloc(size_t(NameCount), NAME_SLOT));
+    if (NameCount > 0) Names = static_cast<char*>(std::calloc(1, NameTableBytes(NameCount)));
     if (!Names) NameCount = 0;
 }
 
@@ -148,17 +171,12 @@ int CQV_SysCtrl::AddFileName(const char* name)
     // different file.
     if (length >= NAME_SLOT) return 0;
     // Slots fill from the front and are only emptied all at once, so the
-    // filled ones are a prefix: the first empty slot is found by halving,
-    // not by walking every name before it (an order of n names would cost
-    // n x n looks).
-    int low = 0, high = NameCount;
-    while (low < high) {
-        const int mid = low + (high - low) / 2;
-        if (Names[size_t(mid) * NAME_SLOT]) low = mid + 1; else high = mid;
-    }
-    if (low == NameCount) return NameCount;
-    std::memcpy(Names + size_t(low) * NAME_SLOT, name, length + 1);
-    return low + 1;
+    // filled ones are a prefix whose length the table keeps.
+    const int slot = FilledSlots(Names, NameCount);
+    if (slot >= NameCount) return NameCount;
+    std::memcpy(Names + size_t(slot) * NAME_SLOT, name, length + 1);
+    SetFilledSlots(Names, NameCount, slot + 1);
+    return slot + 1;
 }
 
 void CQV_SysCtrl::GetErrorCode(QV_RESULT r, char* text)
@@ -303,11 +321,12 @@ QV_RESULT CQV_SysCtrl::InitDirectory(const char* path)
     CDirExtent extent;
     r = GetDirSectorInfo(path, &extent);
     if (r != QV_SUCCESS) return r;
-    std::vector<uint8_t> buffer;
+    std::vector<uint8_t>& buffer = DirectoryBuffer();
     if (!ReadExtent(Drive, extent, buffer)) return QV_DISK_READ_FAIL;
 
+    // The live entries move down over the deleted ones, in place; all after
+    // the last live one becomes zero.
     const size_t entries = buffer.size() / DIR_ENTRY_BYTES;
-    std::vector<uint8_t> compacted(buffer.size(), 0);
     size_t live = 0;
     bool deleted = false;
     for (size_t i = 0; i < entries; ++i) {
@@ -317,12 +336,13 @@ QV_RESULT CQV_SysCtrl::InitDirectory(const char* path)
             deleted = true;
             continue;
         }
-        std::memcpy(compacted.data() + live * DIR_ENTRY_BYTES, e, DIR_ENTRY_BYTES);
+        if (live != i) std::memmove(buffer.data() + live * DIR_ENTRY_BYTES, e, DIR_ENTRY_BYTES);
         ++live;
     }
     if (!deleted) return QV_SUCCESS;
     if (live == 0) return QV_NEW_ENTRY_ENPTY;
-    return WriteExtent(Drive, extent, compacted) ? QV_SUCCESS : QV_DISK_WRITE_FAIL;
+    std::fill(buffer.begin() + std::ptrdiff_t(live * DIR_ENTRY_BYTES), buffer.end(), 0);
+    return WriteExtent(Drive, extent, buffer) ? QV_SUCCESS : QV_DISK_WRITE_FAIL;
 }
 
 QV_RESULT CQV_SysCtrl::SetFileOrder(const char* path)
@@ -338,7 +358,7 @@ QV_RESULT CQV_SysCtrl::SetFileOrder(const char* path)
     r = GetDirSectorInfo(path, &extent);
     if (r != QV_SUCCESS) return r;
 
-    std::vector<uint8_t> buffer;
+    std::vector<uint8_t>& buffer = DirectoryBuffer();
     if (!ReadExtent(Drive, extent, buffer)) {
         FreeNames();
         return QV_DISK_READ_FAIL;
@@ -349,6 +369,7 @@ QV_RESULT CQV_SysCtrl::SetFileOrder(const char* path)
     DirEntryList target(SysCtrlCodePage());
     target.Parse(nullptr, 0);
     target.Capacity = capacity;
+    target.Reserve(source.GroupCount);
     if (source.HasLabel) {
         std::memcpy(target.LabelEntry, source.LabelEntry, DIR_ENTRY_BYTES);
         target.HasLabel = 1;
@@ -397,9 +418,11 @@ QV_RESULT CQV_SysCtrl::SetFileOrder(const char* path)
         }
     }
     if (r == QV_SUCCESS) {
-        std::fill(buffer.begin(), buffer.end(), 0);
-        target.Serialise(buffer.data());
-        if (!WriteExtent(Drive, extent, buffer)) r = QV_DISK_WRITE_FAIL;
+        // The groups are views of `buffer`: the new order goes to a buffer of its own.
+        std::vector<uint8_t>& ordered = OrderBuffer();
+        ordered.assign(buffer.size(), 0);
+        target.Serialise(ordered.data());
+        if (!WriteExtent(Drive, extent, ordered)) r = QV_DISK_WRITE_FAIL;
     }
     FreeNames();
     return r;

@@ -22,7 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (second.GroupCount != first.GroupCount || second.HasLabel != first.HasLabel) std::abort();
     if (first.HasLabel && std::memcmp(first.LabelEntry, second.LabelEntry, DIR_ENTRY_BYTES) != 0) std::abort();
     for (int i = 0; i < first.GroupCount; ++i) {
-        if (first.GetGroup(i)->Entries != second.GetGroup(i)->Entries) std::abort();
+        const DirEntryGroup* a = first.GetGroup(i);
+        const DirEntryGroup* b = second.GetGroup(i);
+        if (a->EntryCount() != b->EntryCount() ||
+            std::memcmp(a->Bytes(), b->Bytes(), size_t(a->EntryCount()) * DIR_ENTRY_BYTES) != 0)
+            std::abort();
         if (first.GetLongName(*first.GetGroup(i)) != second.GetLongName(*second.GetGroup(i))) std::abort();
         int index = -1;
         first.FindByLongName("x", &index);

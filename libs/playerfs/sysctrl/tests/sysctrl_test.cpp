@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -234,7 +235,7 @@ TEST(GeneratedNames, BlankShortNameGetsOneFromTheLongName)
     ASSERT_EQ(1, list.GroupCount);
     const DirEntryGroup* g = list.GetGroup(0);
     EXPECT_EQ(0, std::memcmp(g->ShortEntry(), "MYSONG  MP3", 11));
-    EXPECT_EQ(DirEntry::ShortNameChecksum(g->ShortEntry()), g->Entries[13]);
+    EXPECT_EQ(DirEntry::ShortNameChecksum(g->ShortEntry()), g->Bytes()[13]);
     EXPECT_EQ("my song.mp3", Narrow(list.GetLongName(*g)));
 }
 
@@ -768,9 +769,22 @@ TEST_F(Images, SetFileOrderShufflesASubfolderAfterItsDotEntries)
     ExpectClean(image);
 }
 
+// fatsort rewrites a folder's entries in a new order as well: given the same
+// order, its image and ours must be the same bytes, not only the same listing.
+void ExpectTheBytesOfFatsort(const std::string& original, const std::string& ours, const std::string& folder)
+{
+    const std::string theirs = ours + ".fatsort";
+    ASSERT_EQ(0, RunHost("cp '" + original + "' '" + theirs + "'").Status);
+    const HostResult sorted = RunHost("LC_ALL=C.UTF-8 fatsort -q -a -r -d " + folder + " '" + theirs + "' 2>&1");
+    ASSERT_EQ(0, sorted.Status) << sorted.Output;
+    EXPECT_EQ(Sha256(theirs), Sha256(ours));
+}
+
 TEST_F(Images, SetFileOrderOnTwoThousandFiles)
 {
     const std::string image = Make("big");
+    const std::string original = image + ".original";
+    ASSERT_EQ(0, RunHost("cp '" + image + "' '" + original + "'").Status);
     auto names = Body(ListFolder(image, "::/BIG"));
     ASSERT_EQ(2000u, names.size());
     std::reverse(names.begin(), names.end());
@@ -778,11 +792,18 @@ TEST_F(Images, SetFileOrderOnTwoThousandFiles)
     ASSERT_EQ(QV_SUCCESS, Order("P:\\BIG\\", names));
     EXPECT_EQ(names, Body(ListFolder(image, "::/BIG")));
     ExpectClean(image);
+    // Reverse byte order of the names, as fatsort -a -r sorts them.
+    std::sort(names.begin(), names.end(), std::greater<std::string>());
+    ASSERT_EQ(QV_SUCCESS, Order("P:\\BIG\\", names));
+    EXPECT_EQ(names, Body(ListFolder(image, "::/BIG")));
+    ExpectTheBytesOfFatsort(original, image, "/BIG");
 }
 
 TEST_F(Images, SetFileOrderFollowsAFragmentedFolderAlongItsChain)
 {
     const std::string image = Make("frag");
+    const std::string original = image + ".original";
+    ASSERT_EQ(0, RunHost("cp '" + image + "' '" + original + "'").Status);
     // The folder really is fragmented: its clusters are not consecutive.
     CProbe probe;
     probe.SetNewMedia();
@@ -802,6 +823,9 @@ TEST_F(Images, SetFileOrderFollowsAFragmentedFolderAlongItsChain)
     // The files between the folder's clusters are intact.
     const HostResult data = RunHost("MTOOLS_SKIP_CHECK=1 mtype -i '" + image + "' ::/filler2.bin | tr -d a | wc -c");
     EXPECT_EQ("0\n", data.Output);
+    std::sort(names.begin(), names.end(), std::greater<std::string>());
+    ASSERT_EQ(QV_SUCCESS, Order("P:\\FRAG\\", names));
+    ExpectTheBytesOfFatsort(original, image, "/FRAG");
 }
 
 TEST_F(Images, FolderBeyondSector65535IsReachedWhereItLies)

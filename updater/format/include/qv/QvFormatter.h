@@ -46,4 +46,5 @@ private:
     uint32_t m_bytesPerSector = 0;
     std::unique_ptr<CQvDisk> m_disk;
     std::vector<uint8_t> m_readBack;
+    std::vector<uint8_t> m_run;
 };
