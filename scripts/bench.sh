@@ -33,5 +33,5 @@ while IFS= read -r script; do
 done < <(find "$top" -path "$top/build" -prune -o -path '*/bench/bench-*.sh' -print | sort)
 echo "load after the run: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "== every ratio of this run"
-grep -i -E 'ratio|^order write|^format of' "$summary" || true
+grep -i -E 'ratio|^order write|^ *fatsort|^format of' "$summary" || true
 exit $status
