@@ -15,8 +15,8 @@ if [ ! -f "$bench/CMakeCache.txt" ]; then
     cmake -S "$top" -B "$bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMB_SANITIZE=OFF \
         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 fi
-cmake --build "$bench" --target mp3info_core_bench mp3info_taglib_bench >/dev/null
-cmake --build "$top/build/win64" --target mp3peek_bench >/dev/null
+cmake --build "$bench" -j "${MB_JOBS:-3}" --target mp3info_core_bench mp3info_taglib_bench >/dev/null
+cmake --build "$top/build/win64" -j "${MB_JOBS:-3}" --target mp3peek_bench >/dev/null
 
 echo "corpus: $files files x $repeat = $((files * repeat)) reads"
 "$bench/libs/mp3info/mp3info_core_bench" "$corpus" 1 >/dev/null   # warm the file cache

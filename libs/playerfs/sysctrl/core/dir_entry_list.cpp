@@ -72,6 +72,9 @@ int DirEntryList::Parse(const uint8_t* entries, int maxEntries)
     UsedEntries = GroupCount = HasLabel = 0;
     std::memset(LabelEntry, 0, sizeof LabelEntry);
     Capacity = maxEntries;
+    // Room for the most groups the entries can hold: only what is used is
+    // ever touched, and the list never moves while it grows.
+    Groups.reserve(size_t(maxEntries > 0 ? maxEntries : 0));
     int result = 1;
     int i = 0;
     while (i < maxEntries) {

@@ -49,6 +49,17 @@ run_wine() {
         exit 1
     }
     times[$key]+="$(echo "$out" | awk '{ print $1 }') "
+    same_as_cp "$key"
+}
+# Every copy must hold the same tree as cp's, or the figures compare nothing.
+# Checked and removed at once: the disk is shared, and only cp's copy stays.
+same_as_cp() {
+    [ -d "$work/cp/Music" ] || return 0
+    if ! diff -r -q "$work/$1/Music" "$work/cp/Music" >/dev/null; then
+        echo "bench-transfer: the $1 copy differs from cp's" >&2
+        exit 1
+    fi
+    rm -rf "${work:?}/${1:?}"
 }
 run_cp() {
     local key=$1 durable=$2
@@ -60,21 +71,15 @@ run_cp() {
     cp -r "$work/src/Music" "$work/$key/"
     [ "$durable" = 1 ] && sync
     times[$key]+="$(ms_since "$t0") "
+    [ "$key" = cp ] || same_as_cp "$key"
 }
 for _ in $(seq 1 "$rounds"); do
+    run_cp cp 0
     run_wine engine
     run_wine bare10 --bare 10 1
     run_wine bareend --bare 0 1
     run_wine barenone --bare 0 0
-    run_cp cp 0
     run_cp cpsync 1
-done
-# Every copy must hold the same tree, or the figures compare nothing.
-for key in engine bare10 bareend barenone cpsync; do
-    if ! diff -r -q "$work/$key/Music" "$work/cp/Music" >/dev/null; then
-        echo "bench-transfer: the $key copy differs from cp's" >&2
-        exit 1
-    fi
 done
 median() { printf '%s\n' $1 | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 rate() { awk -v m="$mb" -v ms="$1" 'BEGIN { printf "%.1f", m / (ms / 1000) }'; }
