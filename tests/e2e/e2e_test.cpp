@@ -139,9 +139,23 @@ protected:
     {
         std::vector<HWND> out;
         for (HWND w : ProcessWindows(m_program.Pid(), L"#32770", L""))
-            if (w != m_main && !IsNotice(w))
+            if (w != m_main && !IsNotice(w) && !IsUnplugWarning(w) && WindowText(w) != L"Formatting...")
                 out.push_back(w);
         return out;
+    }
+
+    // The do-not-unplug box a transfer shows; the window closes it itself
+    // once the player has settled after the transfer.
+    static bool IsUnplugWarning(HWND w) { return DialogTexts(w).find(L"DO NOT UNPLUG") != std::wstring::npos; }
+
+    void WaitUnplugWarningClosed()
+    {
+        EXPECT_TRUE(WaitFor([&] {
+            for (HWND w : ProcessWindows(m_program.Pid(), L"#32770", L""))
+                if (IsUnplugWarning(w))
+                    return false;
+            return true;
+        }, kLong)) << "the do-not-unplug box stayed open after the transfer";
     }
 
     // The window's self-closing notice (template 177: no buttons, texts
@@ -276,6 +290,8 @@ TEST_F(Scenario, MainRoad)
                !Boxes().empty();
     }, kLong)) << "the download did not end: " << Joined(PlayerNames());
     NoMessageBox();
+    WaitUnplugWarningClosed();
+    ASSERT_TRUE(WaitEnabled());
     Shot("3-downloaded");
 
     // One file up, another down, as the list's context menu does.
@@ -365,6 +381,7 @@ TEST_F(Scenario, DownloadListRoundTrip)
                !Boxes().empty();
     }, kLong)) << "statuses: " << Joined(statuses());
     NoMessageBox();
+    WaitUnplugWarningClosed();
     ASSERT_TRUE(WaitEnabled());
     Shot("4-complete");
     EXPECT_EQ(4, m_controls->ItemCount(m_downloadList)) << "CFG_DL 0 keeps the completed rows";
@@ -373,6 +390,56 @@ TEST_F(Scenario, DownloadListRoundTrip)
         EXPECT_GE(RowOf(names, n), 0) << Utf8(n) << " is not in the player list";
     WriteOut("complete.txt", {L"Sunrise Theme.mp3", L"Caf\u00e9 del R\u00edo.mp3", L"Live Set/Opening.mp3\tOpening.mp3",
                               L"Live Set/Encore.mp3\tEncore.mp3"});
+    SetAppPathDword("CFG_DL", 1);
+}
+
+// 3. The player pulled out during a download of the download list: the
+// engine reports that the player no longer answers, the window goes back to
+// "no player", the file cut short is not marked complete, and the memory's
+// file system stays whole (the stage checks the image: fsck.fat clean, the
+// finished file byte for byte, the cut one at most a start of the PC file).
+TEST_F(Scenario, PullDuringDownload)
+{
+    SetAppPathDword("CFG_DL", 0);
+    StartWithPlayer();
+    if (HasFatalFailure())
+        return;
+    const std::wstring small = L"Sunrise Theme.mp3", big = L"Long Mix.mp3";
+    DropFiles(m_downloadList, {L"D:\\" + small, L"D:\\" + big});
+    ASSERT_TRUE(WaitFor([&] { return m_controls->ItemCount(m_downloadList) == 2; }, kLong));
+    ClickControl(::GetDlgItem(m_main, 1086));  // Download the list
+    // Pulled once the long file's copy has begun.
+    ASSERT_TRUE(WaitFor([&] {
+        WIN32_FILE_ATTRIBUTE_DATA fa{};
+        return (::GetFileAttributesExW((L"O:\\" + big).c_str(), GetFileExInfoStandard, &fa) && fa.nFileSizeLow > 0) ||
+               !Boxes().empty();
+    }, kLong)) << "the copy did not begin";
+    NoMessageBox();
+    Shot("1-downloading");
+    ASSERT_TRUE(RunHost("'" + Env("MB_E2E_MEMORY_SCRIPT") + "' pull '" + Env("MB_E2E_STATE") + "' internal"));
+
+    // The window lets the player go: its tree and list are emptied.
+    std::vector<std::wstring> said;
+    ASSERT_TRUE(WaitFor([&] {
+        for (HWND box : Boxes()) {
+            said.push_back(DialogTexts(box));
+            Command(box, IDOK);
+            WaitFor([&] { return !::IsWindow(box); }, 10000);
+        }
+        return m_controls->TreeRoot(m_playerTree) == nullptr && m_controls->ItemCount(m_playerList) == 0;
+    }, kLong)) << "the window still shows the player: " << Joined(PlayerNames());
+    WaitUnplugWarningClosed();
+    ASSERT_TRUE(WaitEnabled());
+    Shot("2-player-gone");
+    for (const std::wstring& t : said)
+        std::printf("the window said: %s\n", Utf8(t).c_str());
+    auto names = m_controls->Column(m_downloadList, 1);
+    auto statuses = m_controls->Column(m_downloadList, 3);
+    ASSERT_EQ(2u, statuses.size());
+    EXPECT_EQ(L"Complete", statuses[size_t(RowOf(names, small))]);
+    EXPECT_NE(L"Complete", statuses[size_t(RowOf(names, big))]) << "the file cut short is marked complete";
+    WriteOut("complete.txt", {small});
+    WriteOut("partial.txt", {big});
     SetAppPathDword("CFG_DL", 1);
 }
 
@@ -412,12 +479,16 @@ TEST_F(Scenario, DeleteAndFormat)
                           10000, &r);
     Shot("2-label");
     ::PostMessageW(label, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(label, IDOK)));
-    // The format tool runs; the window is disabled until it has ended.
-    ::Sleep(1000);
-    ASSERT_TRUE(WaitFor([&] { return (::IsWindowEnabled(m_main) && Boxes().empty()) || !Boxes().empty(); }, kLong));
-    ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(m_main) || !Boxes().empty(); }, kLong));
+    // The format tool runs; the window is disabled until it has ended and
+    // lists the memory again.
+    // (Its progress dialog "Formatting..." stays up while the tool runs.)
+    auto formatting = [&] { return !ProcessWindows(m_program.Pid(), L"#32770", L"Formatting...").empty(); };
+    ASSERT_TRUE(WaitFor([&] {
+        return (!formatting() && ::IsWindowEnabled(m_main) && PlayerFiles().empty()) || !Boxes().empty();
+    }, kLong)) << "the memory was not listed empty: " << Joined(PlayerNames());
     NoMessageBox();
-    ASSERT_TRUE(WaitFor([&] { return PlayerFiles().empty(); }, kLong)) << Joined(PlayerNames());
+    if (HasFailure())
+        return;
     Shot("3-formatted");
     EXPECT_EQ("", Joined(PlayerNames()));
     EXPECT_NE(std::wstring::npos, m_controls->TreeText(m_playerTree, m_controls->TreeRoot(m_playerTree)).find(L"E2E MEMORY"))
