@@ -291,20 +291,6 @@ bool CRemoteControls::TreeSelect(HWND tree, HTREEITEM item)
     return Send(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)) != 0;
 }
 
-bool RunHost(const std::string& script)
-{
-    std::string cmd = "/bin/sh -c \"" + script + "\"";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return false;
-    ::WaitForSingleObject(pi.hProcess, 60000);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-    return true;
-}
-
 void Command(HWND window, UINT id) { ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
 
 void ClickControl(HWND control)

@@ -96,10 +96,6 @@ private:
     CRemoteBuffer m_buffer;
 };
 
-// Runs a host shell command (Wine starts host programs by their path) and
-// waits for its end; false when it could not start.
-bool RunHost(const std::string& script);
-
 // Posts a command (menu entry or button) to a window.
 void Command(HWND window, UINT id);
 // Clicks a control as the mouse does (button down and up at its middle).

@@ -13,6 +13,7 @@ scenario used) and out/, where the scenario wrote what it expects:
   absent.txt       names that must not be on the memory
   complete-or-absent.txt  names that are either whole (as on the PC) or absent
   partial.txt      names cut short by a pull: absent, or the start of the PC file
+  statuses.txt     "name<TAB>status" of the download list: "Complete" rows are whole
   label.txt        the volume label the memory must carry
   settings.txt     "kept": SETTINGS.DAT must be there, as before the run
 Each file is optional; a scenario that expects nothing writes none.
@@ -105,6 +106,22 @@ def main():
                                 (name, len(copied.stdout), len(original)))
             else:
                 print("%s: %d of %d bytes stayed on the memory" % (name, len(copied.stdout), len(original)))
+
+    # What the window says of each row must hold on the memory: a row
+    # "Complete" is there whole.
+    for entry in lines(os.path.join(out, "statuses.txt")) or []:
+        name, _, status = entry.partition("\t")
+        copied = mtool("mcopy", "-n", "-i", image, "::/" + name, "-")
+        with open(os.path.join(work, "pc", name), "rb") as f:
+            original = f.read()
+        whole = copied.returncode == 0 and copied.stdout == original
+        if status == "Complete" and not whole:
+            failures.append("%s is marked complete but the memory holds %s" %
+                            (name, "%d of its %d bytes" % (len(copied.stdout), len(original))
+                             if copied.returncode == 0 else "no such file"))
+    pulled = lines(os.path.join(out, "pulled-at.txt"))
+    if scenario == "PullDuringDownload" and pulled is None:
+        failures.append("the player was never pulled (the long file's copy was not seen under way)")
 
     label = lines(os.path.join(out, "label.txt"))
     if label is not None:

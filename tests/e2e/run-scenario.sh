@@ -67,6 +67,23 @@ MB_E2E_OUT=$(winepath_of "$work/out")
 MB_ARTIFACT_DIR=$(winepath_of "$work/artifacts")
 MB_E2E_STATE="$state"
 MB_E2E_MEMORY_SCRIPT="$source_dir/sim/memory/scripts/memory.sh"
+if [ "$scenario" = PullDuringDownload ]; then
+    # The player is pulled out once the long file's copy is under way (its
+    # size as the memory's files show it), from here: no Windows process
+    # starts fast enough to catch the copy in the middle.
+    (
+        target="$state/internal/files/Long Mix.mp3"
+        for _ in $(seq 1 12000); do
+            size=$(stat -c %s "$target" 2>/dev/null || echo 0)
+            if [ "$size" -gt 2000000 ]; then
+                "$source_dir/sim/memory/scripts/memory.sh" pull "$state" internal >/dev/null 2>&1
+                echo "$size" >"$work/out/pulled-at.txt"
+                break
+            fi
+            sleep 0.05
+        done
+    ) &
+fi
 say "running in $WINEPREFIX on display $DISPLAY"
 timeout -k 10 900 "$MB_WINE" "$program" --gtest_filter="Scenario.$scenario" </dev/null \
     > >(tee "$work/test.log") 2> >(grep -v -E '^[0-9a-f]{4}:fixme:|^fixme:' >&2)
