@@ -327,10 +327,15 @@ TEST_F(Scenario, MainRoad)
     ASSERT_TRUE(WaitFor([&] { return m_controls->ItemCount(m_playerList) == int(expected.size()); }, kLong));
     Shot("5-listed-again");
     // The pane reads the folder's order from the raw directory sectors of
-    // the driver's device; with the stand-in driver keeping no file position
-    // the read starts at sector 0 and the list falls back to the names'
-    // order. Switch this on once the driver keeps the position:
-    // EXPECT_EQ(Joined(expected), Joined(PlayerNames()));
+    // the player's device. Through the stand-in driver that keeps no file
+    // position (main before the driver's position fix) the read starts at
+    // sector 0 and the list falls back to the names' order, and the moves
+    // above fail with QV_DISK_READ_FAIL. With the fix this holds:
+    std::vector<std::wstring> expectedFiles;
+    for (const std::wstring& n : expected)
+        if (n.find(L'.') != std::wstring::npos)
+            expectedFiles.push_back(n);
+    EXPECT_EQ(Joined(expectedFiles), Joined(PlayerFiles())) << "the list does not show the disk's order";
 }
 
 // 2. The download list: files of two folders are queued, the list is saved
