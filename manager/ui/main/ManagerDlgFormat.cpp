@@ -79,14 +79,11 @@ void CManagerDlg::FinishFormat()
             m_labelApplied = ::SetVolumeLabelA(root.c_str(), m_formatLabel.c_str()) != 0;
         }
         // The emptied internal memory gets the player's settings back from
-        // the program folder's copy, as when the player is connected.
+        // the program folder's copy, as when the player is connected (never
+        // over a file that is there).
         if (memory == MEMORY_INTERNAL)
             BackupSettingsFile();
     }
-    // A formatted internal memory has lost the player's settings file: the
-    // program folder's backup goes back (never over a file that is there).
-    if (m_formatToolExit == 0 && memory == MEMORY_INTERNAL && !root.empty())
-        BackupSettingsFile();
     if (!root.empty() && memory == m_currentMemory) {
         TheSysCtrl().InitDirectory(root.c_str());
         RebuildPlayerTree(m_memories[memory], "");
