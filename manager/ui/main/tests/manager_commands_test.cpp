@@ -856,41 +856,81 @@ TEST_F(ManagerCommands, FilesDroppedFromTheShellReachTheirDropMessages)
     dlg.DestroyWindow();
 }
 
-// The playlist maker: the window is disabled while it runs and enabled again
-// by timer 3 when it has ended (a stand-in program that ends at once). A
-// program without a process to watch never leaves the window disabled.
-// Off for now: in the merged window the stand-in program's end is not seen
-// within the wait (timer 3 never enables the window); to be found and mended.
-TEST_F(ManagerCommands, DISABLED_PlaylistMakerDisablesTheWindowUntilItEnds)
+// The playlist maker (the real ListForge.exe of the program folder, started
+// on the memory F:): the window is disabled while it runs and enabled again
+// by timer 3 once it has ended, whether the user closed it or timer 20 did
+// because the player went away. A program without a process to watch never
+// leaves the window disabled.
+TEST_F(ManagerCommands, PlaylistMakerDisablesTheWindowUntilItEnds)
 {
+    ASSERT_NO_FATAL_FAILURE(MakeFolders("MAKER"));
     CManagerDlg dlg;
     ASSERT_TRUE(Open(dlg));
-    // The start-up work (the PC tree, its first folder) enables the window
-    // when it is done: let it finish first.
-    mbtest::PumpFor(2000);
-    char cwd[MAX_PATH] = {}, system[MAX_PATH] = {};
-    GetCurrentDirectoryA(MAX_PATH, cwd);
-    GetSystemDirectoryA(system, MAX_PATH);
-    const std::string folder = std::string(cwd) + "\\maker-standin";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileA((std::string(system) + "\\hostname.exe").c_str(), (folder + "\\ListForge.exe").c_str(), FALSE));
-    dlg.m_memories[0].Root = "F:\\";
-
-    SetCurrentDirectoryA(folder.c_str());
-    dlg.StartPlaylistMaker();
-    SetCurrentDirectoryA(cwd);
-    EXPECT_EQ("ListForge started", LastCall(dlg));
-    EXPECT_FALSE(dlg.IsWindowEnabled());
-    ASSERT_NE(nullptr, dlg.m_startedProgram);
-    ASSERT_TRUE(mbtest::PumpUntil([&] { return dlg.IsWindowEnabled() != 0; }, 20000));
-    EXPECT_EQ(nullptr, dlg.m_startedProgram);
+    ASSERT_NO_FATAL_FAILURE(ShowPlayer(dlg, "MAKER"));
+    // A visible window of the maker's process other than the one given.
+    DWORD makerPid = 0;
+    auto makerWindow = [&](HWND other) -> HWND {
+        struct Find {
+            DWORD pid;
+            HWND other, found;
+        } find{makerPid, other, nullptr};
+        EnumWindows(
+            [](HWND w, LPARAM lp) -> BOOL {
+                auto* f = reinterpret_cast<Find*>(lp);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(w, &pid);
+                if (pid == f->pid && w != f->other && IsWindowVisible(w)) {
+                    f->found = w;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&find));
+        return find.found;
+    };
+    for (int round = 0; round < 2; ++round) {
+        dlg.StartPlaylistMaker();
+        ASSERT_EQ("ListForge started", LastCall(dlg));
+        ASSERT_NE(nullptr, dlg.m_startedProgram);
+        EXPECT_FALSE(dlg.IsWindowEnabled());
+        makerPid = GetProcessId(dlg.m_startedProgram);
+        HWND maker = nullptr;
+        ASSERT_TRUE(mbtest::PumpUntil([&] { return (maker = makerWindow(nullptr)) != nullptr; }, 30000));
+        mbtest::PumpFor(500);
+        EXPECT_FALSE(dlg.IsWindowEnabled());
+        if (round == 0) {
+            mbtest::SaveScreenshot(maker, "playlist_maker");
+            // The user closes it.
+            PostMessageW(maker, WM_CLOSE, 0, 0);
+        } else {
+            // The player goes: timer 20 closes the maker.
+            dlg.m_memories[0].Root.clear();
+        }
+        // The maker asks before it ends: Yes.
+        int asked = 0;
+        ASSERT_TRUE(mbtest::PumpUntil(
+            [&] {
+                if (HWND box = makerWindow(maker)) {
+                    if (!asked++)
+                        mbtest::SaveScreenshot(box, "playlist_maker_exit");
+                    PostMessageW(box, WM_COMMAND, IDYES, 0);
+                    mbtest::PumpFor(200);
+                }
+                return dlg.IsWindowEnabled() != 0;
+            },
+            30000))
+            << round;
+        EXPECT_LT(0, asked);
+        EXPECT_EQ(nullptr, dlg.m_startedProgram);
+        dlg.KillTimer(1);
+        dlg.m_memories[0].Root = "F:\\";
+    }
 
     // Timer 3 with no process: ended at once.
     dlg.EnableWindow(false);
     dlg.Send(WM_TIMER, 3, 0);
     EXPECT_TRUE(dlg.IsWindowEnabled());
     dlg.KillTimer(20);
-    dlg.KillTimer(1);
     dlg.DestroyWindow();
 }
 
