@@ -422,6 +422,10 @@ TEST_F(ManagerCommands, EachPaneOpensItsMenuWithTheRightEntriesGreyed)
     // The player list pastes a PC copy.
     SelectOnly(dlg.m_playerList, {"s2.mp3"});
     EXPECT_TRUE(RightClick(dlg, dlg.m_playerList, RowPoint(dlg.m_playerList, 2)).empty());
+    // The same from the keyboard (the context-menu key: no point).
+    dlg.m_lastMenu = -1;
+    EXPECT_TRUE(RightClick(dlg, dlg.m_playerList, POINT{-1, -1}).empty());
+    EXPECT_EQ(MENU_PLAYER_LIST, dlg.m_lastMenu);
     // One music entry of the download list under the click, then a text one.
     dlg.m_downloadList.Select(0);
     EXPECT_TRUE(RightClick(dlg, dlg.m_downloadList, RowPoint(dlg.m_downloadList, 0)).empty());
@@ -579,6 +583,15 @@ TEST_F(ManagerCommands, CommandsReachTheirOperationsByTheActivePane)
     EXPECT_LT(searches, m_noPlayer.Searches);
     EXPECT_EQ(CManagerDlg::MEMORY_NONE, dlg.m_currentMemory);
     ASSERT_NO_FATAL_FAILURE(ShowAll(dlg));
+    // The PC tree's Folder Size: 300 + 40000 + 7000 bytes, in whole KB.
+    dlg.m_pcTree.EnsureVisible(dlg.m_pcItem);
+    RightClick(dlg, dlg.m_pcTree, ItemPoint(dlg.m_pcTree, dlg.m_pcItem));
+    Command(dlg, ID_PCTREE_FOLDER_SIZE);
+    ASSERT_EQ(1u, m_prompter.Count());
+    EXPECT_EQ(0u, m_prompter.Text(0).find(m_pc)) << m_prompter.Text(0);
+    EXPECT_NE(std::string::npos, m_prompter.Text(0).find("\r\n\r\nFolder Size: 47 KB")) << m_prompter.Text(0);
+    EXPECT_EQ(L"Information", m_prompter.Records()[0].caption);
+    EXPECT_EQ(nullptr, dlg.m_pcContextItem);
 
     // Nothing selected: each command reaches its operation by the active
     // pane (which then finds nothing to do), or nothing.
@@ -798,6 +811,7 @@ TEST_F(ManagerCommands, ImageDragBetweenThePanes)
             << m_prompter.Text(i);
     EXPECT_EQ(0, dlg.m_shellDrags);
     EXPECT_EQ("", FsckProblems());
+    mbtest::SaveScreenshot(dlg, "commands_after_drag");
     dlg.DestroyWindow();
 }
 
