@@ -104,7 +104,9 @@ std::string DiskOrder(const std::string& folder)
 std::string ImageHash(const std::string& path)
 {
     int status = -1;
-    std::string h = RunHost("mtype -i " + Quote(kImage) + " " + Quote("::/" + path) + " | sha256sum", &status);
+    std::string h = RunHost("f=$(mktemp); mtype -i " + Quote(kImage) + " " + Quote("::/" + path) +
+                                " >$f && sha256sum <$f; r=$?; rm -f $f; exit $r",
+                            &status);
     return status == 0 ? h : "missing " + path;
 }
 std::string PcHash(const std::string& relative)
@@ -654,6 +656,7 @@ TEST_F(ManagerCommands, CommandsReachTheirOperationsByTheActivePane)
     const std::string moved = DiskOrder("CMDS");
     EXPECT_NE(std::string::npos, moved.find("s1.mp3 s3.mp3 s2.mp3")) << moved;
     // Cut and Copy by the pane fill the clipboard.
+    const std::string cut = PcHash("CMDS/c.wav");
     SelectOnly(dlg.m_pcList, {"c.wav"});
     dlg.SetViewMode(CManagerDlg::PANE_PC_LIST);
     Command(dlg, ID_CUT);
@@ -666,7 +669,7 @@ TEST_F(ManagerCommands, CommandsReachTheirOperationsByTheActivePane)
     EXPECT_EQ("StartDownload", LastCall(dlg));
     ASSERT_TRUE(WaitDone(dlg));
     EXPECT_EQ("missing PC CMDS/c.wav", PcHash("CMDS/c.wav"));
-    EXPECT_NE(std::string::npos, ImageHash("CMDS/c.wav").find(" -"));
+    EXPECT_EQ(cut, ImageHash("CMDS/c.wav"));
     // Upload from the player list: s1.mp3 to the shown PC folder.
     dlg.FillPlayerList();
     SelectOnly(dlg.m_playerList, {"s1.mp3"});
@@ -795,16 +798,41 @@ TEST_F(ManagerCommands, ImageDragBetweenThePanes)
     drag(dlg.m_playerList, 3, EmptyPoint(dlg.m_downloadList));
     EXPECT_EQ(calls, dlg.m_calls.size());
     EXPECT_EQ("b.mp3 a.txt c.wav", Rows(dlg.m_downloadList, 1));
+
+    // A folder row: rows dropped on it move into it, unless the folder is
+    // itself dragged (a self-drop only reorders).
+    int status = -1;
+    RunHost("mmd -i " + Quote(kImage) + " ::/DRAG/Inner", &status);
+    ASSERT_EQ(0, status);
+    ASSERT_NO_FATAL_FAILURE(ShowPlayer(dlg, "DRAG"));
+    ASSERT_EQ("Inner s3.mp3 b.mp3 s1.mp3 s2.mp3", Rows(dlg.m_playerList));
+    const std::string s2 = ImageHash("DRAG/s2.mp3");
+    dlg.m_calls.clear();
+    SelectOnly(dlg.m_playerList, {"Inner", "s2.mp3"});
+    drag(dlg.m_playerList, 0, RowPoint(dlg.m_playerList, 0));
+    EXPECT_EQ(std::vector<std::string>{"WritePlayerFileOrder"}, dlg.m_calls);
+    EXPECT_EQ("", DiskOrder("DRAG/Inner"));
+    EXPECT_EQ(s2, ImageHash("DRAG/s2.mp3"));
+    dlg.m_calls.clear();
+    SelectOnly(dlg.m_playerList, {"s2.mp3"});
+    drag(dlg.m_playerList, RowOf(dlg.m_playerList, "s2.mp3"),
+         RowPoint(dlg.m_playerList, RowOf(dlg.m_playerList, "Inner")));
+    EXPECT_EQ((std::vector<std::string>{"CollectSelection", "MoveOnPlayer"}), dlg.m_calls);
+    EXPECT_EQ("s2.mp3", DiskOrder("DRAG/Inner"));
+    EXPECT_EQ(s2, ImageHash("DRAG/Inner/s2.mp3"));
+    EXPECT_EQ("missing DRAG/s2.mp3", ImageHash("DRAG/s2.mp3"));
+    calls = dlg.m_calls.size();
     // During a transfer the player list does not even start a drag, and the
     // player list takes no PC file.
     dlg.m_runningOperation = CManagerDlg::OP_DOWNLOAD;
-    drag(dlg.m_playerList, 3, EmptyPoint(dlg.m_pcList));
+    SelectOnly(dlg.m_playerList, {"s1.mp3"});
+    drag(dlg.m_playerList, RowOf(dlg.m_playerList, "s1.mp3"), EmptyPoint(dlg.m_pcList));
     EXPECT_EQ(calls, dlg.m_calls.size());
     SelectOnly(dlg.m_pcList, {"a.txt"});
     drag(dlg.m_pcList, 0, EmptyPoint(dlg.m_playerList));
     EXPECT_EQ(calls, dlg.m_calls.size());
     dlg.m_runningOperation = CManagerDlg::OP_NONE;
-    EXPECT_EQ("s3.mp3 b.mp3 s1.mp3 s2.mp3", DiskOrder("DRAG"));
+    EXPECT_EQ("s2.mp3", DiskOrder("DRAG/Inner"));
     for (size_t i = 0; i < m_prompter.Count(); ++i)
         EXPECT_TRUE(m_prompter.Text(i) == mb::LoadText(IDS_DOWNLOAD_STARTED) ||
                     m_prompter.Text(i) == mb::LoadText(IDS_UPLOAD_STARTED))
