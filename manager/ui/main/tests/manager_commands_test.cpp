@@ -320,6 +320,23 @@ protected:
 
 using Ids = std::vector<unsigned>;
 
+// A visible window of a process other than the one given.
+struct ProcessWindow {
+    DWORD pid;
+    HWND other, found;
+};
+BOOL CALLBACK FindProcessWindow(HWND w, LPARAM lp)
+{
+    auto* f = reinterpret_cast<ProcessWindow*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == f->pid && w != f->other && IsWindowVisible(w)) {
+        f->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // A memory-less HDROP as the shell builds one: the point in the target's
 // client area and the paths in the ANSI world.
 HGLOBAL MakeDrop(const std::vector<std::string>& paths, POINT client)
@@ -909,25 +926,10 @@ TEST_F(ManagerCommands, PlaylistMakerDisablesTheWindowUntilItEnds)
     CManagerDlg dlg;
     ASSERT_TRUE(Open(dlg));
     ASSERT_NO_FATAL_FAILURE(ShowPlayer(dlg, "MAKER"));
-    // A visible window of the maker's process other than the one given.
     DWORD makerPid = 0;
     auto makerWindow = [&](HWND other) -> HWND {
-        struct Find {
-            DWORD pid;
-            HWND other, found;
-        } find{makerPid, other, nullptr};
-        EnumWindows(
-            [](HWND w, LPARAM lp) -> BOOL {
-                auto* f = reinterpret_cast<Find*>(lp);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(w, &pid);
-                if (pid == f->pid && w != f->other && IsWindowVisible(w)) {
-                    f->found = w;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&find));
+        ProcessWindow find{makerPid, other, nullptr};
+        EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&find));
         return find.found;
     };
     for (int round = 0; round < 2; ++round) {
