@@ -186,9 +186,12 @@ int CManagerDlg::OnPlayerRemoved(int memory)
     // the player that went away.
     if (HWND fm = ::FindWindowW(L"#32770", L"FM \xD504\xB9AC\xC14B"))
         ::SendMessageW(fm, WM_CLOSE, 0, 0);
-    for (const wchar_t* title : {L"FM Preset", L"ListForge"})
-        if (HWND window = ::FindWindowW(L"#32770", title))
-            ::SendMessageW(window, WM_CLOSE, 0, 0);
+    if (HWND window = ::FindWindowW(L"#32770", L"FM Preset"))
+        ::SendMessageW(window, WM_CLOSE, 0, 0);
+    // The playlist maker is another program that asks before it ends: posted,
+    // so that this window does not wait for the answer.
+    if (HWND window = ::FindWindowW(L"#32770", L"ListForge"))
+        ::PostMessageW(window, WM_CLOSE, 0, 0);
     return 0;
 }
 

@@ -1,8 +1,11 @@
 // The main dialog's commands, context menus and drag and drop, in the test's
-// own process: each context menu opened by a right click in its pane with the
-// greyed entries of a few states, the commands reaching the operations of the
-// other panes, Views, the PC tree's hide and show, the expanded window, the
-// window's own image drag and files dropped from the shell.
+// own process, on the real panes: the player pane lists a served memory
+// (drive F), the PC pane a folder of the build tree. Each context menu is
+// opened by a right click in its pane with the greyed entries of a few
+// states; the commands reach the operations of the panes; the window's own
+// image drag and files dropped from the shell land on the memory, checked on
+// its image with mtools and fsck.fat. Also Views, the PC tree's hide and
+// show, the expanded window and the playlist maker's start.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -10,10 +13,12 @@
 
 #include <algorithm>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "CommandRules.h"
+#include "FsckOutput.h"
 #include "GuiTest.h"
 #include "ManagerDlg.h"
 #include "ManagerGlobals.h"
@@ -24,6 +29,107 @@
 using namespace commands;
 
 namespace {
+
+const std::string kState = COMMANDS_MEMORY_STATE;
+const std::string kImage = kState + "/internal/raw/image";
+const std::string kPcHost = COMMANDS_PC_FOLDER;
+
+std::string Quote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string WinPath(const std::string& host)
+{
+    std::string p = "Z:" + host;
+    std::replace(p.begin(), p.end(), '/', '\\');
+    return p;
+}
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Runs a host shell command; Wine hands back no exit code of a Unix program,
+// so the command leaves its status in a file, which is waited for.
+std::string RunHost(const std::string& command, int* status = nullptr)
+{
+    static int serial = 0;
+    std::string base = kState + "/host." + std::to_string(GetCurrentProcessId()) + "." + std::to_string(++serial);
+    {
+        std::ofstream script(WinPath(base + ".sh"), std::ios::binary);
+        script << "export MTOOLS_SKIP_CHECK=1\n( " << command << " ) >" << Quote(base + ".out")
+               << " 2>&1 </dev/null\necho $? >" << Quote(base + ".rc.tmp") << "\nmv " << Quote(base + ".rc.tmp")
+               << " " << Quote(base + ".rc") << "\n";
+    }
+    std::string line = "/bin/sh " + base + ".sh";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return "cannot start /bin/sh";
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    const std::string rc = WinPath(base + ".rc");
+    mbtest::PumpUntil([&] { return GetFileAttributesA(rc.c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000);
+    if (status)
+        *status = std::atoi(ReadAll(rc).c_str());
+    std::string out = ReadAll(WinPath(base + ".out"));
+    for (const std::string& f : {base + ".sh", base + ".out", base + ".rc"})
+        DeleteFileA(WinPath(f).c_str());
+    return out;
+}
+
+// mdir's names of an image folder in directory order.
+std::string DiskOrder(const std::string& folder)
+{
+    std::string out, line;
+    std::istringstream in(RunHost("mdir -b -i " + Quote(kImage) + " " + Quote("::/" + folder) +
+                                  " | sed -e 's:/$::' -e 's:.*/::'"));
+    while (std::getline(in, line))
+        if (!line.empty())
+            out += (out.empty() ? "" : " ") + line;
+    return out;
+}
+
+// The hash of a file on the image (mtype) and of a PC file of the test's
+// folder (the host's path).
+std::string ImageHash(const std::string& path)
+{
+    int status = -1;
+    std::string h = RunHost("f=$(mktemp); mtype -i " + Quote(kImage) + " " + Quote("::/" + path) +
+                                " >$f && sha256sum <$f; r=$?; rm -f $f; exit $r",
+                            &status);
+    return status == 0 ? h : "missing " + path;
+}
+std::string PcHash(const std::string& relative)
+{
+    int status = -1;
+    std::string h = RunHost("sha256sum < " + Quote(kPcHost + "/" + relative), &status);
+    return status == 0 ? h : "missing PC " + relative;
+}
+
+std::string FsckProblems()
+{
+    int status = -1;
+    std::string out = RunHost("fsck.fat -n " + Quote(kImage), &status);
+    return status == 0 ? FsckComplaints(out) : "fsck.fat failed: " + out;
+}
+
+std::string Rows(CListCtrl& list, int column = 0)
+{
+    std::string out;
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        out += (out.empty() ? "" : " ") + list.GetItemText(i, column);
+    return out;
+}
 
 // Closes the context menu from inside its own loop; the first one opened is
 // kept as a screenshot.
@@ -39,12 +145,45 @@ void CALLBACK CloseMenu(HWND, UINT, UINT_PTR id, DWORD)
     EndMenu();
 }
 
+// No player is found by detection: the tests show the served memory
+// themselves, as detection would.
+class CNoPlayerCalls : public CPlayerCalls {
+public:
+    unsigned long FindPlayerDrives() override
+    {
+        ++Searches;
+        return 0;
+    }
+    int Searches = 0;
+};
+
 class ManagerCommands : public mbtest::GuiTest {
 protected:
-    ManagerCommands() : mbtest::GuiTest(60000) {}
+    ManagerCommands() : mbtest::GuiTest(150000) {}
+
+    // A fresh PC folder (files a.txt, b.mp3, c.wav) and a fresh image folder
+    // of the case's name (s1.mp3, s2.mp3, s3.mp3, then the entries asked).
+    void MakeFolders(const std::string& name, const std::string& moreOnImage = "")
+    {
+        m_name = name;
+        m_pc = WinPath(kPcHost + "/" + name);
+        const std::string pc = Quote(kPcHost + "/" + name);
+        const std::string img = Quote(kImage);
+        int status = -1;
+        std::string out = RunHost(
+            "set -e; rm -rf " + pc + "; mkdir -p " + pc + "; cd " + pc +
+                "; head -c 300 /dev/urandom > a.txt; head -c 40000 /dev/urandom > b.mp3;"
+                " head -c 7000 /dev/urandom > c.wav;"
+                " mdeltree -i " + img + " ::/" + name + " >/dev/null 2>&1 || true; mmd -i " + img + " ::/" + name +
+                "; t=$(mktemp -d); for f in s1 s2 s3; do head -c 9000 /dev/urandom > $t/$f.mp3;"
+                " mcopy -i " + img + " $t/$f.mp3 ::/" + name + "/; done; rm -rf $t; " + moreOnImage,
+            &status);
+        ASSERT_EQ(0, status) << out;
+    }
 
     bool Open(CManagerDlg& dlg)
     {
+        dlg.m_playerCalls = &m_noPlayer;
         if (!dlg.Create())
             return false;
         bool ready = mbtest::PumpUntil([&] { return dlg.m_listsNotReady == 0; }, 20000);
@@ -52,42 +191,76 @@ protected:
             dlg.KillTimer(id);
         dlg.ShowWindow(SW_SHOW);
         SetForegroundWindow(dlg.m_hWnd);
-        mbtest::PumpFor(100);
+        dlg.OsLevel = 3;
+        // The start-up work ends with the window enabled.
+        mbtest::PumpUntil([&] { return dlg.IsWindowEnabled() != 0; }, 20000);
         return ready && IsWindow(dlg.m_hWnd);
     }
 
-    // The panes as a user finds them: a PC folder (C: under the desktop) of
-    // three rows, a player folder of three rows, a download list of two.
-    void Fill(CManagerDlg& dlg)
+    // The PC pane shows the case's folder, its tree visible, as a click in the
+    // tree would.
+    void ShowPc(CManagerDlg& dlg, const std::string& path)
     {
-        // The PC tree shown, so that its items can be clicked.
         if (!dlg.m_pcTree.IsWindowVisible())
             dlg.TogglePcTree();
-        // One column, so that rows have a place to be clicked.
-        for (CListCtrl* list : {static_cast<CListCtrl*>(&dlg.m_pcList), static_cast<CListCtrl*>(&dlg.m_playerList)})
-            if (list->GetColumnWidth(0) <= 0)
-                list->InsertColumn(0, "Name", 150);
-        HTREEITEM desktop = dlg.m_pcTree.InsertItem("Desktop");
-        dlg.m_pcItem = dlg.m_pcTree.InsertItem("C:", desktop);
-        dlg.m_pcTree.Expand(desktop);
-        for (const char* name : {"a.txt", "b.mp3", "c.wav"})
-            dlg.m_pcList.InsertItem(dlg.m_pcList.GetItemCount(), name);
-        HTREEITEM root = dlg.m_playerTree.InsertItem("Vilo Lark");
-        m_music = dlg.m_playerTree.InsertItem("MUSIC", root);
-        // Wine's tree view ignores a drop-highlight change to the selected
-        // item (also to none while nothing is selected): the selection is
-        // on a third item, as it would be on a user's screen.
-        dlg.m_playerTree.SelectItem(dlg.m_playerTree.InsertItem("VOICE", root));
-        dlg.m_playerTree.Expand(root);
-        dlg.m_playerItem = root;
-        for (const char* name : {"s1.mp3", "s2.mp3", "s3.mp3"})
-            dlg.m_playerList.InsertItem(dlg.m_playerList.GetItemCount(), name);
-        for (const char* name : {"d1.mp3", "d2.txt"}) {
-            int row = dlg.m_downloadList.InsertItem(dlg.m_downloadList.GetItemCount(), "");
-            dlg.m_downloadList.SetItemText(row, 1, name);
-            dlg.m_downloadList.SetItemText(row, 4, std::string("C:\\") + name);
-        }
+        HTREEITEM item = dlg.FindPcTreeItem(path);
+        ASSERT_NE(nullptr, item) << path;
+        dlg.m_pcTree.SelectItem(item);
+        dlg.KillTimer(6);
+        ASSERT_TRUE(dlg.ShowPcTreeSelection());
+        ASSERT_EQ(item, dlg.m_pcItem);
+    }
+
+    // The player pane shows a folder of the memory F: as detection and a
+    // click in the tree would.
+    void ShowPlayer(CManagerDlg& dlg, const std::string& folder)
+    {
+        dlg.m_memories[0].Root = "F:\\";
+        dlg.m_currentMemory = CManagerDlg::MEMORY_INTERNAL;
+        TheSysCtrl().SetNewMedia();
+        TheSysCtrl().InitDirectory("F:\\");
+        dlg.RebuildPlayerTree(dlg.m_memories[0], "F:\\" + folder + "\\");
+        ASSERT_TRUE(mbtest::PumpUntil(
+            [&] { return dlg.m_playerItem != nullptr && dlg.m_playerItem == dlg.m_playerTree.GetSelectedItem(); },
+            20000));
+        mbtest::PumpFor(200);
+    }
+
+    // The three panes of a case: the PC folder, the player folder and a
+    // download list of b.mp3 and a.txt.
+    void ShowAll(CManagerDlg& dlg)
+    {
+        ASSERT_NO_FATAL_FAILURE(ShowPc(dlg, m_pc));
+        ASSERT_NO_FATAL_FAILURE(ShowPlayer(dlg, m_name));
+        dlg.AddDownloadListItem(m_pc + "\\b.mp3");
+        dlg.AddDownloadListItem(m_pc + "\\a.txt");
+        ASSERT_EQ("b.mp3 a.txt", Rows(dlg.m_downloadList, 1));
         mbtest::PumpFor(50);
+    }
+
+    // Waits until a started transfer and the settle step after it are done.
+    static bool WaitDone(CManagerDlg& dlg)
+    {
+        return mbtest::PumpUntil(
+            [&] { return !dlg.m_engine.GetStatus(nullptr) && dlg.m_runningOperation == CManagerDlg::OP_NONE; },
+            60000);
+    }
+
+    static void SelectOnly(CListCtrl& list, const std::vector<std::string>& names)
+    {
+        for (int i = 0; i < list.GetItemCount(); ++i)
+            list.Select(i, false);
+        for (const std::string& n : names)
+            for (int i = 0; i < list.GetItemCount(); ++i)
+                if (list.GetItemText(i, 0) == n)
+                    list.Select(i);
+    }
+    static int RowOf(CListCtrl& list, const std::string& name)
+    {
+        for (int i = 0; i < list.GetItemCount(); ++i)
+            if (list.GetItemText(i, 0) == name)
+                return i;
+        return -1;
     }
 
     static POINT RowPoint(CListCtrl& list, int row)
@@ -100,8 +273,7 @@ protected:
     static POINT ItemPoint(CTreeCtrl& tree, HTREEITEM item)
     {
         RECT r{};
-        *reinterpret_cast<HTREEITEM*>(&r) = item;
-        tree.Send(TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r));
+        TreeView_GetItemRect(tree.m_hWnd, item, &r, TRUE);
         POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
         ClientToScreen(tree.m_hWnd, &p);
         return p;
@@ -125,12 +297,45 @@ protected:
 
     static std::string LastCall(CManagerDlg& dlg) { return dlg.m_calls.empty() ? "" : dlg.m_calls.back(); }
     static void Command(CManagerDlg& dlg, UINT id) { dlg.Send(WM_COMMAND, id, 0); }
+    // Ends a label edit the command started, leaving the name it proposed.
+    static void EndEdit(CListCtrl& list)
+    {
+        if (HWND edit = list.GetEditControl())
+            mbtest::PostKey(edit, VK_RETURN);
+        mbtest::PumpUntil([&] { return !list.GetEditControl(); }, 5000);
+        mbtest::PumpFor(100);
+    }
+    bool Said(UINT id) const
+    {
+        for (size_t i = 0; i < m_prompter.Count(); ++i)
+            if (m_prompter.Text(i) == mb::LoadText(id))
+                return true;
+        return false;
+    }
 
-    HTREEITEM m_music = nullptr;
-    mbtest::CRecordingPrompter m_prompter;
+    std::string m_name, m_pc;
+    CNoPlayerCalls m_noPlayer;
+    mbtest::CRecordingPrompter m_prompter{IDYES};
 };
 
 using Ids = std::vector<unsigned>;
+
+// A visible window of a process other than the one given.
+struct ProcessWindow {
+    DWORD pid;
+    HWND other, found;
+};
+BOOL CALLBACK FindProcessWindow(HWND w, LPARAM lp)
+{
+    auto* f = reinterpret_cast<ProcessWindow*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == f->pid && w != f->other && IsWindowVisible(w)) {
+        f->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
 
 // A memory-less HDROP as the shell builds one: the point in the target's
 // client area and the paths in the ANSI world.
@@ -153,180 +358,125 @@ HGLOBAL MakeDrop(const std::vector<std::string>& paths, POINT client)
 
 }  // namespace
 
-// Written against the panes before they were built: the fixture fills the
-// trees and lists by hand and records the calls of entry points that now do
-// their real work (the PC tree builds itself, the player tree lists its
-// memory, commands open their dialogs). Off until the fixture drives the real
-// panes.
-TEST_F(ManagerCommands, DISABLED_EachPaneOpensItsMenuWithTheRightEntriesGreyed)
+TEST_F(ManagerCommands, EachPaneOpensItsMenuWithTheRightEntriesGreyed)
 {
+    ASSERT_NO_FATAL_FAILURE(MakeFolders("MENUS", "mmd -i " + Quote(kImage) + " ::/MENUS/Inner"));
     CManagerDlg dlg;
     ASSERT_TRUE(Open(dlg));
-    Fill(dlg);
+    ASSERT_NO_FATAL_FAILURE(ShowPc(dlg, m_pc));
+    dlg.AddDownloadListItem(m_pc + "\\b.mp3");
+    dlg.AddDownloadListItem(m_pc + "\\a.txt");
+    ASSERT_EQ("a.txt b.mp3 c.wav", Rows(dlg.m_pcList));
 
-    // Nothing selected, nothing collected, no player.
+    // No player yet; nothing selected, nothing collected.
     EXPECT_EQ((Ids{ID_PCLIST_OPEN, ID_PCLIST_CUT, ID_PCLIST_COPY, ID_PCLIST_PASTE, ID_PCLIST_DELETE, ID_PCLIST_RENAME,
                    ID_PCLIST_PROPERTIES}),
               RightClick(dlg, dlg.m_pcList, EmptyPoint(dlg.m_pcList)));
     EXPECT_EQ(MENU_PC_LIST, dlg.m_lastMenu);
     EXPECT_EQ(CManagerDlg::PANE_PC_LIST, dlg.m_activePane);
     EXPECT_EQ((Ids{ID_PDLIST_OPEN, ID_PDLIST_NEW_FOLDER, ID_PDLIST_REFRESH, ID_PDLIST_UPLOAD, ID_PDLIST_MOVE_UP,
-                   ID_PDLIST_MOVE_DOWN, ID_PDLIST_CUT, ID_PDLIST_COPY, ID_PDLIST_PASTE, ID_PDLIST_DELETE,
-                   ID_PDLIST_RENAME}),
+                   ID_PDLIST_MOVE_DOWN, ID_PDLIST_SELECT_ALL, ID_PDLIST_CUT, ID_PDLIST_COPY, ID_PDLIST_PASTE,
+                   ID_PDLIST_DELETE, ID_PDLIST_RENAME}),
               RightClick(dlg, dlg.m_playerList, EmptyPoint(dlg.m_playerList)));
     EXPECT_EQ(MENU_PLAYER_LIST, dlg.m_lastMenu);
     EXPECT_EQ(CManagerDlg::PANE_PLAYER_LIST, dlg.m_activePane);
+    EXPECT_EQ((Ids{ID_PDTREE_NEW_FOLDER, ID_PDTREE_RENAME}),
+              RightClick(dlg, dlg.m_playerTree, EmptyPoint(dlg.m_playerTree)));
     EXPECT_EQ((Ids{ID_DLLIST_MOVE_UP, ID_DLLIST_MOVE_DOWN, ID_DLLIST_DELETE, ID_DLLIST_PROPERTIES}),
               RightClick(dlg, dlg.m_downloadList, EmptyPoint(dlg.m_downloadList)));
     EXPECT_EQ(CManagerDlg::PANE_DOWNLOAD_LIST, dlg.m_activePane);
+    dlg.m_pcTree.EnsureVisible(dlg.m_pcItem);
     EXPECT_TRUE(RightClick(dlg, dlg.m_pcTree, ItemPoint(dlg.m_pcTree, dlg.m_pcItem)).empty());
     EXPECT_EQ(MENU_PC_TREE, dlg.m_lastMenu);
     EXPECT_EQ(CManagerDlg::PANE_PC_TREE, dlg.m_activePane);
     EXPECT_EQ(dlg.m_pcItem, dlg.m_pcContextItem);
+    dlg.ClearContextItems();
 
+    // The player shown: its list greys only what needs a selection or a
+    // collected clipboard.
+    ASSERT_NO_FATAL_FAILURE(ShowPlayer(dlg, "MENUS"));
+    ASSERT_EQ("Inner s1.mp3 s2.mp3 s3.mp3", Rows(dlg.m_playerList));
+    EXPECT_EQ((Ids{ID_PDLIST_UPLOAD, ID_PDLIST_MOVE_UP, ID_PDLIST_MOVE_DOWN, ID_PDLIST_CUT, ID_PDLIST_COPY,
+                   ID_PDLIST_PASTE, ID_PDLIST_DELETE, ID_PDLIST_RENAME}),
+              RightClick(dlg, dlg.m_playerList, EmptyPoint(dlg.m_playerList)));
     // The player tree: the item under the click is drop-highlighted; the
     // root cannot be deleted; a second click moves the highlight.
-    EXPECT_EQ((Ids{ID_PDTREE_NEW_FOLDER, ID_PDTREE_RENAME}),
-              RightClick(dlg, dlg.m_playerTree, ItemPoint(dlg.m_playerTree, m_music)));
-    EXPECT_EQ(CManagerDlg::PANE_PLAYER_TREE, dlg.m_activePane);
-    EXPECT_EQ(m_music, dlg.m_playerTree.GetDropHilightItem());
     HTREEITEM root = dlg.m_playerTree.GetRootItem();
-    EXPECT_EQ((Ids{ID_PDTREE_NEW_FOLDER, ID_PDTREE_DELETE, ID_PDTREE_RENAME}),
-              RightClick(dlg, dlg.m_playerTree, ItemPoint(dlg.m_playerTree, root)));
+    EXPECT_EQ(Ids{ID_PDTREE_DELETE}, RightClick(dlg, dlg.m_playerTree, ItemPoint(dlg.m_playerTree, root)));
+    EXPECT_EQ(CManagerDlg::PANE_PLAYER_TREE, dlg.m_activePane);
     EXPECT_EQ(root, dlg.m_playerTree.GetDropHilightItem());
-    // The command clears the highlight and forgets the item.
+    HTREEITEM inner = dlg.FindPlayerTreeChild(dlg.m_playerItem, "Inner");
+    ASSERT_NE(nullptr, inner);
+    dlg.m_playerTree.EnsureVisible(inner);
+    EXPECT_TRUE(RightClick(dlg, dlg.m_playerTree, ItemPoint(dlg.m_playerTree, inner)).empty());
+    EXPECT_EQ(inner, dlg.m_playerTree.GetDropHilightItem());
+    // New Folder makes the folder in the item under the click; the command
+    // clears the highlight and forgets the item.
     Command(dlg, ID_PDTREE_NEW_FOLDER);
-    EXPECT_EQ("NewPlayerFolder", LastCall(dlg));
+    if (HWND edit = dlg.m_playerTree.GetEditControl())
+        mbtest::PostKey(edit, VK_ESCAPE);
+    mbtest::PumpFor(200);
+    EXPECT_EQ("New Folder", DiskOrder("MENUS/Inner"));
     EXPECT_EQ(nullptr, dlg.m_playerTree.GetDropHilightItem());
     EXPECT_EQ(nullptr, dlg.m_playerContextItem);
     // Empty space: no item, and New Folder then does nothing.
     RightClick(dlg, dlg.m_playerTree, EmptyPoint(dlg.m_playerTree));
     EXPECT_EQ(nullptr, dlg.m_playerContextItem);
-    size_t calls = dlg.m_calls.size();
     Command(dlg, ID_PDTREE_NEW_FOLDER);
-    EXPECT_EQ(calls, dlg.m_calls.size());
+    mbtest::PumpFor(100);
+    EXPECT_EQ("s1.mp3 s2.mp3 s3.mp3 Inner", DiskOrder("MENUS"));
+    EXPECT_EQ("New Folder", DiskOrder("MENUS/Inner"));
+    // (The new folder was shown: the folder is shown again.)
+    ASSERT_NO_FATAL_FAILURE(ShowPlayer(dlg, "MENUS"));
 
-    // A PC copy pending, one text row selected (clicked on it).
-    dlg.m_clipboard = TRANSFER_LIST{1, "C:\\", {"x.mp3"}};
-    dlg.m_pcList.Select(0);
+    // A PC copy pending (the PC list's Copy on a.txt), one text row selected.
+    SelectOnly(dlg.m_pcList, {"a.txt"});
+    Command(dlg, ID_PCLIST_COPY);
+    EXPECT_EQ(1, dlg.m_clipboard.Operation);
+    EXPECT_EQ(std::vector<std::string>{"a.txt"}, dlg.m_clipboard.Names);
     EXPECT_EQ(Ids{ID_PCLIST_PROPERTIES}, RightClick(dlg, dlg.m_pcList, RowPoint(dlg.m_pcList, 0)));
     // A music row under the click keeps Properties.
-    dlg.m_pcList.Select(0, false);
-    dlg.m_pcList.Select(1);
+    SelectOnly(dlg.m_pcList, {"b.mp3"});
     EXPECT_TRUE(RightClick(dlg, dlg.m_pcList, RowPoint(dlg.m_pcList, 1)).empty());
-    // The player list without a memory that answers: Paste stays greyed.
-    dlg.m_playerList.Select(1);
-    EXPECT_EQ((Ids{ID_PDLIST_OPEN, ID_PDLIST_NEW_FOLDER, ID_PDLIST_REFRESH, ID_PDLIST_PASTE}),
-              RightClick(dlg, dlg.m_playerList, RowPoint(dlg.m_playerList, 1)));
-    // One music entry of the download list under the click.
+    // The player list pastes a PC copy.
+    SelectOnly(dlg.m_playerList, {"s2.mp3"});
+    EXPECT_TRUE(RightClick(dlg, dlg.m_playerList, RowPoint(dlg.m_playerList, 2)).empty());
+    // The same from the keyboard (the context-menu key: no point).
+    dlg.m_lastMenu = -1;
+    EXPECT_TRUE(RightClick(dlg, dlg.m_playerList, POINT{-1, -1}).empty());
+    EXPECT_EQ(MENU_PLAYER_LIST, dlg.m_lastMenu);
+    // One music entry of the download list under the click, then a text one.
     dlg.m_downloadList.Select(0);
     EXPECT_TRUE(RightClick(dlg, dlg.m_downloadList, RowPoint(dlg.m_downloadList, 0)).empty());
     dlg.m_downloadList.Select(0, false);
     dlg.m_downloadList.Select(1);
     EXPECT_EQ(Ids{ID_DLLIST_PROPERTIES}, RightClick(dlg, dlg.m_downloadList, RowPoint(dlg.m_downloadList, 1)));
 
-    // A player copy pending: the PC list pastes it (an upload).
-    dlg.m_clipboard = TRANSFER_LIST{16, "E:\\", {"s2.mp3"}};
+    // A player copy pending (the player list's Copy on s2.mp3): the PC list
+    // pastes it, an upload into the shown PC folder.
+    Command(dlg, ID_PDLIST_COPY);
+    EXPECT_EQ(16, dlg.m_clipboard.Operation);
     EXPECT_TRUE(RightClick(dlg, dlg.m_pcList, RowPoint(dlg.m_pcList, 1)).empty());
     Command(dlg, ID_PCLIST_PASTE);
     EXPECT_EQ("StartUpload", LastCall(dlg));
-    // An empty clipboard greys Paste again.
+    ASSERT_TRUE(WaitDone(dlg));
+    EXPECT_TRUE(Said(IDS_UPLOAD_STARTED));
+    EXPECT_EQ(ImageHash("MENUS/s2.mp3"), PcHash("MENUS/s2.mp3"));
+    // Nothing collected greys Paste again.
     dlg.m_clipboard = TRANSFER_LIST{};
-    EXPECT_EQ(Ids{ID_PCLIST_PASTE}, RightClick(dlg, dlg.m_pcList, RowPoint(dlg.m_pcList, 1)));
+    SelectOnly(dlg.m_pcList, {"b.mp3"});
+    EXPECT_EQ(Ids{ID_PCLIST_PASTE}, RightClick(dlg, dlg.m_pcList, RowPoint(dlg.m_pcList, RowOf(dlg.m_pcList, "b.mp3"))));
 
     // The desktop shown: everything but Refresh and New Folder is greyed.
-    dlg.m_pcItem = dlg.m_pcTree.GetRootItem();
+    dlg.m_pcTree.SelectItem(dlg.m_pcTree.GetRootItem());
+    dlg.KillTimer(6);
+    dlg.ShowPcTreeSelection();
     EXPECT_EQ((Ids{ID_PCLIST_OPEN, ID_PCLIST_SELECT_ALL, ID_PCLIST_CUT, ID_PCLIST_COPY, ID_PCLIST_PASTE,
                    ID_PCLIST_DELETE, ID_PCLIST_RENAME, ID_PCLIST_PROPERTIES}),
-              RightClick(dlg, dlg.m_pcList, RowPoint(dlg.m_pcList, 1)));
+              RightClick(dlg, dlg.m_pcList, EmptyPoint(dlg.m_pcList)));
     EXPECT_TRUE(g_menuShot);
-    EXPECT_EQ(0u, m_prompter.Count());
-    dlg.DestroyWindow();
-}
-
-// Written against the panes before they were built: the fixture fills the
-// trees and lists by hand and records the calls of entry points that now do
-// their real work (the PC tree builds itself, the player tree lists its
-// memory, commands open their dialogs). Off until the fixture drives the real
-// panes.
-TEST_F(ManagerCommands, DISABLED_CommandsReachTheirOperationsByTheActivePane)
-{
-    CManagerDlg dlg;
-    ASSERT_TRUE(Open(dlg));
-    Fill(dlg);
-    struct Case {
-        UINT id;
-        int pane;
-        const char* call;  // "" when the command must reach nothing
-    } cases[] = {
-        {ID_DELETE, CManagerDlg::PANE_PC_TREE, "DeletePcTreeFolder"},
-        {ID_DELETE, CManagerDlg::PANE_PC_LIST, "DeletePcSelection"},
-        {ID_DELETE, CManagerDlg::PANE_PLAYER_LIST, "DeleteOnPlayer"},
-        {ID_DELETE, CManagerDlg::PANE_PLAYER_TREE, ""},
-        {ID_DELETE, CManagerDlg::PANE_DOWNLOAD_LIST, ""},
-        {ID_CUT, CManagerDlg::PANE_PC_LIST, "CollectSelection"},
-        {ID_COPY, CManagerDlg::PANE_PLAYER_LIST, "CollectSelection"},
-        {ID_CUT, CManagerDlg::PANE_DOWNLOAD_LIST, ""},
-        {ID_COPY, CManagerDlg::PANE_PLAYER_TREE, ""},
-        {ID_PDLIST_UPLOAD, CManagerDlg::PANE_PLAYER_LIST, "StartUpload"},
-        {ID_UPLOAD, CManagerDlg::PANE_PC_LIST, "StartUpload"},
-        {ID_DOWNLOAD, CManagerDlg::PANE_PC_LIST, "StartDownload"},
-        {1114, CManagerDlg::PANE_PC_LIST, "StartDownload"},
-        {ID_INTERNAL_MEMORY, CManagerDlg::PANE_PC_LIST, "SelectMemory"},
-        {ID_CONNECT, CManagerDlg::PANE_PC_LIST, "DetectPlayer"},
-        {ID_PDLIST_MOVE_UP, CManagerDlg::PANE_PLAYER_LIST, "WritePlayerFileOrder"},
-        {ID_PDLIST_OPEN, CManagerDlg::PANE_PLAYER_LIST, "OpenPlayerItem"},
-        {ID_PDLIST_NEW_FOLDER, CManagerDlg::PANE_PLAYER_LIST, "NewPlayerFolder"},
-        {ID_PCLIST_NEW_FOLDER, CManagerDlg::PANE_PC_LIST, "NewPcFolder"},
-        {ID_DLLIST_DELETE, CManagerDlg::PANE_DOWNLOAD_LIST, "DeleteDownloadListSelection"},
-        {ID_DLLIST_MOVE_DOWN, CManagerDlg::PANE_DOWNLOAD_LIST, "MoveDownloadListRows"},
-        {ID_PDLIST_REFRESH, CManagerDlg::PANE_PLAYER_LIST, "FillPlayerList"},
-        {ID_PCLIST_REFRESH, CManagerDlg::PANE_PC_LIST, "ReopenPcFolder"},
-    };
-    for (const Case& c : cases) {
-        dlg.m_calls.clear();
-        dlg.SetViewMode(c.pane);
-        Command(dlg, c.id);
-        EXPECT_EQ(c.call, LastCall(dlg)) << c.id << " in pane " << c.pane;
-    }
-
-    // Paste by the last view: a PC copy onto the player list downloads; the
-    // player list's own Paste moves a player copy, and without anything
-    // collected it says so.
-    dlg.m_clipboard = TRANSFER_LIST{1, "C:\\", {"a.txt"}};
-    dlg.SetViewMode(CManagerDlg::PANE_PLAYER_LIST);
-    Command(dlg, ID_PASTE);
-    EXPECT_EQ("StartDownload", LastCall(dlg));
-    dlg.m_clipboard = TRANSFER_LIST{16, "E:\\", {"s1.mp3"}};
-    Command(dlg, ID_PDLIST_PASTE);
-    EXPECT_EQ("MoveOnPlayer", LastCall(dlg));
-    dlg.m_clipboard = TRANSFER_LIST{};
-    Command(dlg, ID_PDLIST_PASTE);
-    ASSERT_EQ(1u, m_prompter.Count());
-    EXPECT_EQ("There is no selected file.", m_prompter.Text(0));
-
-    // Select all by pane: the PC list (emptied by its Refresh above, refilled
-    // here), then the player list.
-    EXPECT_EQ(0, dlg.m_pcList.GetItemCount());
-    for (const char* name : {"a.txt", "b.mp3", "c.wav"})
-        dlg.m_pcList.InsertItem(dlg.m_pcList.GetItemCount(), name);
-    dlg.SetViewMode(CManagerDlg::PANE_PC_LIST);
-    Command(dlg, ID_SELECT_ALL);
-    EXPECT_EQ(3u, dlg.m_pcList.GetSelectedCount());
-    dlg.SetViewMode(CManagerDlg::PANE_PLAYER_LIST);
-    Command(dlg, ID_SELECT_ALL);
-    EXPECT_EQ(3u, dlg.m_playerList.GetSelectedCount());
-
-    // Memory format without a memory that answers asks nothing.
-    Command(dlg, ID_MEMORY_FORMAT);
-    EXPECT_EQ(1u, m_prompter.Count());
-
-    // Up folder: the player tree's parent from the player panes.
-    dlg.m_playerTree.Expand(dlg.m_playerTree.GetRootItem());
-    dlg.m_playerTree.SelectItem(m_music);
-    dlg.SetViewMode(CManagerDlg::PANE_PLAYER_LIST);
-    dlg.UpFolder();
-    EXPECT_EQ(dlg.m_playerTree.GetRootItem(), dlg.m_playerTree.GetSelectedItem());
+    EXPECT_EQ(1u, m_prompter.Count()) << m_prompter.Text(m_prompter.Count() - 1);
+    EXPECT_EQ("", FsckProblems());
     dlg.DestroyWindow();
 }
 
@@ -441,16 +591,172 @@ TEST_F(ManagerCommands, TreeHideShowSplitsByTheSkinAndFollowsCfgTr)
     dlg.DestroyWindow();
 }
 
-// Written against the panes before they were built: the fixture fills the
-// trees and lists by hand and records the calls of entry points that now do
-// their real work (the PC tree builds itself, the player tree lists its
-// memory, commands open their dialogs). Off until the fixture drives the real
-// panes.
-TEST_F(ManagerCommands, DISABLED_ImageDragBetweenThePanes)
+TEST_F(ManagerCommands, CommandsReachTheirOperationsByTheActivePane)
 {
+    ASSERT_NO_FATAL_FAILURE(MakeFolders("CMDS", "mmd -i " + Quote(kImage) + " ::/CMDS/Inner"));
     CManagerDlg dlg;
     ASSERT_TRUE(Open(dlg));
-    Fill(dlg);
+    // Connect without a player: detection, which finds none.
+    const int searches = m_noPlayer.Searches;
+    Command(dlg, ID_CONNECT);
+    EXPECT_LT(searches, m_noPlayer.Searches);
+    EXPECT_EQ(CManagerDlg::MEMORY_NONE, dlg.m_currentMemory);
+    ASSERT_NO_FATAL_FAILURE(ShowAll(dlg));
+    // The PC tree's Folder Size: 300 + 40000 + 7000 bytes, in whole KB.
+    dlg.m_pcTree.EnsureVisible(dlg.m_pcItem);
+    RightClick(dlg, dlg.m_pcTree, ItemPoint(dlg.m_pcTree, dlg.m_pcItem));
+    Command(dlg, ID_PCTREE_FOLDER_SIZE);
+    ASSERT_EQ(1u, m_prompter.Count());
+    EXPECT_EQ(0u, m_prompter.Text(0).find(m_pc)) << m_prompter.Text(0);
+    EXPECT_NE(std::string::npos, m_prompter.Text(0).find("\r\n\r\nFolder Size: 47 KB")) << m_prompter.Text(0);
+    EXPECT_EQ(L"Information", m_prompter.Records()[0].caption);
+    EXPECT_EQ(nullptr, dlg.m_pcContextItem);
+
+    // Nothing selected: each command reaches its operation by the active
+    // pane (which then finds nothing to do), or nothing.
+    struct Case {
+        UINT id;
+        int pane;
+        const char* call;  // "" when the command must reach nothing
+    } cases[] = {
+        {ID_DELETE, CManagerDlg::PANE_PC_LIST, "DeletePcSelection"},
+        {ID_DELETE, CManagerDlg::PANE_PLAYER_LIST, "DeleteOnPlayer"},
+        {ID_DELETE, CManagerDlg::PANE_PLAYER_TREE, ""},
+        {ID_DELETE, CManagerDlg::PANE_DOWNLOAD_LIST, ""},
+        {ID_CUT, CManagerDlg::PANE_PC_LIST, "CollectSelection"},
+        {ID_COPY, CManagerDlg::PANE_PLAYER_LIST, "CollectSelection"},
+        {ID_CUT, CManagerDlg::PANE_DOWNLOAD_LIST, ""},
+        {ID_COPY, CManagerDlg::PANE_PLAYER_TREE, ""},
+        {ID_PDLIST_UPLOAD, CManagerDlg::PANE_PLAYER_LIST, "StartUpload"},
+        {ID_UPLOAD, CManagerDlg::PANE_PC_LIST, "StartUpload"},
+        {ID_DOWNLOAD, CManagerDlg::PANE_PC_LIST, "StartDownload"},
+        {1114, CManagerDlg::PANE_PC_LIST, "StartDownload"},
+        {ID_PDLIST_MOVE_UP, CManagerDlg::PANE_PLAYER_LIST, "WritePlayerFileOrder"},
+        {ID_PDLIST_OPEN, CManagerDlg::PANE_PLAYER_LIST, "OpenPlayerItem"},
+        {ID_DLLIST_DELETE, CManagerDlg::PANE_DOWNLOAD_LIST, "DeleteDownloadListSelection"},
+        {ID_DLLIST_MOVE_DOWN, CManagerDlg::PANE_DOWNLOAD_LIST, "MoveDownloadListRows"},
+        {ID_PDLIST_REFRESH, CManagerDlg::PANE_PLAYER_LIST, "FillPlayerList"},
+        {ID_PCLIST_REFRESH, CManagerDlg::PANE_PC_LIST, "ReopenPcFolder"},
+    };
+    for (const Case& c : cases) {
+        dlg.m_calls.clear();
+        dlg.SetViewMode(c.pane);
+        Command(dlg, c.id);
+        EXPECT_EQ(c.call, LastCall(dlg)) << c.id << " in pane " << c.pane;
+        EXPECT_EQ(CManagerDlg::OP_NONE, dlg.m_runningOperation) << c.id;
+    }
+    // ... and changed nothing.
+    EXPECT_EQ("s1.mp3 s2.mp3 s3.mp3 Inner", DiskOrder("CMDS"));
+    EXPECT_EQ("b.mp3 a.txt", Rows(dlg.m_downloadList, 1));
+    EXPECT_EQ(0, dlg.m_clipboard.Operation);
+    // Delete in the PC tree: a drive root is refused without a word.
+    const size_t said = m_prompter.Count();
+    dlg.m_pcTree.SelectItem(dlg.FindPcTreeItem("Z:\\"));
+    dlg.KillTimer(6);
+    dlg.SetViewMode(CManagerDlg::PANE_PC_TREE);
+    Command(dlg, ID_DELETE);
+    EXPECT_EQ("DeletePcTreeFolder", LastCall(dlg));
+    EXPECT_EQ(said, m_prompter.Count());
+    ASSERT_NO_FATAL_FAILURE(ShowPc(dlg, m_pc));
+
+    // With rows selected the operations do their work. Download: b.mp3 to
+    // the shown player folder.
+    SelectOnly(dlg.m_pcList, {"b.mp3"});
+    dlg.SetViewMode(CManagerDlg::PANE_PC_LIST);
+    Command(dlg, ID_DOWNLOAD);
+    ASSERT_TRUE(WaitDone(dlg));
+    EXPECT_EQ(PcHash("CMDS/b.mp3"), ImageHash("CMDS/b.mp3"));
+    // Move up in the player list: the play order on the image.
+    dlg.FillPlayerList();
+    SelectOnly(dlg.m_playerList, {"s3.mp3"});
+    Command(dlg, ID_PDLIST_MOVE_UP);
+    const std::string moved = DiskOrder("CMDS");
+    EXPECT_NE(std::string::npos, moved.find("s1.mp3 s3.mp3 s2.mp3")) << moved;
+    // Cut and Copy by the pane fill the clipboard.
+    const std::string cut = PcHash("CMDS/c.wav");
+    SelectOnly(dlg.m_pcList, {"c.wav"});
+    dlg.SetViewMode(CManagerDlg::PANE_PC_LIST);
+    Command(dlg, ID_CUT);
+    EXPECT_EQ(2, dlg.m_clipboard.Operation);
+    EXPECT_EQ(std::vector<std::string>{"c.wav"}, dlg.m_clipboard.Names);
+    // The window's Paste after the player list: a PC cut is downloaded and
+    // its source goes.
+    dlg.SetViewMode(CManagerDlg::PANE_PLAYER_LIST);
+    Command(dlg, ID_PASTE);
+    EXPECT_EQ("StartDownload", LastCall(dlg));
+    ASSERT_TRUE(WaitDone(dlg));
+    EXPECT_EQ("missing PC CMDS/c.wav", PcHash("CMDS/c.wav"));
+    EXPECT_EQ(cut, ImageHash("CMDS/c.wav"));
+    // Upload from the player list: s1.mp3 to the shown PC folder.
+    dlg.FillPlayerList();
+    SelectOnly(dlg.m_playerList, {"s1.mp3"});
+    Command(dlg, ID_PDLIST_UPLOAD);
+    ASSERT_TRUE(WaitDone(dlg));
+    EXPECT_EQ(ImageHash("CMDS/s1.mp3"), PcHash("CMDS/s1.mp3"));
+    // The player list's Paste of a player copy copies on the player into the
+    // shown folder.
+    SelectOnly(dlg.m_playerList, {"s2.mp3"});
+    Command(dlg, ID_COPY);
+    EXPECT_EQ(16, dlg.m_clipboard.Operation);
+    SelectOnly(dlg.m_playerList, {"Inner"});
+    Command(dlg, ID_PDLIST_OPEN);
+    ASSERT_TRUE(mbtest::PumpUntil([&] { return dlg.GetPlayerFolderPath() == "F:\\CMDS\\Inner\\"; }, 10000))
+        << dlg.GetPlayerFolderPath();
+    ASSERT_TRUE(mbtest::PumpUntil([&] { return dlg.m_playerItem == dlg.m_playerTree.GetSelectedItem(); }, 10000));
+    Command(dlg, ID_PDLIST_PASTE);
+    EXPECT_EQ("MoveOnPlayer", LastCall(dlg));
+    ASSERT_TRUE(WaitDone(dlg));
+    EXPECT_EQ(ImageHash("CMDS/s2.mp3"), ImageHash("CMDS/Inner/s2.mp3"));
+    // Nothing collected: string 153.
+    dlg.m_clipboard = TRANSFER_LIST{};
+    Command(dlg, ID_PDLIST_PASTE);
+    EXPECT_EQ(mb::LoadText(IDS_NO_SELECTED_FILE), m_prompter.Text(m_prompter.Count() - 1));
+    // Delete in the player list, answered Yes.
+    dlg.FillPlayerList();
+    SelectOnly(dlg.m_playerList, {"s2.mp3"});
+    dlg.SetViewMode(CManagerDlg::PANE_PLAYER_LIST);
+    m_prompter.QueueAnswer(IDYES);
+    Command(dlg, ID_DELETE);
+    EXPECT_EQ("", DiskOrder("CMDS/Inner"));
+
+    // Select all by pane.
+    dlg.SetViewMode(CManagerDlg::PANE_PC_LIST);
+    Command(dlg, ID_SELECT_ALL);
+    EXPECT_EQ(UINT(dlg.m_pcList.GetItemCount()), dlg.m_pcList.GetSelectedCount());
+    EXPECT_LT(0, dlg.m_pcList.GetItemCount());
+    ASSERT_NO_FATAL_FAILURE(ShowPlayer(dlg, "CMDS"));
+    dlg.SetViewMode(CManagerDlg::PANE_PLAYER_LIST);
+    Command(dlg, ID_SELECT_ALL);
+    EXPECT_EQ("Inner s1.mp3 s3.mp3 s2.mp3 b.mp3 c.wav", Rows(dlg.m_playerList));
+    EXPECT_EQ(6u, dlg.m_playerList.GetSelectedCount());
+    // Up folder: the player tree's parent from the player panes.
+    dlg.UpFolder();
+    EXPECT_EQ(dlg.m_playerTree.GetRootItem(), dlg.m_playerTree.GetSelectedItem());
+    // Disconnect: the player pane empties.
+    Command(dlg, ID_CONNECT);
+    EXPECT_EQ(CManagerDlg::MEMORY_NONE, dlg.m_currentMemory);
+    EXPECT_EQ(0, dlg.m_playerList.GetItemCount());
+    // Memory format without a memory that answers asks nothing.
+    const size_t before = m_prompter.Count();
+    Command(dlg, ID_MEMORY_FORMAT);
+    for (size_t i = before; i < m_prompter.Count(); ++i)
+        EXPECT_NE(mb::LoadText(IDS_FORMAT_ASK), m_prompter.Text(i));
+    EXPECT_EQ("", FsckProblems());
+    dlg.DestroyWindow();
+}
+
+// The window's own image drag, driven by the begin-drag notification and the
+// mouse messages of the captured window.
+TEST_F(ManagerCommands, ImageDragBetweenThePanes)
+{
+    ASSERT_NO_FATAL_FAILURE(MakeFolders("DRAG"));
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ASSERT_NO_FATAL_FAILURE(ShowAll(dlg));
+    // The drop finds its target under the point: no other window may cover
+    // this one.
+    dlg.SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    mbtest::PumpFor(100);
     auto drag = [&](CListCtrl& from, int row, POINT to) {
         NMLISTVIEW nm{};
         nm.hdr.hwndFrom = from.m_hWnd;
@@ -472,126 +778,203 @@ TEST_F(ManagerCommands, DISABLED_ImageDragBetweenThePanes)
     EXPECT_TRUE(dlg.m_calls.empty());
 
     // A PC file onto the player list: a download into the shown folder.
-    dlg.m_pcList.Select(1);
+    SelectOnly(dlg.m_pcList, {"b.mp3"});
     drag(dlg.m_pcList, 1, EmptyPoint(dlg.m_playerList));
     EXPECT_FALSE(dlg.m_dragging);
     EXPECT_EQ(1, dlg.m_dragCount);
     EXPECT_EQ(std::vector<std::string>{"StartDownload"}, dlg.m_calls);
+    ASSERT_TRUE(WaitDone(dlg));
+    EXPECT_EQ("s1.mp3 s2.mp3 s3.mp3 b.mp3", DiskOrder("DRAG"));
+    EXPECT_EQ(PcHash("DRAG/b.mp3"), ImageHash("DRAG/b.mp3"));
     // ... onto the download list: added there.
-    drag(dlg.m_pcList, 1, EmptyPoint(dlg.m_downloadList));
+    SelectOnly(dlg.m_pcList, {"c.wav"});
+    drag(dlg.m_pcList, 2, EmptyPoint(dlg.m_downloadList));
     EXPECT_EQ("AddPcSelectionToDownloadList", dlg.m_calls.back());
+    EXPECT_EQ("b.mp3 a.txt c.wav", Rows(dlg.m_downloadList, 1));
 
-    // Player rows within the player list: the play order is written.
+    // Player rows within the player list: the play order is written, the
+    // two rows before the row they were dropped on.
+    dlg.FillPlayerList();
+    ASSERT_EQ("s1.mp3 s2.mp3 s3.mp3 b.mp3", Rows(dlg.m_playerList));
     dlg.m_calls.clear();
-    dlg.m_playerList.Select(1);
-    dlg.m_playerList.Select(2);
-    drag(dlg.m_playerList, 2, RowPoint(dlg.m_playerList, 0));
+    SelectOnly(dlg.m_playerList, {"s3.mp3", "b.mp3"});
+    drag(dlg.m_playerList, 3, RowPoint(dlg.m_playerList, 0));
     EXPECT_EQ(2, dlg.m_dragCount);
     EXPECT_EQ(std::vector<std::string>{"WritePlayerFileOrder"}, dlg.m_calls);
+    EXPECT_EQ("s3.mp3 b.mp3 s1.mp3 s2.mp3", DiskOrder("DRAG"));
+    EXPECT_EQ("s3.mp3 b.mp3 s1.mp3 s2.mp3", Rows(dlg.m_playerList));
     // ... onto the PC list: an upload into the shown PC folder.
+    SelectOnly(dlg.m_playerList, {"s1.mp3"});
     drag(dlg.m_playerList, 2, EmptyPoint(dlg.m_pcList));
     EXPECT_EQ("StartUpload", dlg.m_calls.back());
+    ASSERT_TRUE(WaitDone(dlg));
+    EXPECT_EQ(ImageHash("DRAG/s1.mp3"), PcHash("DRAG/s1.mp3"));
     // ... onto the download list: refused, nothing happens.
     size_t calls = dlg.m_calls.size();
-    drag(dlg.m_playerList, 2, EmptyPoint(dlg.m_downloadList));
+    SelectOnly(dlg.m_playerList, {"s2.mp3"});
+    drag(dlg.m_playerList, 3, EmptyPoint(dlg.m_downloadList));
     EXPECT_EQ(calls, dlg.m_calls.size());
-    // During a transfer the player list does not even start a drag.
+    EXPECT_EQ("b.mp3 a.txt c.wav", Rows(dlg.m_downloadList, 1));
+
+    // A folder row: rows dropped on it move into it, unless the folder is
+    // itself dragged (a self-drop only reorders).
+    int status = -1;
+    RunHost("mmd -i " + Quote(kImage) + " ::/DRAG/Inner", &status);
+    ASSERT_EQ(0, status);
+    ASSERT_NO_FATAL_FAILURE(ShowPlayer(dlg, "DRAG"));
+    ASSERT_EQ("Inner s3.mp3 b.mp3 s1.mp3 s2.mp3", Rows(dlg.m_playerList));
+    const std::string s2 = ImageHash("DRAG/s2.mp3");
+    dlg.m_calls.clear();
+    SelectOnly(dlg.m_playerList, {"Inner", "s2.mp3"});
+    drag(dlg.m_playerList, 0, RowPoint(dlg.m_playerList, 0));
+    EXPECT_EQ(std::vector<std::string>{"WritePlayerFileOrder"}, dlg.m_calls);
+    EXPECT_EQ("", DiskOrder("DRAG/Inner"));
+    EXPECT_EQ(s2, ImageHash("DRAG/s2.mp3"));
+    dlg.m_calls.clear();
+    SelectOnly(dlg.m_playerList, {"s2.mp3"});
+    drag(dlg.m_playerList, RowOf(dlg.m_playerList, "s2.mp3"),
+         RowPoint(dlg.m_playerList, RowOf(dlg.m_playerList, "Inner")));
+    EXPECT_EQ((std::vector<std::string>{"CollectSelection", "MoveOnPlayer"}), dlg.m_calls);
+    EXPECT_EQ("s2.mp3", DiskOrder("DRAG/Inner"));
+    EXPECT_EQ(s2, ImageHash("DRAG/Inner/s2.mp3"));
+    EXPECT_EQ("missing DRAG/s2.mp3", ImageHash("DRAG/s2.mp3"));
+    calls = dlg.m_calls.size();
+    // During a transfer the player list does not even start a drag, and the
+    // player list takes no PC file.
     dlg.m_runningOperation = CManagerDlg::OP_DOWNLOAD;
-    drag(dlg.m_playerList, 2, EmptyPoint(dlg.m_pcList));
+    SelectOnly(dlg.m_playerList, {"s1.mp3"});
+    drag(dlg.m_playerList, RowOf(dlg.m_playerList, "s1.mp3"), EmptyPoint(dlg.m_pcList));
     EXPECT_EQ(calls, dlg.m_calls.size());
-    // A PC file onto the player list during a transfer: string 303.
-    drag(dlg.m_pcList, 1, EmptyPoint(dlg.m_playerList));
+    SelectOnly(dlg.m_pcList, {"a.txt"});
+    drag(dlg.m_pcList, 0, EmptyPoint(dlg.m_playerList));
     EXPECT_EQ(calls, dlg.m_calls.size());
     dlg.m_runningOperation = CManagerDlg::OP_NONE;
-    EXPECT_EQ(0u, m_prompter.Count());
+    EXPECT_EQ("s2.mp3", DiskOrder("DRAG/Inner"));
+    for (size_t i = 0; i < m_prompter.Count(); ++i)
+        EXPECT_TRUE(m_prompter.Text(i) == mb::LoadText(IDS_DOWNLOAD_STARTED) ||
+                    m_prompter.Text(i) == mb::LoadText(IDS_UPLOAD_STARTED))
+            << m_prompter.Text(i);
     EXPECT_EQ(0, dlg.m_shellDrags);
+    EXPECT_EQ("", FsckProblems());
+    mbtest::SaveScreenshot(dlg, "commands_after_drag");
     dlg.DestroyWindow();
 }
 
-// Written against the panes before they were built: the fixture fills the
-// trees and lists by hand and records the calls of entry points that now do
-// their real work (the PC tree builds itself, the player tree lists its
-// memory, commands open their dialogs). Off until the fixture drives the real
-// panes.
-TEST_F(ManagerCommands, DISABLED_FilesDroppedFromTheShellReachTheirDropMessages)
+TEST_F(ManagerCommands, FilesDroppedFromTheShellReachTheirDropMessages)
 {
+    ASSERT_NO_FATAL_FAILURE(MakeFolders("DROP", "mmd -i " + Quote(kImage) + " ::/DROP/Inner"));
     CManagerDlg dlg;
     ASSERT_TRUE(Open(dlg));
-    Fill(dlg);
-    char cwd[MAX_PATH] = {};
-    GetCurrentDirectoryA(MAX_PATH, cwd);
-    const std::string song = std::string(cwd) + "\\dropped song.mp3";
-    std::ofstream(song, std::ios::binary | std::ios::trunc) << "ID3";
-    const std::string missing = std::string(cwd) + "\\no such file.mp3";
+    ASSERT_NO_FATAL_FAILURE(ShowAll(dlg));
+    const std::string song = m_pc + "\\dropped song.mp3";
+    ASSERT_TRUE(CopyFileA((m_pc + "\\b.mp3").c_str(), song.c_str(), FALSE));
+    const std::string missing = m_pc + "\\no such file.mp3";
 
-    // Onto the player list: a download of those paths.
-    PostMessageW(dlg.m_playerList.m_hWnd, WM_DROPFILES,
-                 reinterpret_cast<WPARAM>(MakeDrop({song, missing}, POINT{5, 5})), 0);
+    // Onto the player list: a download of those paths into the shown folder.
+    PostMessageW(dlg.m_playerList.m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({song}, POINT{5, 5})), 0);
     ASSERT_TRUE(mbtest::PumpUntil([&] { return !dlg.m_calls.empty(); }));
     EXPECT_EQ(std::vector<std::string>{"StartDownload"}, dlg.m_calls);
-    EXPECT_EQ((std::vector<std::string>{song, missing}), dlg.m_lastDropPaths);
+    EXPECT_EQ(std::vector<std::string>{song}, dlg.m_lastDropPaths);
+    ASSERT_TRUE(WaitDone(dlg));
+    EXPECT_EQ(PcHash("DROP/b.mp3"), ImageHash("DROP/dropped song.mp3"));
 
     // Onto a player tree item: a download into that item.
     dlg.m_calls.clear();
-    POINT at = ItemPoint(dlg.m_playerTree, m_music);
+    HTREEITEM inner = dlg.FindPlayerTreeChild(dlg.m_playerItem, "Inner");
+    ASSERT_NE(nullptr, inner);
+    dlg.m_playerTree.EnsureVisible(inner);
+    POINT at = ItemPoint(dlg.m_playerTree, inner);
     ScreenToClient(dlg.m_playerTree.m_hWnd, &at);
     PostMessageW(dlg.m_playerTree.m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({song}, at)), 0);
     ASSERT_TRUE(mbtest::PumpUntil([&] { return !dlg.m_calls.empty(); }));
-    EXPECT_EQ(m_music, dlg.m_dropTreeItem);
+    EXPECT_EQ(inner, dlg.m_dropTreeItem);
+    ASSERT_TRUE(WaitDone(dlg));
+    EXPECT_EQ(PcHash("DROP/b.mp3"), ImageHash("DROP/Inner/dropped song.mp3"));
 
     // Onto the download list: the entry of the same name goes, the file that
     // exists is added, the missing one is not.
     dlg.m_calls.clear();
-    int row = dlg.m_downloadList.InsertItem(dlg.m_downloadList.GetItemCount(), "");
-    dlg.m_downloadList.SetItemText(row, 1, "DROPPED SONG.MP3");
+    dlg.AddDownloadListItem(m_pc + "\\c.wav");
     PostMessageW(dlg.m_downloadList.m_hWnd, WM_DROPFILES,
-                 reinterpret_cast<WPARAM>(MakeDrop({song, missing}, POINT{5, 5})), 0);
+                 reinterpret_cast<WPARAM>(MakeDrop({m_pc + "\\C.WAV", missing}, POINT{5, 5})), 0);
     ASSERT_TRUE(mbtest::PumpUntil([&] { return !dlg.m_calls.empty(); }));
     mbtest::PumpFor(50);
     EXPECT_EQ(std::vector<std::string>{"AddDownloadListItem"}, dlg.m_calls);
-    for (int i = 0; i < dlg.m_downloadList.GetItemCount(); ++i)
-        EXPECT_NE("DROPPED SONG.MP3", dlg.m_downloadList.GetItemText(i, 1));
-    EXPECT_EQ(2, dlg.m_downloadList.GetItemCount());
-    EXPECT_EQ(0u, m_prompter.Count());
-    DeleteFileA(song.c_str());
+    EXPECT_EQ("b.mp3 a.txt C.WAV", Rows(dlg.m_downloadList, 1));
+
+    // Onto the PC list: copied into the shown PC folder, which is listed
+    // again.
+    const std::string outside = WinPath(kPcHost) + "\\outside.mp3";
+    ASSERT_TRUE(CopyFileA((m_pc + "\\a.txt").c_str(), outside.c_str(), FALSE));
+    PostMessageW(dlg.m_pcList.m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({outside}, POINT{5, 5})), 0);
+    ASSERT_TRUE(mbtest::PumpUntil([&] { return RowOf(dlg.m_pcList, "outside.mp3") >= 0; }, 20000));
+    EXPECT_EQ(PcHash("DROP/a.txt"), PcHash("DROP/outside.mp3"));
+    for (size_t i = 0; i < m_prompter.Count(); ++i)
+        EXPECT_EQ(mb::LoadText(IDS_DOWNLOAD_STARTED), m_prompter.Text(i));
+    EXPECT_EQ("", FsckProblems());
     dlg.DestroyWindow();
 }
 
-// The playlist maker: the window is disabled while it runs and enabled again
-// by timer 3 when it has ended (a stand-in program that ends at once). A
-// program without a process to watch never leaves the window disabled.
-// Off for now: in the merged window the stand-in program's end is not seen
-// within the wait (timer 3 never enables the window); to be found and mended.
-TEST_F(ManagerCommands, DISABLED_PlaylistMakerDisablesTheWindowUntilItEnds)
+// The playlist maker (the real ListForge.exe of the program folder, started
+// on the memory F:): the window is disabled while it runs and enabled again
+// by timer 3 once it has ended, whether the user closed it or timer 20 did
+// because the player went away. A program without a process to watch never
+// leaves the window disabled.
+TEST_F(ManagerCommands, PlaylistMakerDisablesTheWindowUntilItEnds)
 {
+    ASSERT_NO_FATAL_FAILURE(MakeFolders("MAKER"));
     CManagerDlg dlg;
     ASSERT_TRUE(Open(dlg));
-    // The start-up work (the PC tree, its first folder) enables the window
-    // when it is done: let it finish first.
-    mbtest::PumpFor(2000);
-    char cwd[MAX_PATH] = {}, system[MAX_PATH] = {};
-    GetCurrentDirectoryA(MAX_PATH, cwd);
-    GetSystemDirectoryA(system, MAX_PATH);
-    const std::string folder = std::string(cwd) + "\\maker-standin";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileA((std::string(system) + "\\hostname.exe").c_str(), (folder + "\\ListForge.exe").c_str(), FALSE));
-    dlg.m_memories[0].Root = "F:\\";
-
-    SetCurrentDirectoryA(folder.c_str());
-    dlg.StartPlaylistMaker();
-    SetCurrentDirectoryA(cwd);
-    EXPECT_EQ("ListForge started", LastCall(dlg));
-    EXPECT_FALSE(dlg.IsWindowEnabled());
-    ASSERT_NE(nullptr, dlg.m_startedProgram);
-    ASSERT_TRUE(mbtest::PumpUntil([&] { return dlg.IsWindowEnabled() != 0; }, 20000));
-    EXPECT_EQ(nullptr, dlg.m_startedProgram);
+    ASSERT_NO_FATAL_FAILURE(ShowPlayer(dlg, "MAKER"));
+    DWORD makerPid = 0;
+    auto makerWindow = [&](HWND other) -> HWND {
+        ProcessWindow find{makerPid, other, nullptr};
+        EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&find));
+        return find.found;
+    };
+    for (int round = 0; round < 2; ++round) {
+        dlg.StartPlaylistMaker();
+        ASSERT_EQ("ListForge started", LastCall(dlg));
+        ASSERT_NE(nullptr, dlg.m_startedProgram);
+        EXPECT_FALSE(dlg.IsWindowEnabled());
+        makerPid = GetProcessId(dlg.m_startedProgram);
+        HWND maker = nullptr;
+        ASSERT_TRUE(mbtest::PumpUntil([&] { return (maker = makerWindow(nullptr)) != nullptr; }, 30000));
+        mbtest::PumpFor(500);
+        EXPECT_FALSE(dlg.IsWindowEnabled());
+        if (round == 0) {
+            mbtest::SaveScreenshot(maker, "playlist_maker");
+            // The user closes it.
+            PostMessageW(maker, WM_CLOSE, 0, 0);
+        } else {
+            // The player goes: timer 20 closes the maker.
+            dlg.m_memories[0].Root.clear();
+        }
+        // The maker asks before it ends: Yes.
+        int asked = 0;
+        ASSERT_TRUE(mbtest::PumpUntil(
+            [&] {
+                if (HWND box = makerWindow(maker)) {
+                    if (!asked++)
+                        mbtest::SaveScreenshot(box, "playlist_maker_exit");
+                    PostMessageW(box, WM_COMMAND, IDYES, 0);
+                    mbtest::PumpFor(200);
+                }
+                return dlg.IsWindowEnabled() != 0;
+            },
+            30000))
+            << round;
+        EXPECT_LT(0, asked);
+        EXPECT_EQ(nullptr, dlg.m_startedProgram);
+        dlg.KillTimer(1);
+        dlg.m_memories[0].Root = "F:\\";
+    }
 
     // Timer 3 with no process: ended at once.
     dlg.EnableWindow(false);
     dlg.Send(WM_TIMER, 3, 0);
     EXPECT_TRUE(dlg.IsWindowEnabled());
     dlg.KillTimer(20);
-    dlg.KillTimer(1);
     dlg.DestroyWindow();
 }
 
