@@ -160,7 +160,7 @@ COLORREF ScreenPixel(HWND window, int x, int y)
 
 class SkinWindow : public mbtest::GuiTest {
 protected:
-    SkinWindow() : mbtest::GuiTest(60000) {}
+    SkinWindow() : mbtest::GuiTest(110000) {}
 };
 
 }  // namespace
