@@ -283,12 +283,24 @@ TEST_F(Scenario, PlaylistFromTheManager)
     EXPECT_EQ(Joined(entries), Joined(forgeControls.Column(playlist, 0)));
     Shot(forge, "3-opened-again");
 
-    // Closing ListForge gives the window back.
+    // Closing ListForge gives the window back. The opened list counts as a
+    // change: it asks to save (No), then whether to exit (Yes).
     ::PostMessageW(forge, WM_CLOSE, 0, 0);
-    HWND question = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (question = OtherDialog(m_forgePid, {forge})) != nullptr; }, kLong));
-    Command(question, IDYES);
-    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process, kLong)) << "ListForge did not end";
+    std::vector<std::wstring> asked;
+    ASSERT_TRUE(WaitFor([&] {
+        if (::WaitForSingleObject(process, 0) == WAIT_OBJECT_0)
+            return true;
+        HWND question = OtherDialog(m_forgePid, {forge});
+        if (question && (asked.empty() || asked.back() != DialogTexts(question))) {
+            asked.push_back(DialogTexts(question));
+            Shot(question, "question-" + std::to_string(asked.size()));
+            Command(question, asked.back().find(L"not saved") != std::wstring::npos ? IDNO : IDYES);
+        }
+        return false;
+    }, kLong)) << "ListForge did not end";
+    ASSERT_EQ(2u, asked.size());
+    EXPECT_NE(std::wstring::npos, asked[0].find(L"The file list is not saved.")) << Utf8(asked[0]);
+    EXPECT_NE(std::wstring::npos, asked[1].find(L"Are you sure you want to exit ListForge?")) << Utf8(asked[1]);
     ::CloseHandle(process);
     ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(m_main) != 0; }, kLong)) << "the window stayed disabled";
     Shot(m_main, "4-back");
