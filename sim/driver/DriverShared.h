@@ -45,6 +45,7 @@ constexpr ULONG IOCTL_STORAGE_MEDIA_REMOVAL_CODE = 0x2D4804;
 constexpr ULONG IOCTL_STORAGE_EJECT_MEDIA_CODE = 0x2D4808;
 constexpr ULONG IOCTL_DISK_MEDIA_REMOVAL_CODE = 0x74804;
 constexpr ULONG IOCTL_DISK_EJECT_MEDIA_CODE = 0x74808;
+constexpr ULONG IOCTL_DISK_GET_LENGTH_INFO_CODE = 0x7405C;
 // The layout request as the updater sends it: count, signature, one entry.
 constexpr ULONG DRIVE_LAYOUT_BYTES = 40;
 // The worker's tick, by which delayed recovery writes count down.

@@ -451,6 +451,15 @@ NTSTATUS VolumeControl(PIRP irp, PIO_STACK_LOCATION stack)
     case IOCTL_STORAGE_EJECT_MEDIA_CODE:
     case IOCTL_DISK_EJECT_MEDIA_CODE:
         return Complete(irp, SimBridgeEject() ? STATUS_SUCCESS : STATUS_DEVICE_BUSY, 0);
+    case IOCTL_DISK_GET_LENGTH_INFO_CODE: {
+        // The volume is the whole image (the format tool lays the file
+        // system out from this length).
+        ULONG out = stack->Parameters.DeviceIoControl.OutputBufferLength;
+        if (!irp->AssociatedIrp.SystemBuffer || out < sizeof(LONGLONG))
+            return Complete(irp, STATUS_BUFFER_TOO_SMALL, 0);
+        *static_cast<LONGLONG*>(irp->AssociatedIrp.SystemBuffer) = static_cast<LONGLONG>(g_state.ImageBytes);
+        return Complete(irp, STATUS_SUCCESS, sizeof(LONGLONG));
+    }
     case IOCTL_DISK_SET_DRIVE_LAYOUT_CODE: {
         ULONG in = stack->Parameters.DeviceIoControl.InputBufferLength;
         if (!irp->AssociatedIrp.SystemBuffer || in < DRIVE_LAYOUT_BYTES)

@@ -11,6 +11,9 @@ scenario used) and out/, where the scenario wrote what it expects:
   downloaded.txt   files copied from the PC's folder to the root, byte for byte
   complete.txt     files the window reported complete (same check)
   absent.txt       names that must not be on the memory
+  complete-or-absent.txt  names that are either whole (as on the PC) or absent
+  partial.txt      names cut short by a pull: absent, or the start of the PC file
+  statuses.txt     "name<TAB>status" of the download list: "Complete" rows are whole
   label.txt        the volume label the memory must carry
   settings.txt     "kept": SETTINGS.DAT must be there, as before the run
 Each file is optional; a scenario that expects nothing writes none.
@@ -83,6 +86,42 @@ def main():
     for name in lines(os.path.join(out, "absent.txt")) or []:
         if mtool("mdir", "-a", "-b", "-i", image, "::/" + name).returncode == 0:
             failures.append(name + " is still on the memory")
+
+    for name in lines(os.path.join(out, "complete-or-absent.txt")) or []:
+        copied = mtool("mcopy", "-n", "-i", image, "::/" + name, "-")
+        if copied.returncode == 0:
+            with open(os.path.join(work, "pc", name), "rb") as f:
+                original = f.read()
+            if copied.stdout != original:
+                failures.append("%s stays on the memory half-written (%d of %d bytes)" %
+                                (name, len(copied.stdout), len(original)))
+
+    for name in lines(os.path.join(out, "partial.txt")) or []:
+        copied = mtool("mcopy", "-n", "-i", image, "::/" + name, "-")
+        if copied.returncode == 0:
+            with open(os.path.join(work, "pc", name), "rb") as f:
+                original = f.read()
+            if not original.startswith(copied.stdout):
+                failures.append("%s on the memory (%d bytes) is not the start of the PC file (%d bytes)" %
+                                (name, len(copied.stdout), len(original)))
+            else:
+                print("%s: %d of %d bytes stayed on the memory" % (name, len(copied.stdout), len(original)))
+
+    # What the window says of each row must hold on the memory: a row
+    # "Complete" is there whole.
+    for entry in lines(os.path.join(out, "statuses.txt")) or []:
+        name, _, status = entry.partition("\t")
+        copied = mtool("mcopy", "-n", "-i", image, "::/" + name, "-")
+        with open(os.path.join(work, "pc", name), "rb") as f:
+            original = f.read()
+        whole = copied.returncode == 0 and copied.stdout == original
+        if status == "Complete" and not whole:
+            failures.append("%s is marked complete but the memory holds %s" %
+                            (name, "%d of its %d bytes" % (len(copied.stdout), len(original))
+                             if copied.returncode == 0 else "no such file"))
+    pulled = lines(os.path.join(out, "pulled-at.txt"))
+    if scenario == "PullDuringDownload" and pulled is None:
+        failures.append("the player was never pulled (the long file's copy was not seen under way)")
 
     label = lines(os.path.join(out, "label.txt"))
     if label is not None:

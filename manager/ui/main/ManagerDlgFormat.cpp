@@ -77,6 +77,10 @@ void CManagerDlg::FinishFormat()
         m_appliedLabel = m_formatLabel;
         m_labelApplied = ::SetVolumeLabelA(root.c_str(), m_formatLabel.c_str()) != 0;
     }
+    // A formatted internal memory has lost the player's settings file: the
+    // program folder's backup goes back (never over a file that is there).
+    if (m_formatToolExit == 0 && memory == MEMORY_INTERNAL && !root.empty())
+        BackupSettingsFile();
     if (!root.empty() && memory == m_currentMemory) {
         TheSysCtrl().InitDirectory(root.c_str());
         RebuildPlayerTree(m_memories[memory], "");

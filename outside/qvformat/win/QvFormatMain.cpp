@@ -106,14 +106,16 @@ private:
     bool Transfer(uint32_t first, uint32_t count, void* buffer, bool write)
     {
         const uint64_t offset = uint64_t(first) * SECTOR_BYTES;
-        LONG high = LONG(offset >> 32);
-        SetLastError(NO_ERROR);
-        DWORD low = SetFilePointer(Handle, LONG(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
-        if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return false;
         const DWORD bytes = count * SECTOR_BYTES;
         DWORD done = 0;
-        BOOL ok = write ? WriteFile(Handle, buffer, bytes, &done, nullptr)
-                        : ReadFile(Handle, buffer, bytes, &done, nullptr);
+        // The offset is named in the transfer itself, not set as the file
+        // position first: under Wine a driver's device keeps no position
+        // (moving it fails, and a transfer without an offset starts at
+        // sector 0).
+        OVERLAPPED at = {};
+        at.Offset = DWORD(offset & 0xFFFFFFFFu);
+        at.OffsetHigh = DWORD(offset >> 32);
+        BOOL ok = write ? WriteFile(Handle, buffer, bytes, &done, &at) : ReadFile(Handle, buffer, bytes, &done, &at);
         return ok && done == bytes;
     }
 

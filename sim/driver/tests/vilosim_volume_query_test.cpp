@@ -125,6 +125,21 @@ TEST_F(VolumeQueries, LabelSerialAndFileSystemAreTheImages)
     EXPECT_EQ(longest, 255u);
 }
 
+// The format tool asks the volume's length (the whole image here).
+TEST_F(VolumeQueries, LengthIsTheImages)
+{
+    WIN32_FILE_ATTRIBUTE_DATA fa{};
+    ASSERT_TRUE(GetFileAttributesExA(image.c_str(), GetFileExInfoStandard, &fa));
+    HANDLE volume = OpenVolume();
+    ASSERT_NE(volume, INVALID_HANDLE_VALUE);
+    GET_LENGTH_INFORMATION length{};
+    DWORD done = 0;
+    EXPECT_TRUE(DeviceIoControl(volume, IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &length, sizeof length, &done, nullptr));
+    EXPECT_EQ(sizeof length, done);
+    EXPECT_EQ((ULONGLONG(fa.nFileSizeHigh) << 32) | fa.nFileSizeLow, ULONGLONG(length.Length.QuadPart));
+    CloseHandle(volume);
+}
+
 TEST_F(VolumeQueries, ReleaseRequestsAreRecordedInTheirOrder)
 {
     // The release as a program makes it, through DeviceIoControl. Wine

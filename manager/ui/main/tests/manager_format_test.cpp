@@ -225,6 +225,17 @@ TEST_F(PlayerMemory, FormatRunsTheToolAppliesTheLabelAndListsAgain)
     ASSERT_TRUE(CreateDirectoryA("E:\\OLDDIR", nullptr));
     CTestManagerDlg dlg;
     ASSERT_TRUE(Open(dlg));
+    // The copies of the player's settings file are recorded, not made (the
+    // program folder is shared by the tests).
+    struct Copies : CPlayerCalls {
+        std::vector<std::string> Log;
+        BOOL CopyFileA(const char* from, const char* to, BOOL failIfExists) override
+        {
+            Log.push_back(std::string(from) + " -> " + to + (failIfExists ? " (new only)" : ""));
+            return TRUE;
+        }
+    } copies;
+    dlg.m_playerCalls = &copies;
     dlg.answer = "lark format 2026";  // longer than a label: 11 characters kept
     HWND formatting = nullptr;
     mbtest::CBackgroundRun watch([&] { formatting = mbtest::WaitForWindow(L"Formatting...", 10000); });
@@ -234,6 +245,8 @@ TEST_F(PlayerMemory, FormatRunsTheToolAppliesTheLabelAndListsAgain)
     EXPECT_EQ(0u, dlg.m_formatToolExit);
     EXPECT_EQ(nullptr, dlg.m_formatTool);
     EXPECT_TRUE(Names(kRoot).empty());
+    // The formatted memory gets the backup of the player's settings file.
+    EXPECT_EQ((std::vector<std::string>{g_programFolder + "SETTINGS.DAT -> E:\\SETTINGS.DAT (new only)"}), copies.Log);
     // The label as typed, cut to 11 characters. Wine refuses SetVolumeLabel
     // on a drive that has a raw device, so only a Windows run sees it on the
     // memory; the label the tool itself writes is checked by its own tests.
