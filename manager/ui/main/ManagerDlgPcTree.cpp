@@ -392,7 +392,12 @@ HTREEITEM CManagerDlg::FindPcTreeItem(const std::string& path)
             m_message = mb::Format(mb::LoadText(IDS_DRIVE_NOT_FOUND).c_str(), path.substr(0, 2).c_str());
             return nullptr;
         }
-        CFileUtil::SplitPath(path.substr(2), parts);
+        // A drive's root is its item: split, a lone backslash would read as
+        // the current folder.
+        const std::string below = path.substr(2);
+        if (below.empty() || below == "\\")
+            return item;
+        CFileUtil::SplitPath(below, parts);
     } else if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
         if (!m_networkItem) {
             m_message = mb::LoadText(IDS_INVALID_DIRECTORY);

@@ -414,6 +414,13 @@ TEST_F(PcPane, TypedPathEndedWithEnterShowsThatFolder)
     EXPECT_EQ(0, RowOf(dlg, "Inner"));
     EXPECT_EQ("G:\\list\\Alpha\\", dlg.m_recentPaths.GetText());
 
+    // A drive's root, as shown roots come back from the box.
+    type("g:\\");
+    EXPECT_TRUE(mbtest::PumpUntil([&] { return dlg.GetPcFolderPath() == "G:\\"; }, 20000)) << dlg.GetPcFolderPath();
+    EXPECT_GE(RowOf(dlg, "list"), 0);
+    type("g:\\list\\alpha");
+    EXPECT_TRUE(mbtest::PumpUntil([&] { return dlg.GetPcFolderPath() == "G:\\list\\Alpha\\"; }, 20000));
+
     type("G:\\list\\gone");
     EXPECT_TRUE(mbtest::PumpUntil([&] { return m_prompter.Count() == 1; }, 20000));
     EXPECT_EQ("This directory is invalid.", m_prompter.Text(0));
@@ -421,7 +428,7 @@ TEST_F(PcPane, TypedPathEndedWithEnterShowsThatFolder)
     EXPECT_EQ("G:\\list\\Alpha\\", dlg.GetPcFolderPath());
 
     // An entry put into the box is not typed: Enter leaves the folder shown.
-    ASSERT_EQ("G:\\list\\", dlg.m_recentPaths.GetLBText(1));
+    ASSERT_EQ("G:\\", dlg.m_recentPaths.GetLBText(1));
     dlg.m_recentPaths.SetCurSel(1);
     mbtest::PostKey(edit, VK_RETURN);
     mbtest::PumpUntil([&] { return dlg.GetPcFolderPath() != "G:\\list\\Alpha\\"; }, 1500);
