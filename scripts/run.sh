@@ -11,7 +11,8 @@
 # display it uses an Xvfb display, writes a screenshot (FILE, or
 # build/run/<program>.png) once the window has settled, and closes it.
 # Ctrl+C or closing the window stops the player and cleans up.
-#   --fresh   the player's memory starts again from the demo image
+#   --fresh   the player's memory starts again from the demo image, and the
+#             PC pane on the demo music (D:)
 #   --settle SECONDS   how long to wait before the screenshot (default 8)
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,7 +27,7 @@ while [ $# -gt 0 ]; do
         --screenshot) screenshot=${2:?--screenshot needs a file}; shift ;;
         --fresh) fresh=1 ;;
         --settle) settle=${2:?--settle needs seconds}; shift ;;
-        -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
         *) echo "run.sh: unknown argument '$1' (see --help)" >&2; exit 2 ;;
     esac
     shift
@@ -56,7 +57,23 @@ if [ "$fresh" = 1 ] || [ ! -f "$run_dir/player.img" ]; then
 fi
 
 # 3. The prefix with the programs installed.
+seed_recent=$fresh
+[ -f "$WINEPREFIX/.mb-ready" ] || seed_recent=1
 mb_wine_ready || die "the Wine prefix could not be made"
+# The run prefix starts as a copy of the tests' prefix: their drives (the PC
+# pane would list them) and their recent paths (the PC pane would start in a
+# test's folder, an empty one for instance) are not the demo's. Only the
+# player (X:, mapped below) and the demo music (D:) stay.
+for link in "$WINEPREFIX"/dosdevices/[e-y]:*; do
+    [ -L "$link" ] && rm -f "$link"
+done
+app_key='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\App Paths\MusicBridge.exe'
+recent=$(grep -A20 -F '[Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\MusicBridge.exe]' \
+    "$WINEPREFIX/system.reg" 2>/dev/null | sed -n 's/^"Path0"="\(.\).*/\1/p' | head -1)
+case "${recent^^}" in
+    C|D|X) ;;
+    *) seed_recent=1 ;;
+esac
 mb_display_started=""
 if [ -z "${DISPLAY:-}" ]; then
     for n in $(seq 150 199); do
@@ -71,6 +88,16 @@ if [ -z "${DISPLAY:-}" ]; then
     [ -n "$screenshot" ] || screenshot="$run_dir/$program.png"
 fi
 "$top/scripts/install-windows.sh" "$MB_BUILD_DIR" "$WINEPREFIX" || die "the programs could not be installed in the prefix"
+if [ "$seed_recent" = 1 ]; then
+    # A new start: the PC pane opens on the demo music, as if it was the
+    # last folder browsed.
+    {
+        printf 'REGEDIT4\n\n[%s]\n"Path0"="D:\\\\"\n' "$app_key"
+        for n in 1 2 3 4 5 6 7 8 9; do printf '"Path%d"=-\n' "$n"; done
+    } >"$run_dir/recent.reg"
+    mb_wine_quiet "$MB_WINE" regedit /S "$(winepath_of "$run_dir/recent.reg")" ||
+        say "the recent paths could not be reset"
+fi
 install_dir="$WINEPREFIX/drive_c/Program Files/MusicBridge"
 
 cleanup() {

@@ -359,6 +359,8 @@ public:
     void OnDriveBoxChosen();
     // Box 1193: a recent path chosen (or typed and ended with Enter).
     void OnRecentPathChosen(const std::string& path);
+    // A key in box 1193's edit; true when it was the box's (Enter).
+    bool OnRecentPathKey(UINT key);
     void RereadDriveNames();
     void OnPcTreeExpanding(NMTREEVIEWA* nm, LRESULT* result);
     void OnPcTreeEndLabelEdit(HTREEITEM item, bool edited, const std::string& text, LRESULT* result);

@@ -406,6 +406,8 @@ BOOL CManagerDlg::PreTranslateMessage(MSG* msg)
             }
             if (within(m_pathEdit))
                 return TRUE;
+            if (within(m_recentPaths) && OnRecentPathKey(VK_RETURN))
+                return TRUE;
             break;
         case VK_TAB: {
             CWnd* ring[] = {&m_pcList, &m_downloadList, &m_playerTree, &m_playerList, &m_pcPath, &m_pcTree};

@@ -392,7 +392,12 @@ HTREEITEM CManagerDlg::FindPcTreeItem(const std::string& path)
             m_message = mb::Format(mb::LoadText(IDS_DRIVE_NOT_FOUND).c_str(), path.substr(0, 2).c_str());
             return nullptr;
         }
-        CFileUtil::SplitPath(path.substr(2), parts);
+        // A drive's root is its item: split, a lone backslash would read as
+        // the current folder.
+        const std::string below = path.substr(2);
+        if (below.empty() || below == "\\")
+            return item;
+        CFileUtil::SplitPath(below, parts);
     } else if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
         if (!m_networkItem) {
             m_message = mb::LoadText(IDS_INVALID_DIRECTORY);
@@ -434,6 +439,7 @@ HTREEITEM CManagerDlg::InsertNamedSubfolder(HTREEITEM parent, const std::string&
         return nullptr;
     std::vector<std::string> names;
     ListSubfolders(names, GetPcTreeItemPath(parent));
+    const bool expanded = (m_pcTree.GetItemState(parent, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
     for (const std::string& n : names) {
         if (::lstrcmpiA(n.c_str(), name.c_str()) != 0)
             continue;
@@ -444,6 +450,15 @@ HTREEITEM CManagerDlg::InsertNamedSubfolder(HTREEITEM parent, const std::string&
         HTREEITEM item = InsertPcTreeItem(n, parent);
         if (item && ShowsButton(m_pcTree, item))
             m_pcTree.InsertItem(kPlaceholder, item);
+        if (item && !expanded) {
+            // A parent listed before the folder was made shows no button and
+            // stays collapsed. Selecting the new item would expand it, and
+            // that first expansion lists the parent's subfolders afresh,
+            // deleting this item (its handle may then name another): expand
+            // the parent now and hand back the live item of that name.
+            m_pcTree.Expand(parent);
+            item = FindPcTreeChild(parent, n);
+        }
         return item;
     }
     return nullptr;
@@ -744,11 +759,24 @@ void CManagerDlg::OnRecentPathChosen(const std::string& path)
 {
     HTREEITEM item = FindPcTreeItem(path);
     if (!item) {
-        ShowNotice(m_message, 1500);
+        ShowMessage(m_message);
         m_recentPaths.SetCurSel(0);
         return;
     }
     m_pcTree.SelectItem(item);
+}
+
+bool CManagerDlg::OnRecentPathKey(UINT key)
+{
+    // While the list is down, Enter belongs to the box: it closes up with
+    // the highlighted entry (CBN_CLOSEUP).
+    if (key != VK_RETURN || m_recentPaths.Send(CB_GETDROPPEDSTATE))
+        return false;
+    if (m_recentTyped) {
+        m_recentTyped = false;
+        OnRecentPathChosen(m_recentPaths.GetText());
+    }
+    return true;
 }
 
 void CManagerDlg::RereadDriveNames()

@@ -19,6 +19,7 @@ void CManagerDlg::RunTestPanel()
     if (!source.empty() && source.back() != '\\')
         source += '\\';
     CTestPanelDlg panel(m_hWnd);
+    panel.m_imagesFolder = g_imagesFolder;
     std::string target;
     if (m_currentMemory == MEMORY_INTERNAL || m_currentMemory == MEMORY_EXTERNAL) {
         target = m_memories[m_currentMemory].Root;

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "Gdi.h"
+#include "NoticeDlg.h"
 #include "Text.h"
 
 using namespace testpanel;
@@ -234,12 +235,21 @@ void CTestPanelDlg::OnStartCycle()
     {
         CWaitCursor wait;
         EnableWindow(false);
+        CNoticeDlg notice(m_hWnd);
+        notice.SetText("Collecting information of files...", 0);
+        notice.m_imagesFolder = m_imagesFolder;
+        if (notice.Create(m_hWnd)) {
+            notice.ShowWindow(SW_SHOW);
+            notice.UpdateWindow();
+        }
         for (int row : rows) {
             const std::string name = m_list.GetItemText(row, 0);
             ::DeleteFileA((m_target + name).c_str());
             names.push_back(name);
         }
         EnableWindow(true);
+        if (notice.m_hWnd)
+            notice.DestroyWindow();
     }
     m_flags |= FLAG_PLAYER;
     m_state = STATE_CYCLE;

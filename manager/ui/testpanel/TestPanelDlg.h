@@ -67,6 +67,8 @@ public:
     // How the last runs ended (seen by the tests).
     testpanel::CycleResult m_lastCycle;
     testpanel::MakeFileResult m_lastMake;
+    // Where ICO_MAIN.ICO is for the notice (ending with "\").
+    std::string m_imagesFolder;
     // The free space of the target; a seam for the tests of the refusal.
     unsigned long long (*m_freeSpace)(const std::string& folder) = nullptr;
 

@@ -10,9 +10,24 @@ internal=$state/internal/raw/image
 external=$state/external/raw/image
 fail=0
 
+copied=$(mktemp)
+trap 'rm -f "$copied"' EXIT
+
 same() {  # <image path> <pc file>
     local on_image; local on_pc
-    on_image=$(MTOOLS_SKIP_CHECK=1 mcopy -n -i "$internal" "::$1" - 2>/dev/null | sha256sum | cut -d' ' -f1)
+    # A file missing on either side is said so (its hash would be the empty
+    # file's and read as a copy that lost its bytes).
+    if ! MTOOLS_SKIP_CHECK=1 mcopy -n -o -i "$internal" "::$1" "$copied" 2>/dev/null; then
+        echo "MISSING on the image: $1"
+        fail=1
+        return
+    fi
+    if [ ! -f "$work/pc/$2" ]; then
+        echo "MISSING on the PC: $2"
+        fail=1
+        return
+    fi
+    on_image=$(sha256sum < "$copied" | cut -d' ' -f1)
     on_pc=$(sha256sum < "$work/pc/$2" | cut -d' ' -f1)
     if [ "$on_image" != "$on_pc" ]; then
         echo "DIFFERS: $1 (image $on_image, pc $on_pc)"

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "GuiTest.h"
+#include "NoticeDlg.h"
 #include "TestPanelDlg.h"
 
 namespace {
@@ -110,6 +111,21 @@ std::string Text(HWND dlg, UINT id)
     return out;
 }
 
+// The visible top-level windows of this thread.
+std::vector<HWND> VisibleThreadWindows()
+{
+    std::vector<HWND> out;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND h, LPARAM list) {
+            if (::IsWindowVisible(h))
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(h);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&out));
+    return out;
+}
+
 }  // namespace
 
 TEST_F(TestPanel, SummaryTextsAndRefusals)
@@ -164,6 +180,7 @@ TEST_F(TestPanel, CycleRunsUntilEnd)
     CTestPanelDlg dlg;
     dlg.SetSelection(source, &names, &sizes, 0, "J:\\");
     ASSERT_TRUE(dlg.Create());
+    dlg.ShowWindow(SW_SHOW);
     SelectRows(dlg, {0, 1});
     HWND window = dlg.m_hWnd;
     volatile LONG sawBoth = 0;
@@ -176,8 +193,13 @@ TEST_F(TestPanel, CycleRunsUntilEnd)
         }
         return sawBoth && CyclesShown(Text(window, IDC_TP_COUNTER)) >= 4;
     }, IDC_TP_CYCLE_END);
+    const int notices = CNoticeDlg::s_shown;
     dlg.OnStartCycle();
     m_ender->Finish();
+    // The notice was up while the same-named files were deleted, and is gone.
+    EXPECT_EQ(notices + 1, CNoticeDlg::s_shown);
+    EXPECT_EQ("Collecting information of files...", CNoticeDlg::s_lastText);
+    EXPECT_EQ(std::vector<HWND>{window}, VisibleThreadWindows());
     EXPECT_GE(dlg.m_lastCycle.Cycles, 4);
     EXPECT_EQ("Error:", dlg.m_lastCycle.Log);
     EXPECT_EQ(1, sawBoth);
