@@ -66,8 +66,7 @@ void CManagerDlg::OnTimer(UINT_PTR id)
     case 20:
         if (m_memories[0].Root.empty()) {
             KillTimer(20);
-            if (HWND maker = ::FindWindowA("#32770", "ListForge"))
-                ::SendMessageW(maker, WM_CLOSE, 0, 0);
+            CloseWindowsOfPlayer(false);
         }
         break;
     }
