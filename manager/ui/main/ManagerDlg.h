@@ -278,6 +278,9 @@ public:
     void OnConnectDisconnect();
     // The letter to release when the shown memory stopped answering.
     char RemovedMemoryLetter() const;
+    // Closes the windows that work on the player: this program's FM preset
+    // dialogs (when asked) and the playlist maker (by a posted request).
+    void CloseWindowsOfPlayer(bool fmPresets);
     void FillMemoryRecord(int index, char letter);
     // SETTINGS.DAT of the internal memory to the program folder (or back to
     // a player that has none); false when the copy failed.

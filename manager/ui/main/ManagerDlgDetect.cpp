@@ -3,6 +3,8 @@
 // file, and disconnecting the window when the player goes away.
 #include "ManagerDlg.h"
 
+#include <vector>
+
 #include "DetectRules.h"
 #include "ManagerGlobals.h"
 #include "NoticeDlg.h"
@@ -184,15 +186,36 @@ int CManagerDlg::OnPlayerRemoved(int memory)
     m_memories[1].Root.clear();
     // The FM preset dialog (Korean or English) and the playlist maker work on
     // the player that went away.
-    if (HWND fm = ::FindWindowW(L"#32770", L"FM \xD504\xB9AC\xC14B"))
-        ::SendMessageW(fm, WM_CLOSE, 0, 0);
-    if (HWND window = ::FindWindowW(L"#32770", L"FM Preset"))
-        ::SendMessageW(window, WM_CLOSE, 0, 0);
-    // The playlist maker is another program that asks before it ends: posted,
-    // so that this window does not wait for the answer.
-    if (HWND window = ::FindWindowW(L"#32770", L"ListForge"))
-        ::PostMessageW(window, WM_CLOSE, 0, 0);
+    CloseWindowsOfPlayer(true);
     return 0;
+}
+
+void CManagerDlg::CloseWindowsOfPlayer(bool fmPresets)
+{
+    // Every top-level dialog of the title, gathered before any is closed.
+    auto windows = [](const wchar_t* title) {
+        std::vector<HWND> found;
+        for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, L"#32770", title)) != nullptr;)
+            found.push_back(w);
+        return found;
+    };
+    // The FM preset dialog is this program's own: a dialog of that title in
+    // another program is not ours to close.
+    if (fmPresets) {
+        for (const wchar_t* title : {L"FM \xD504\xB9AC\xC14B", L"FM Preset"}) {
+            for (HWND w : windows(title)) {
+                DWORD pid = 0;
+                ::GetWindowThreadProcessId(w, &pid);
+                if (pid == ::GetCurrentProcessId())
+                    ::SendMessageW(w, WM_CLOSE, 0, 0);
+            }
+        }
+    }
+    // The playlist maker is a program of its own: it is asked to close by a
+    // posted message, never a sent one, so that a playlist maker that does
+    // not answer never stops this window from answering.
+    for (HWND w : windows(L"ListForge"))
+        ::PostMessageW(w, WM_CLOSE, 0, 0);
 }
 
 void CManagerDlg::OnConnectDisconnect()

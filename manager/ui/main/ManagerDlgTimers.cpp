@@ -66,10 +66,7 @@ void CManagerDlg::OnTimer(UINT_PTR id)
     case 20:
         if (m_memories[0].Root.empty()) {
             KillTimer(20);
-            // Posted: the maker may ask before it ends, and this window must
-            // not wait for the answer.
-            if (HWND maker = ::FindWindowA("#32770", "ListForge"))
-                ::PostMessageW(maker, WM_CLOSE, 0, 0);
+            CloseWindowsOfPlayer(false);
         }
         break;
     }
