@@ -12,6 +12,9 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko install prompts.
 export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 MB_BASE_PREFIX="$MB_BUILD_DIR/wineprefix"
+# How a named prefix is copied from the base one (the i686 build links the
+# modules it shares with its root).
+MB_PREFIX_COPY=${MB_PREFIX_COPY:-cp -a}
 if [ -n "${MB_PREFIX:-}" ]; then
     export WINEPREFIX="$MB_BUILD_DIR/wineprefixes/$MB_PREFIX"
 else
@@ -117,7 +120,7 @@ mb_wine_ready() {
                 if [ "$WINEPREFIX" != "$MB_BASE_PREFIX" ] && [ -f "$MB_BASE_PREFIX/.mb-ready" ]; then
                     # A named prefix starts as a copy of the base one.
                     rm -rf "$WINEPREFIX"
-                    cp -a "$MB_BASE_PREFIX" "$WINEPREFIX" && rm -f "$WINEPREFIX/.mb-ready" "$WINEPREFIX"/.mb-winver-*
+                    ${MB_PREFIX_COPY:-cp -a} "$MB_BASE_PREFIX" "$WINEPREFIX" && rm -f "$WINEPREFIX/.mb-ready" "$WINEPREFIX"/.mb-winver-*
                     local hook
                     for hook in "$MB_BUILD_DIR"/prefix.d/*.sh; do
                         [ -x "$hook" ] || continue

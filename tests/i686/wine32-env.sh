@@ -8,3 +8,5 @@ MB_I686_DIR="$MB_SOURCE_DIR/tests/i686"
 export MB_I686_BIND="$MB_SOURCE_DIR $MB_BUILD_DIR ${MB_I686_EXTRA_BIND:-}"
 export MB_WINE="$MB_I686_DIR/wine64"
 export WINESERVER="$MB_I686_DIR/wineserver"
+# A named prefix keeps the base's modules shared with the root.
+export MB_PREFIX_COPY="$MB_I686_DIR/copy-prefix.sh"
