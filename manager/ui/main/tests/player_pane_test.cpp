@@ -92,14 +92,15 @@ void MakeFolder(const std::string& folder, const std::vector<std::string>& names
 {
     const std::string target = folder.empty() ? "::/" : "::/" + folder + "/";
     std::string cmd = "set -e; t=$(mktemp -d); ";
+    // A folder left by an earlier run of the case is made again.
     if (!folder.empty())
-        cmd += "mdir -i " + Quote(kImage) + " ::/" + folder + " >/dev/null 2>&1 || mmd -i " + Quote(kImage) +
-               " ::/" + folder + "; ";
+        cmd += "{ mdeltree -i " + Quote(kImage) + " ::/" + folder + " >/dev/null 2>&1 || true; }; mmd -i " +
+               Quote(kImage) + " ::/" + folder + "; ";
     for (const std::string& n : names) {
         if (n.back() == '/')
             cmd += "mmd -i " + Quote(kImage) + " " + Quote(target + n.substr(0, n.size() - 1)) + "; ";
         else
-            cmd += "head -c $((3000 + ${#RANDOM} * 777)) /dev/urandom > \"$t/" + n + "\"; mcopy -i " + Quote(kImage) +
+            cmd += "head -c $((3000 + ${#RANDOM} * 777)) /dev/urandom > \"$t/" + n + "\"; mcopy -D o -i " + Quote(kImage) +
                    " \"$t/" + n + "\" " + Quote(target) + "; ";
     }
     cmd += "rm -rf \"$t\"";
