@@ -28,7 +28,11 @@ fi
 # and hooks), also beside the other tests.
 i686_prep_pid=
 if [ "$i686" != 0 ]; then
-    "$top/tests/i686/prepare.sh" "$top" </dev/null >"$top/build/i686-prepare.log" 2>&1 &
+    # It starts once the root is made: the builds may end first.
+    (
+        while kill -0 "$i686_root_pid" 2>/dev/null; do sleep 2; done
+        "$top/tests/i686/prepare.sh" "$top"
+    ) </dev/null >"$top/build/i686-prepare.log" 2>&1 &
     i686_prep_pid=$!
 fi
 
