@@ -9,24 +9,19 @@ memory's SETTINGS.DAT before it) and out/, where the scenario wrote:
   fm-entries.txt   "ENTRY KHZ" lines: the FM presets saved (entry 0-19)
   playlist.txt     the songs the playlist saved on the player names, in order
 """
+import importlib.util
 import os
-import subprocess
 import sys
 
-ENV = dict(os.environ, MTOOLS_SKIP_CHECK="1", LC_ALL="C.UTF-8")
+# The reading helpers are check-image.py's own.
+_spec = importlib.util.spec_from_file_location(
+    "check_image", os.path.join(os.path.dirname(os.path.abspath(__file__)), "check-image.py"))
+_image = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(_image)
+lines, mtool = _image.lines, _image.mtool
+
 TABLE_MARK = bytes([0xFC, 0x5F, 0x00])
 ENTRIES = 20
-
-
-def lines(path):
-    if not os.path.exists(path):
-        return None
-    with open(path, encoding="utf-8") as f:
-        return [l.rstrip("\r\n") for l in f if l.strip()]
-
-
-def mtool(*args):
-    return subprocess.run(args, env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=False)
 
 
 def table_at(data):
