@@ -105,6 +105,15 @@ else()
     endif()
 endif()
 
+# A native benchmark program timed as a whole process is linked statically, as
+# the shipped programs link their runtime, so its start is not spent loading
+# libstdc++ (its peers are plain C programs).
+function(mb_bench_program target)
+    if(NOT MB_WINDOWS AND NOT MB_SANITIZE)
+        target_link_options(${target} PRIVATE -static)
+    endif()
+endfunction()
+
 macro(mb_add_googletest)
     set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

@@ -20,11 +20,13 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/bench-sysctrl.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 rounds=${MB_BENCH_ROUNDS:-5}
 
-now() { date +%s%N; }
+# Every side is timed alike: bash's own clock (no process to read it), each
+# program's output to a file (a command substitution would fork for one side).
+now() { printf '%s' "${EPOCHREALTIME/./}"; }
 zpath() { printf 'Z:%s' "${1//\//\\}"; }
 wine() { MB_WINVER=winxp "$build/wine-run" "$exe" "$@" 2>/dev/null | tr -d '\r'; }
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-ms() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", (b - a) / 1e6 }'; }
+ms() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", (b - a) / 1e3 }'; }
 wine --start >/dev/null   # the prefix is made once, outside the rounds
 for kind in big huge; do
     "$here/scripts/make-image.sh" "$kind" "$work/base.img"
@@ -35,13 +37,15 @@ for kind in big huge; do
         for side in native wine fatsort; do cp "$work/base.img" "$work/$side.img"; done
         sync
         t0=$(now)
-        out=$("$native" "$work/native.img" 'P:\BIG\' "$work/names.txt")
+        "$native" "$work/native.img" 'P:\BIG\' "$work/names.txt" >"$work/out"
         t1=$(now)
+        out=$(cat "$work/out")
         [ "${out#* }" = QV_SUCCESS ] || { echo "bench-sysctrl: native order write: $out" >&2; exit 1; }
         ours+=("$(ms "$t0" "$t1")") calls+=("${out%% *}")
         t0=$(now)
-        out=$(wine "$(zpath "$work/wine.img")" 'P:\BIG\' "$(zpath "$work/names.txt")")
+        wine "$(zpath "$work/wine.img")" 'P:\BIG\' "$(zpath "$work/names.txt")" >"$work/out"
         t1=$(now)
+        out=$(cat "$work/out")
         [ "${out#* }" = QV_SUCCESS ] || { echo "bench-sysctrl: order write under Wine: $out" >&2; exit 1; }
         wines+=("$(ms "$t0" "$t1")") wcalls+=("${out%% *}")
         t0=$(now)
