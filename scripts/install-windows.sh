@@ -13,6 +13,7 @@ wine=${MB_WINE:-/usr/lib/wine/wine64}
 bin="$build/bin"
 dest="$prefix/drive_c/Program Files/MusicBridge"
 mkdir -p "$dest" || exit 1
+source "$top/scripts/ship-copy.sh"
 
 missing=()
 while IFS= read -r entry; do
@@ -43,7 +44,7 @@ while IFS= read -r entry; do
     [ "$sub" = . ] && sub="" || sub="$sub/"
     mkdir -p "$dest/$sub" || exit 1
     for file in "${matches[@]}"; do
-        cmp -s "$file" "$dest/$sub$(basename "$file")" || cp -f "$file" "$dest/$sub" || exit 1
+        mb_ship_copy "$file" "$dest/$sub" || exit 1
     done
 done <"$top/scripts/deliverables.txt"
 if [ ${#missing[@]} -gt 0 ]; then

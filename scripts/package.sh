@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Lays out the shipped 32-bit build as the installer puts it into the program
 # folder (scripts/deliverables.txt) and zips it:
-#   build/dist/MusicBridge/            the program folder
+#   build/dist/MusicBridge/            the program folder (programs and
+#                                      libraries without debugging sections)
 #   build/dist/MusicBridge-win32.zip   the same, zipped
 #   package.sh [BUILD_DIR]             (default build/win32, built when missing)
 set -euo pipefail
@@ -10,6 +11,7 @@ build=${1:-$top/build/win32}
 if [ ! -d "$build/bin" ]; then
     MB_BUILDS=win32 "$top/scripts/build.sh"
 fi
+source "$top/scripts/ship-copy.sh"
 dist="$top/build/dist"
 folder="$dist/MusicBridge"
 rm -rf "$folder" "$dist/MusicBridge-win32.zip"
@@ -25,10 +27,10 @@ while IFS= read -r entry; do
         files=("$build"/bin/$entry)
         shopt -u nullglob
         [ ${#files[@]} -gt 0 ] || { echo "package.sh: missing $entry" >&2; status=1; continue; }
-        cp -a "${files[@]}" "$folder/"
+        for file in "${files[@]}"; do mb_ship_copy "$file" "$folder" || status=1; done
     elif [ -f "$build/bin/$entry" ]; then
         mkdir -p "$folder/$(dirname "$entry")"
-        cp -a "$build/bin/$entry" "$folder/$(dirname "$entry")/"
+        mb_ship_copy "$build/bin/$entry" "$folder/$(dirname "$entry")" || status=1
     else
         echo "package.sh: missing $entry" >&2
         status=1

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Checks the Windows package: its files are exactly the deliverables list,
-every program and DLL in it is a 32-bit x86 PE file, and each imports only
-from the system DLLs that Windows 98 and XP have or from the package's own
-DLLs.
+every program and DLL in it is a 32-bit x86 PE file without debugging
+sections, and each imports only from the system DLLs that Windows 98 and XP
+have or from the package's own DLLs.
 
   check_package.py ZIP DELIVERABLES BIN_DIR
 BIN_DIR (the build's bin folder) expands the list's globs and folders."""
@@ -73,6 +73,9 @@ def main():
                 if "file format pei-i386" not in head.stdout:
                     failures.append("%s is not a 32-bit x86 PE file" % n)
                     continue
+                sections = subprocess.run([OBJDUMP, "-h", path], capture_output=True, text=True).stdout
+                if ".debug_" in sections:
+                    failures.append("%s carries debugging sections" % n)
                 dump = subprocess.run([OBJDUMP, "-p", path], capture_output=True, text=True).stdout
                 for line in dump.splitlines():
                     line = line.strip()
