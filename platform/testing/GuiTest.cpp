@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 #include "App.h"
 #include "Text.h"
@@ -225,6 +227,66 @@ std::string ArtifactDir()
     std::string dir = env && *env ? env : "artifacts";
     ::CreateDirectoryA(dir.c_str(), nullptr);
     return dir;
+}
+
+std::string ShellQuote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string HostWinPath(const std::string& hostPath)
+{
+    std::string p = "Z:" + hostPath;
+    for (char& c : p)
+        if (c == '/')
+            c = '\\';
+    return p;
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+HostResult RunHostCommand(const std::string& command, const std::string& scratch)
+{
+    static LONG serial = 0;
+    const std::string base = scratch + "/host." + std::to_string(::GetCurrentProcessId()) + "." +
+                             std::to_string(::InterlockedIncrement(&serial));
+    const std::string out = base + ".out", rcTemp = base + ".rc.tmp", rc = base + ".rc";
+    {
+        // Wine hands its own PATH on to a host program: name the host's first.
+        std::ofstream script(HostWinPath(base + ".sh"), std::ios::binary);
+        script << "export MTOOLS_SKIP_CHECK=1 PATH=/usr/local/bin:/usr/bin:/bin:$PATH\n( " << command << " ) >"
+               << ShellQuote(out) << " 2>&1 </dev/null\necho $? >" << ShellQuote(rcTemp) << "\nmv "
+               << ShellQuote(rcTemp) << " " << ShellQuote(rc) << "\n";
+    }
+    HostResult result;
+    // Wine splits the line by Windows' rules: double quotes.
+    std::string line = "/bin/sh \"" + base + ".sh\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        result.Output = "cannot start /bin/sh";
+        return result;
+    }
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    const std::string rcWin = HostWinPath(rc);
+    PumpUntil([&] { return ::GetFileAttributesA(rcWin.c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000);
+    const std::string status = ReadWholeFile(rcWin);
+    result.Status = status.empty() ? -1 : std::atoi(status.c_str());
+    result.Output = ReadWholeFile(HostWinPath(out));
+    for (const std::string& f : {base + ".sh", out, rc})
+        ::DeleteFileA(HostWinPath(f).c_str());
+    return result;
 }
 
 namespace {

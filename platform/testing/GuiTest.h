@@ -114,6 +114,25 @@ void PostKey(HWND target, UINT vk);
 // Text of a dialog's control.
 std::wstring ItemText(HWND dialog, UINT id);
 
+// Host (Linux) commands from a test under Wine: the oracles (mtools,
+// fsck.fat, sha256sum, the memory daemon's script) run on the host.
+// A host path single-quoted for /bin/sh.
+std::string ShellQuote(const std::string& s);
+// The Windows path of a host path, through Wine's Z: drive.
+std::string HostWinPath(const std::string& hostPath);
+// The whole content of a file ("" when it cannot be read).
+std::string ReadWholeFile(const std::string& path);
+struct HostResult {
+    int Status = -1;       // the command's exit status; -1 when it never ran
+    std::string Output;    // its standard output and error
+};
+// Runs a /bin/sh command on the host, without standard input, with
+// MTOOLS_SKIP_CHECK=1 and the host's own PATH. Wine hands back no exit code
+// of a Unix program, so the command leaves its status in a file in
+// `scratch` (a host folder), which is waited for while this thread's
+// messages are pumped (a minute at most).
+HostResult RunHostCommand(const std::string& command, const std::string& scratch);
+
 // The folder for artifacts of this test run: MB_ARTIFACT_DIR, else
 // "artifacts" in the working folder. Made when missing.
 std::string ArtifactDir();

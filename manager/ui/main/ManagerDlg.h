@@ -326,6 +326,8 @@ public:
         bool IsFolder;
     };
     static std::vector<FolderEntry> ReadFolder(const std::string& folder, bool diskOrder = true);
+    // Empties the player tree without asking for a listing.
+    void ClearPlayerTree();
     int m_treeRebuilding = 0;
     HTREEITEM m_contextItem = nullptr;
     std::string m_spaceLinePc, m_spaceLineMemory;  // the texts drawn last

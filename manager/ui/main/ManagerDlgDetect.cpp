@@ -171,10 +171,7 @@ int CManagerDlg::OnPlayerRemoved(int memory)
     }
     m_currentMemory = MEMORY_NONE;
     m_playerList.DeleteAllItems();
-    m_treeClearing = true;
-    m_playerTree.DeleteAllItems();
-    m_treeClearing = false;
-    m_playerItem = nullptr;
+    ClearPlayerTree();
     // The next directory read must not start from the memory that went away.
     TheSysCtrl().SetNewMedia();
     UpdateSpaceInfo(1);

@@ -142,10 +142,7 @@ int CManagerDlg::SelectMemoryWork(int memory, int showMessages)
             SetViewMode(PANE_PC_LIST);
         if (m_skin.HasButton(1048))
             m_skin.Button(1048).SetState(CSkinButton::STATE_DISABLED);
-        m_treeClearing = true;
-        m_playerTree.DeleteAllItems();
-        m_treeClearing = false;
-        m_playerItem = nullptr;
+        ClearPlayerTree();
         m_playerList.DeleteAllItems();
         TheSysCtrl().SetNewMedia();
         UpdateSpaceInfo(1);

@@ -121,14 +121,20 @@ int CManagerDlg::AddPlayerListItem(int index, const std::string& name)
 
 // ---- the tree
 
-void CManagerDlg::RebuildPlayerTree(const DRIVE_INFO& memory, const std::string& path)
+void CManagerDlg::ClearPlayerTree()
 {
-    CWaitCursor wait;
+    // The selection changes as the items go: no listing is asked for.
     m_treeRebuilding = 1;
     m_playerTree.DeleteAllItems();
     m_treeRebuilding = 0;
     // The shown item went with the others; a new item may get its handle.
     m_playerItem = nullptr;
+}
+
+void CManagerDlg::RebuildPlayerTree(const DRIVE_INFO& memory, const std::string& path)
+{
+    CWaitCursor wait;
+    ClearPlayerTree();
 
     std::vector<std::string> parts;
     std::string part;

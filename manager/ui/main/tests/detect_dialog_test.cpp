@@ -32,44 +32,10 @@ std::string Env(const char* name)
     return v ? v : "";
 }
 
-// A host path as Wine sees it (Z:).
-std::string WinPath(std::string unixPath)
-{
-    for (char& c : unixPath)
-        if (c == '/')
-            c = '\\';
-    return "Z:" + unixPath;
-}
-
-// Runs a host shell command and gives its standard output. Wine does not
-// wait for a host program, so the command leaves a mark when it is done.
+// A host shell command's output.
 std::string RunHost(const std::string& command)
 {
-    static int calls = 0;
-    const std::string out = Env("MB_DETECT_STATE") + "/host-output-" + std::to_string(++calls) + ".txt";
-    const std::string mark = "host command done";
-    ::DeleteFileA(WinPath(out).c_str());
-    // Wine hands its own PATH on: name the host's.
-    std::string line = "/bin/sh -c \"PATH=/usr/local/bin:/usr/bin:/bin; " + command + " > " + out +
-                       " 2>&1; echo " + mark + " >> " + out + "\"";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return "cannot start: " + command;
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-    std::string text;
-    mbtest::PumpUntil(
-        [&] {
-            std::ifstream f(WinPath(out), std::ios::binary);
-            std::stringstream s;
-            s << f.rdbuf();
-            text = s.str();
-            return text.find(mark) != std::string::npos;
-        },
-        60000);
-    return text;
+    return mbtest::RunHostCommand(command, Env("MB_DETECT_STATE")).Output;
 }
 
 std::string Memory(const std::string& verb, const std::string& name)

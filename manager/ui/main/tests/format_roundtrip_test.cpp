@@ -25,56 +25,12 @@ const std::string kState = FORMAT_MEMORY_STATE;
 const std::string kImage = kState + "/internal/raw/image";
 const std::string kPc = kState + "/pc";
 
-std::string Quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string WinPath(const std::string& host)
-{
-    std::string p = "Z:" + host;
-    for (char& c : p)
-        if (c == '/') c = '\\';
-    return p;
-}
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Runs a host command; Wine hands back no exit code of a Unix program, so
-// the script leaves its status in a file that is waited for. "" unless the
-// command failed, then its status and output.
+// Runs a host command: "" unless it failed, then its status and output.
 std::string Host(const std::string& command, std::string* output = nullptr)
 {
-    static int serial = 0;
-    const std::string base = kState + "/host." + std::to_string(GetCurrentProcessId()) + "." + std::to_string(++serial);
-    {
-        std::ofstream script(WinPath(base + ".sh"), std::ios::binary);
-        script << "export MTOOLS_SKIP_CHECK=1\n( " << command << " ) >" << Quote(base + ".out") << " 2>&1 </dev/null\n"
-               << "echo $? >" << Quote(base + ".rc.tmp") << "\nmv " << Quote(base + ".rc.tmp") << " "
-               << Quote(base + ".rc") << "\n";
-    }
-    std::string line = "/bin/sh " + base + ".sh";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return "cannot start /bin/sh";
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    const std::string rc = WinPath(base + ".rc");
-    mbtest::PumpUntil([&] { return GetFileAttributesA(rc.c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000);
-    const std::string status = ReadAll(rc), out = ReadAll(WinPath(base + ".out"));
-    for (const std::string& f : {base + ".sh", base + ".out", base + ".rc"}) DeleteFileA(WinPath(f).c_str());
-    if (output) *output = out;
-    return std::atoi(status.c_str()) == 0 && !status.empty() ? "" : "status " + status + ": " + out;
+    mbtest::HostResult r = mbtest::RunHostCommand(command, kState);
+    if (output) *output = r.Output;
+    return r.Status == 0 ? "" : "status " + std::to_string(r.Status) + ": " + r.Output;
 }
 
 std::string HostOutput(const std::string& command)
@@ -87,18 +43,18 @@ std::string HostOutput(const std::string& command)
 // The root's names in directory order, as mdir lists them.
 std::string DiskOrder()
 {
-    std::string order = HostOutput("mdir -b -i " + Quote(kImage) + " ::/ | sed -e 's:/$::' -e 's:.*/::' | tr '\\n' ' '");
+    std::string order = HostOutput("mdir -b -i " + mbtest::ShellQuote(kImage) + " ::/ | sed -e 's:/$::' -e 's:.*/::' | tr '\\n' ' '");
     while (!order.empty() && order.back() == ' ') order.pop_back();
     return order;
 }
 
 // Sectors per cluster of the image's boot sector.
-int SectorsPerCluster() { return std::atoi(HostOutput("od -An -tu1 -j13 -N1 " + Quote(kImage)).c_str()); }
+int SectorsPerCluster() { return std::atoi(HostOutput("od -An -tu1 -j13 -N1 " + mbtest::ShellQuote(kImage)).c_str()); }
 
 std::string FsckProblems()
 {
     std::string out;
-    const std::string failed = Host("fsck.fat -n " + Quote(kImage), &out);
+    const std::string failed = Host("fsck.fat -n " + mbtest::ShellQuote(kImage), &out);
     return failed.empty() ? FsckComplaints(out) : "fsck.fat: " + failed;
 }
 
@@ -130,13 +86,13 @@ TEST_F(PlayerMemoryAfterFormat, DownloadAndReorderAfterAFormat)
 {
     // The memory as the player left it: one-sector clusters (the format
     // tool lays out larger ones), the player's settings and old songs.
-    ASSERT_EQ("", Host("set -e; mkfs.fat -F 16 -S 512 -s 1 -n OLD " + Quote(kImage) +
-                       " >/dev/null; head -c 700 /dev/urandom >" + Quote(kState + "/SETTINGS.DAT") +
-                       "; for f in old1 old2 old3; do head -c 9000 /dev/urandom > " + Quote(kState) +
-                       "/$f.mp3; mcopy -i " + Quote(kImage) + " " + Quote(kState) + "/$f.mp3 ::/; done; mcopy -i " +
-                       Quote(kImage) + " " + Quote(kState + "/SETTINGS.DAT") + " ::/; rm -rf " + Quote(kPc) +
-                       "; mkdir " + Quote(kPc) + "; n=40000; for f in one two three; do n=$((n + 12345)); head -c $n " +
-                       "/dev/urandom > " + Quote(kPc) + "/$f.mp3; done"));
+    ASSERT_EQ("", Host("set -e; mkfs.fat -F 16 -S 512 -s 1 -n OLD " + mbtest::ShellQuote(kImage) +
+                       " >/dev/null; head -c 700 /dev/urandom >" + mbtest::ShellQuote(kState + "/SETTINGS.DAT") +
+                       "; for f in old1 old2 old3; do head -c 9000 /dev/urandom > " + mbtest::ShellQuote(kState) +
+                       "/$f.mp3; mcopy -i " + mbtest::ShellQuote(kImage) + " " + mbtest::ShellQuote(kState) + "/$f.mp3 ::/; done; mcopy -i " +
+                       mbtest::ShellQuote(kImage) + " " + mbtest::ShellQuote(kState + "/SETTINGS.DAT") + " ::/; rm -rf " + mbtest::ShellQuote(kPc) +
+                       "; mkdir " + mbtest::ShellQuote(kPc) + "; n=40000; for f in one two three; do n=$((n + 12345)); head -c $n " +
+                       "/dev/urandom > " + mbtest::ShellQuote(kPc) + "/$f.mp3; done"));
     ASSERT_EQ(1, SectorsPerCluster());
     // A program folder of the test's own holds the tool and the backup.
     char temp[MAX_PATH], current[MAX_PATH];
@@ -178,14 +134,14 @@ TEST_F(PlayerMemoryAfterFormat, DownloadAndReorderAfterAFormat)
     ASSERT_TRUE(listed(""));
     EXPECT_EQ(nullptr, dlg.m_playerTree.GetChildItem(dlg.m_playerTree.GetRootItem()));
     EXPECT_EQ("SETTINGS.DAT", DiskOrder());
-    EXPECT_EQ("", Host("mtype -i " + Quote(kImage) + " ::/SETTINGS.DAT | cmp - " + Quote(kState + "/SETTINGS.DAT")));
+    EXPECT_EQ("", Host("mtype -i " + mbtest::ShellQuote(kImage) + " ::/SETTINGS.DAT | cmp - " + mbtest::ShellQuote(kState + "/SETTINGS.DAT")));
     EXPECT_LT(1, SectorsPerCluster());
     EXPECT_EQ("", FsckProblems());
 
     // Three files downloaded to the root, then the last moved to the top
     // twice: the order write must find the new layout.
     std::vector<std::string> files;
-    for (const char* f : {"one.mp3", "two.mp3", "three.mp3"}) files.push_back(WinPath(kPc + "/" + f));
+    for (const char* f : {"one.mp3", "two.mp3", "three.mp3"}) files.push_back(mbtest::HostWinPath(kPc + "/" + f));
     dlg.StartDownload(files, dlg.m_playerTree.GetRootItem(), TRANSFER_DOWNLOAD);
     ASSERT_EQ(CManagerDlg::OP_DOWNLOAD, dlg.m_runningOperation);
     ASSERT_TRUE(mbtest::PumpUntil(
@@ -200,7 +156,7 @@ TEST_F(PlayerMemoryAfterFormat, DownloadAndReorderAfterAFormat)
     EXPECT_EQ("three.mp3 one.mp3 two.mp3", Rows(dlg.m_playerList));
     EXPECT_EQ("SETTINGS.DAT three.mp3 one.mp3 two.mp3", DiskOrder());
     for (const char* f : {"one.mp3", "two.mp3", "three.mp3"})
-        EXPECT_EQ("", Host("mtype -i " + Quote(kImage) + " ::/" + f + " | cmp - " + Quote(kPc + "/" + f))) << f;
+        EXPECT_EQ("", Host("mtype -i " + mbtest::ShellQuote(kImage) + " ::/" + f + " | cmp - " + mbtest::ShellQuote(kPc + "/" + f))) << f;
     EXPECT_EQ("", FsckProblems());
     mbtest::SaveScreenshot(dlg, "format_download_reorder");
 

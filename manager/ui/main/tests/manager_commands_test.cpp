@@ -34,64 +34,20 @@ const std::string kState = COMMANDS_MEMORY_STATE;
 const std::string kImage = kState + "/internal/raw/image";
 const std::string kPcHost = COMMANDS_PC_FOLDER;
 
-std::string Quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string WinPath(const std::string& host)
-{
-    std::string p = "Z:" + host;
-    std::replace(p.begin(), p.end(), '/', '\\');
-    return p;
-}
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Runs a host shell command; Wine hands back no exit code of a Unix program,
-// so the command leaves its status in a file, which is waited for.
+// A host command's output; its exit status through `status`.
 std::string RunHost(const std::string& command, int* status = nullptr)
 {
-    static int serial = 0;
-    std::string base = kState + "/host." + std::to_string(GetCurrentProcessId()) + "." + std::to_string(++serial);
-    {
-        std::ofstream script(WinPath(base + ".sh"), std::ios::binary);
-        script << "export MTOOLS_SKIP_CHECK=1\n( " << command << " ) >" << Quote(base + ".out")
-               << " 2>&1 </dev/null\necho $? >" << Quote(base + ".rc.tmp") << "\nmv " << Quote(base + ".rc.tmp")
-               << " " << Quote(base + ".rc") << "\n";
-    }
-    std::string line = "/bin/sh " + base + ".sh";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return "cannot start /bin/sh";
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    const std::string rc = WinPath(base + ".rc");
-    mbtest::PumpUntil([&] { return GetFileAttributesA(rc.c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000);
+    mbtest::HostResult r = mbtest::RunHostCommand(command, kState);
     if (status)
-        *status = std::atoi(ReadAll(rc).c_str());
-    std::string out = ReadAll(WinPath(base + ".out"));
-    for (const std::string& f : {base + ".sh", base + ".out", base + ".rc"})
-        DeleteFileA(WinPath(f).c_str());
-    return out;
+        *status = r.Status;
+    return r.Output;
 }
 
 // mdir's names of an image folder in directory order.
 std::string DiskOrder(const std::string& folder)
 {
     std::string out, line;
-    std::istringstream in(RunHost("mdir -b -i " + Quote(kImage) + " " + Quote("::/" + folder) +
+    std::istringstream in(RunHost("mdir -b -i " + mbtest::ShellQuote(kImage) + " " + mbtest::ShellQuote("::/" + folder) +
                                   " | sed -e 's:/$::' -e 's:.*/::'"));
     while (std::getline(in, line))
         if (!line.empty())
@@ -104,7 +60,7 @@ std::string DiskOrder(const std::string& folder)
 std::string ImageHash(const std::string& path)
 {
     int status = -1;
-    std::string h = RunHost("f=$(mktemp); mtype -i " + Quote(kImage) + " " + Quote("::/" + path) +
+    std::string h = RunHost("f=$(mktemp); mtype -i " + mbtest::ShellQuote(kImage) + " " + mbtest::ShellQuote("::/" + path) +
                                 " >$f && sha256sum <$f; r=$?; rm -f $f; exit $r",
                             &status);
     return status == 0 ? h : "missing " + path;
@@ -112,14 +68,14 @@ std::string ImageHash(const std::string& path)
 std::string PcHash(const std::string& relative)
 {
     int status = -1;
-    std::string h = RunHost("sha256sum < " + Quote(kPcHost + "/" + relative), &status);
+    std::string h = RunHost("sha256sum < " + mbtest::ShellQuote(kPcHost + "/" + relative), &status);
     return status == 0 ? h : "missing PC " + relative;
 }
 
 std::string FsckProblems()
 {
     int status = -1;
-    std::string out = RunHost("fsck.fat -n " + Quote(kImage), &status);
+    std::string out = RunHost("fsck.fat -n " + mbtest::ShellQuote(kImage), &status);
     return status == 0 ? FsckComplaints(out) : "fsck.fat failed: " + out;
 }
 
@@ -166,9 +122,9 @@ protected:
     void MakeFolders(const std::string& name, const std::string& moreOnImage = "")
     {
         m_name = name;
-        m_pc = WinPath(kPcHost + "/" + name);
-        const std::string pc = Quote(kPcHost + "/" + name);
-        const std::string img = Quote(kImage);
+        m_pc = mbtest::HostWinPath(kPcHost + "/" + name);
+        const std::string pc = mbtest::ShellQuote(kPcHost + "/" + name);
+        const std::string img = mbtest::ShellQuote(kImage);
         int status = -1;
         std::string out = RunHost(
             "set -e; rm -rf " + pc + "; mkdir -p " + pc + "; cd " + pc +
@@ -360,7 +316,7 @@ HGLOBAL MakeDrop(const std::vector<std::string>& paths, POINT client)
 
 TEST_F(ManagerCommands, EachPaneOpensItsMenuWithTheRightEntriesGreyed)
 {
-    ASSERT_NO_FATAL_FAILURE(MakeFolders("MENUS", "mmd -i " + Quote(kImage) + " ::/MENUS/Inner"));
+    ASSERT_NO_FATAL_FAILURE(MakeFolders("MENUS", "mmd -i " + mbtest::ShellQuote(kImage) + " ::/MENUS/Inner"));
     CManagerDlg dlg;
     ASSERT_TRUE(Open(dlg));
     ASSERT_NO_FATAL_FAILURE(ShowPc(dlg, m_pc));
@@ -593,7 +549,7 @@ TEST_F(ManagerCommands, TreeHideShowSplitsByTheSkinAndFollowsCfgTr)
 
 TEST_F(ManagerCommands, CommandsReachTheirOperationsByTheActivePane)
 {
-    ASSERT_NO_FATAL_FAILURE(MakeFolders("CMDS", "mmd -i " + Quote(kImage) + " ::/CMDS/Inner"));
+    ASSERT_NO_FATAL_FAILURE(MakeFolders("CMDS", "mmd -i " + mbtest::ShellQuote(kImage) + " ::/CMDS/Inner"));
     CManagerDlg dlg;
     ASSERT_TRUE(Open(dlg));
     // Connect without a player: detection, which finds none.
@@ -819,7 +775,7 @@ TEST_F(ManagerCommands, ImageDragBetweenThePanes)
     // A folder row: rows dropped on it move into it, unless the folder is
     // itself dragged (a self-drop only reorders).
     int status = -1;
-    RunHost("mmd -i " + Quote(kImage) + " ::/DRAG/Inner", &status);
+    RunHost("mmd -i " + mbtest::ShellQuote(kImage) + " ::/DRAG/Inner", &status);
     ASSERT_EQ(0, status);
     ASSERT_NO_FATAL_FAILURE(ShowPlayer(dlg, "DRAG"));
     ASSERT_EQ("Inner s3.mp3 b.mp3 s1.mp3 s2.mp3", Rows(dlg.m_playerList));
@@ -862,7 +818,7 @@ TEST_F(ManagerCommands, ImageDragBetweenThePanes)
 
 TEST_F(ManagerCommands, FilesDroppedFromTheShellReachTheirDropMessages)
 {
-    ASSERT_NO_FATAL_FAILURE(MakeFolders("DROP", "mmd -i " + Quote(kImage) + " ::/DROP/Inner"));
+    ASSERT_NO_FATAL_FAILURE(MakeFolders("DROP", "mmd -i " + mbtest::ShellQuote(kImage) + " ::/DROP/Inner"));
     CManagerDlg dlg;
     ASSERT_TRUE(Open(dlg));
     ASSERT_NO_FATAL_FAILURE(ShowAll(dlg));
@@ -904,7 +860,7 @@ TEST_F(ManagerCommands, FilesDroppedFromTheShellReachTheirDropMessages)
 
     // Onto the PC list: copied into the shown PC folder, which is listed
     // again.
-    const std::string outside = WinPath(kPcHost) + "\\outside.mp3";
+    const std::string outside = mbtest::HostWinPath(kPcHost) + "\\outside.mp3";
     ASSERT_TRUE(CopyFileA((m_pc + "\\a.txt").c_str(), outside.c_str(), FALSE));
     PostMessageW(dlg.m_pcList.m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({outside}, POINT{5, 5})), 0);
     ASSERT_TRUE(mbtest::PumpUntil([&] { return RowOf(dlg.m_pcList, "outside.mp3") >= 0; }, 20000));

@@ -94,7 +94,7 @@ bool WaitUntilEnabled(HWND window)
     return mbtest::PumpUntil([&] { return IsWindowEnabled(window) != 0; }, 30000);
 }
 
-int CountDialogs(const wchar_t* title)
+[[maybe_unused]] int CountDialogs(const wchar_t* title)
 {
     int n = 0;
     HWND w = nullptr;
@@ -113,7 +113,7 @@ void SetPaths(const std::vector<std::pair<std::string, std::string>>& values)
     RegCloseKey(key);
 }
 
-std::string PathValue(const char* name)
+[[maybe_unused]] std::string PathValue(const char* name)
 {
     char buffer[512] = {};
     DWORD size = sizeof buffer;

@@ -25,66 +25,9 @@ const std::string kState = PANE_MEMORY_STATE;
 const std::string kImage = kState + "/internal/raw/image";
 const std::string kFiles = kState + "/internal/files";
 
-std::string Quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using Host = mbtest::HostResult;
 
-std::string WinPath(const std::string& host)
-{
-    std::string p = "Z:" + host;
-    for (char& c : p)
-        if (c == '/')
-            c = '\\';
-    return p;
-}
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-struct Host {
-    int Status = -1;
-    std::string Output;
-};
-
-// Wine starts a Unix program from CreateProcess without handing back its
-// exit code: the command leaves its status in a file, which is waited for.
-Host RunHost(const std::string& command)
-{
-    static int serial = 0;
-    std::string base = kState + "/host." + std::to_string(GetCurrentProcessId()) + "." + std::to_string(++serial);
-    {
-        std::ofstream script(WinPath(base + ".sh"), std::ios::binary);
-        script << "export MTOOLS_SKIP_CHECK=1\n( " << command << " ) >" << Quote(base + ".out")
-               << " 2>&1 </dev/null\necho $? >" << Quote(base + ".rc.tmp") << "\nmv " << Quote(base + ".rc.tmp")
-               << " " << Quote(base + ".rc") << "\n";
-    }
-    std::string line = "/bin/sh " + base + ".sh";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    Host result;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return result;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    std::string rc = WinPath(base + ".rc");
-    mbtest::PumpUntil([&] { return GetFileAttributesA(rc.c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000);
-    result.Status = std::atoi(ReadAll(rc).c_str());
-    result.Output = ReadAll(WinPath(base + ".out"));
-    DeleteFileA(WinPath(base + ".sh").c_str());
-    DeleteFileA(WinPath(base + ".out").c_str());
-    DeleteFileA(rc.c_str());
-    return result;
-}
+Host RunHost(const std::string& command) { return mbtest::RunHostCommand(command, kState); }
 
 // Makes ::/folder on the image and copies the files into it in this order
 // (a name ending in "/" becomes a subfolder); each file holds its own bytes.
@@ -94,14 +37,14 @@ void MakeFolder(const std::string& folder, const std::vector<std::string>& names
     std::string cmd = "set -e; t=$(mktemp -d); ";
     // A folder left by an earlier run of the case is made again.
     if (!folder.empty())
-        cmd += "{ mdeltree -i " + Quote(kImage) + " ::/" + folder + " >/dev/null 2>&1 || true; }; mmd -i " +
-               Quote(kImage) + " ::/" + folder + "; ";
+        cmd += "{ mdeltree -i " + mbtest::ShellQuote(kImage) + " ::/" + folder + " >/dev/null 2>&1 || true; }; mmd -i " +
+               mbtest::ShellQuote(kImage) + " ::/" + folder + "; ";
     for (const std::string& n : names) {
         if (n.back() == '/')
-            cmd += "mmd -i " + Quote(kImage) + " " + Quote(target + n.substr(0, n.size() - 1)) + "; ";
+            cmd += "mmd -i " + mbtest::ShellQuote(kImage) + " " + mbtest::ShellQuote(target + n.substr(0, n.size() - 1)) + "; ";
         else
-            cmd += "head -c $((3000 + ${#RANDOM} * 777)) /dev/urandom > \"$t/" + n + "\"; mcopy -D o -i " + Quote(kImage) +
-                   " \"$t/" + n + "\" " + Quote(target) + "; ";
+            cmd += "head -c $((3000 + ${#RANDOM} * 777)) /dev/urandom > \"$t/" + n + "\"; mcopy -D o -i " + mbtest::ShellQuote(kImage) +
+                   " \"$t/" + n + "\" " + mbtest::ShellQuote(target) + "; ";
     }
     cmd += "rm -rf \"$t\"";
     Host h = RunHost(cmd);
@@ -111,7 +54,7 @@ void MakeFolder(const std::string& folder, const std::vector<std::string>& names
 // mdir's names of a folder in directory order.
 std::string DiskOrder(const std::string& folder)
 {
-    Host h = RunHost("mdir -b -i " + Quote(kImage) + " " + Quote("::/" + folder) + " | sed -e 's:/$::' -e 's:.*/::'");
+    Host h = RunHost("mdir -b -i " + mbtest::ShellQuote(kImage) + " " + mbtest::ShellQuote("::/" + folder) + " | sed -e 's:/$::' -e 's:.*/::'");
     std::string out;
     std::istringstream in(h.Output);
     std::string line;
@@ -125,19 +68,19 @@ std::string DiskOrder(const std::string& folder)
 // any reorder.
 std::string FileHashes(const std::string& folder)
 {
-    return RunHost("for f in $(mdir -b -i " + Quote(kImage) + " " + Quote("::/" + folder) +
-                   " | sort); do case $f in */) ;; *) echo \"$f $(mtype -i " + Quote(kImage) +
+    return RunHost("for f in $(mdir -b -i " + mbtest::ShellQuote(kImage) + " " + mbtest::ShellQuote("::/" + folder) +
+                   " | sort); do case $f in */) ;; *) echo \"$f $(mtype -i " + mbtest::ShellQuote(kImage) +
                    " \"$f\" | sha256sum | cut -c1-16)\";; esac; done")
         .Output;
 }
 
 std::string FsckProblems()
 {
-    Host h = RunHost("fsck.fat -n " + Quote(kImage));
+    Host h = RunHost("fsck.fat -n " + mbtest::ShellQuote(kImage));
     return h.Status == 0 ? FsckComplaints(h.Output) : "fsck.fat failed: " + h.Output;
 }
 
-std::string ImageHash() { return RunHost("sha256sum " + Quote(kImage) + " | cut -c1-64").Output; }
+std::string ImageHash() { return RunHost("sha256sum " + mbtest::ShellQuote(kImage) + " | cut -c1-64").Output; }
 
 std::string Rows(CListCtrl& list)
 {
@@ -327,7 +270,7 @@ TEST_F(PlayerPane, StaleListWritesNothing)
     ShowFolder(dlg, "STALE");
     ASSERT_EQ("s1.mp3 s2.mp3 s3.mp3", Rows(dlg.m_playerList));
     // A file arrives behind the window's back, through the file view.
-    Host h = RunHost("head -c 5000 /dev/urandom > " + Quote(kFiles + "/STALE/late.mp3"));
+    Host h = RunHost("head -c 5000 /dev/urandom > " + mbtest::ShellQuote(kFiles + "/STALE/late.mp3"));
     ASSERT_EQ(0, h.Status) << h.Output;
     const std::string order = DiskOrder("STALE");
     ASSERT_EQ("s1.mp3 s2.mp3 s3.mp3 late.mp3", order);
