@@ -229,23 +229,6 @@ std::string ArtifactDir()
     return dir;
 }
 
-std::string ShellQuote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string HostWinPath(const std::string& hostPath)
-{
-    std::string p = "Z:" + hostPath;
-    for (char& c : p)
-        if (c == '/')
-            c = '\\';
-    return p;
-}
-
 std::string ReadWholeFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "HostPaths.h"
 #include "Prompter.h"
 
 namespace mbtest {
@@ -114,12 +115,8 @@ void PostKey(HWND target, UINT vk);
 // Text of a dialog's control.
 std::wstring ItemText(HWND dialog, UINT id);
 
-// Host (Linux) commands from a test under Wine: the oracles (mtools,
-// fsck.fat, sha256sum, the memory daemon's script) run on the host.
-// A host path single-quoted for /bin/sh.
-std::string ShellQuote(const std::string& s);
-// The Windows path of a host path, through Wine's Z: drive.
-std::string HostWinPath(const std::string& hostPath);
+// Host (Linux) commands from a test under Wine (HostPaths.h quotes their
+// words and maps host paths onto Z:).
 // The whole content of a file ("" when it cannot be read).
 std::string ReadWholeFile(const std::string& path);
 struct HostResult {

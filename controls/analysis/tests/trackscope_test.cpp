@@ -19,6 +19,7 @@
 #include "GuiTest.h"
 #include "Mp3Expected.h"
 #include "TrackScope_h.h"
+#include "HostPaths.h"
 
 using mbcom::CPtr;
 
@@ -40,15 +41,6 @@ HMODULE Module()
 {
     static HMODULE module = LoadLibraryW((ExeFolder() + L"TrackScope.ocx").c_str());
     return module;
-}
-
-std::string WinPath(const std::string& unixPath)
-{
-    std::string p = "Z:" + unixPath;
-    for (char& c : p)
-        if (c == '/')
-            c = '\\';
-    return p;
 }
 
 std::wstring Wide(const std::string& utf8)
@@ -320,7 +312,7 @@ TEST(Mp3Analyzer, CorpusEqualsTheMp3Reader)
     for (const Mp3Expected& e : all) {
         const std::string name = e.Text("file");
         SCOPED_TRACE(name);
-        const std::string path = WinPath(std::string(MP3INFO_DATA) + "/corpus/" + name);
+        const std::string path = mbtest::HostWinPath(std::string(MP3INFO_DATA) + "/corpus/" + name);
         ASSERT_EQ(e.Number("open") == 1, ctl.SetFilePath(path));
         EXPECT_EQ(AnsiToWide(e.Text("title")), ctl.Text(L"GetTitle"));
         EXPECT_EQ(AnsiToWide(e.Text("artist")), ctl.Text(L"GetArtistName"));
@@ -339,9 +331,9 @@ TEST(Mp3Analyzer, CorpusEqualsTheMp3Reader)
 TEST(Mp3Analyzer, AnUnopenableFileGivesFalseAndClearsTheLastFile)
 {
     CScripted ctl(L"TRACKSCOPE.MP3AnalyzerCtrl.1");
-    ASSERT_TRUE(ctl.SetFilePath(WinPath(std::string(MP3INFO_DATA) + "/corpus/id3v1-lame.mp3")));
+    ASSERT_TRUE(ctl.SetFilePath(mbtest::HostWinPath(std::string(MP3INFO_DATA) + "/corpus/id3v1-lame.mp3")));
     ASSERT_EQ(L"Song", ctl.Text(L"GetTitle"));
-    EXPECT_FALSE(ctl.SetFilePath(WinPath(std::string(MP3INFO_DATA) + "/corpus/no-such-file.mp3")));
+    EXPECT_FALSE(ctl.SetFilePath(mbtest::HostWinPath(std::string(MP3INFO_DATA) + "/corpus/no-such-file.mp3")));
     EXPECT_EQ(L"", ctl.Text(L"GetTitle"));
     EXPECT_EQ(0, ctl.Long(L"GetBitrate"));
     LONG low, high;
@@ -365,7 +357,7 @@ std::vector<WmaRow> WmaRows()
     std::vector<WmaRow> rows;
     for (const auto& cells : ReadTsv(std::string(ANALYSIS_DATA) + "/wma_expected.tsv")) {
         WmaRow r;
-        r.path = WinPath(std::string(MB_TOP) + "/" + cells[0]);
+        r.path = mbtest::HostWinPath(std::string(MB_TOP) + "/" + cells[0]);
         r.size = std::stol(cells[1]);
         r.bitrate = std::stol(cells[2]);
         for (int i = 0; i < 6; ++i)
@@ -415,12 +407,12 @@ TEST(WmaAnalyzer, MissingFilesFalseOthersTrueWithEmptyResults)
     CScripted ctl(L"TRACKSCOPE.WMAAnalyzerCtrl.1");
     ASSERT_TRUE(ctl.SetFilePath(rows[0].path));
     ASSERT_NE(L"", ctl.Text(L"GetTitle"));
-    EXPECT_FALSE(ctl.SetFilePath(WinPath(std::string(ANALYSIS_DATA) + "/no-such-file.wma")));
+    EXPECT_FALSE(ctl.SetFilePath(mbtest::HostWinPath(std::string(ANALYSIS_DATA) + "/no-such-file.wma")));
     EXPECT_EQ(L"", ctl.Text(L"GetTitle"));
     EXPECT_EQ(0, ctl.Long(L"GetBitrate"));
     // A folder exists but the reader refuses it at once: empty results.
     ASSERT_TRUE(ctl.SetFilePath(rows[0].path));
-    EXPECT_TRUE(ctl.SetFilePath(WinPath(std::string(ANALYSIS_DATA))));
+    EXPECT_TRUE(ctl.SetFilePath(mbtest::HostWinPath(std::string(ANALYSIS_DATA))));
     EXPECT_EQ(L"", ctl.Text(L"GetTitle"));
     EXPECT_EQ(0, ctl.Long(L"GetBitrate"));
     // The reader is still usable afterwards.
@@ -578,7 +570,7 @@ protected:
         DeleteFileA("aacinfo.txt");
         SetCurrentDirectoryA(m_previous);
     }
-    static std::string Data(const std::string& name) { return WinPath(std::string(AACINFO_DATA) + "/" + name); }
+    static std::string Data(const std::string& name) { return mbtest::HostWinPath(std::string(AACINFO_DATA) + "/" + name); }
     static void WriteOutput(const char* text)
     {
         std::ofstream("aacinfo.txt", std::ios::binary) << text;

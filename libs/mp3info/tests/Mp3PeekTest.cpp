@@ -10,21 +10,13 @@
 
 #include "Mp3Expected.h"
 #include "Mp3Info.h"
+#include "HostPaths.h"
 
 namespace {
 
-std::string WinPath(const std::string& unixPath)
-{
-    std::string p = "Z:" + unixPath;
-    for (char& c : p)
-        if (c == '/')
-            c = '\\';
-    return p;
-}
-
 std::string CorpusPath(const std::string& name)
 {
-    return WinPath(std::string(MP3INFO_DATA) + "/corpus/" + name);
+    return mbtest::HostWinPath(std::string(MP3INFO_DATA) + "/corpus/" + name);
 }
 
 std::string Genre(CMP3Info& info)
@@ -71,7 +63,7 @@ TEST(Mp3Peek, UnopenableFilesGiveZeroAndClearTheLastFile)
     EXPECT_EQ(0, info.SetFilePath(&missing[0]));
     EXPECT_STREQ("", info.GetTitle());
     EXPECT_EQ(0ul, info.GetSize());
-    std::string folder = WinPath(std::string(MP3INFO_DATA) + "/corpus");
+    std::string folder = mbtest::HostWinPath(std::string(MP3INFO_DATA) + "/corpus");
     EXPECT_EQ(0, info.SetFilePath(&folder[0]));
     EXPECT_EQ(0, info.SetFilePath(nullptr));
 }

@@ -1,4 +1,5 @@
 #include "test_images.h"
+#include "HostPaths.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,19 +19,7 @@ std::string MakeScratchDir(const std::string& tag)
 void RemoveTree(const std::string& path)
 {
     if (path.size() > 5 && path.compare(0, 5, "/tmp/") == 0)
-        RunCommand("rm -rf " + Quote(path));
-}
-
-std::string Quote(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out.push_back(c);
-    }
-    return out + "'";
+        RunCommand("rm -rf " + mbtest::ShellQuote(path));
 }
 
 int RunCommand(const std::string& command, std::string* output)
@@ -52,8 +41,8 @@ int RunCommand(const std::string& command, std::string* output)
 
 bool MakeImage(const std::string& path, unsigned kib, int fatBits, const std::string& label)
 {
-    std::string cmd = "rm -f " + Quote(path) + " && mkfs.fat -C -S 512 -s 1 -F " + std::to_string(fatBits) +
-                      (label.empty() ? std::string() : " -n " + Quote(label)) + " " + Quote(path) + " " +
+    std::string cmd = "rm -f " + mbtest::ShellQuote(path) + " && mkfs.fat -C -S 512 -s 1 -F " + std::to_string(fatBits) +
+                      (label.empty() ? std::string() : " -n " + mbtest::ShellQuote(label)) + " " + mbtest::ShellQuote(path) + " " +
                       std::to_string(kib);
     return RunCommand(cmd) == 0;
 }
@@ -83,7 +72,7 @@ std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed)
 bool FsckClean(const std::string& image, std::string* report)
 {
     std::string out;
-    int rc = RunCommand("fsck.fat -n " + Quote(image), &out);
+    int rc = RunCommand("fsck.fat -n " + mbtest::ShellQuote(image), &out);
     if (report)
         *report = out;
     return rc == 0 && out.find("\n  ") == std::string::npos;
@@ -93,7 +82,7 @@ std::vector<std::string> MdirNames(const std::string& image, const std::string& 
 {
     std::string out;
     std::vector<std::string> names;
-    if (RunCommand("MTOOLS_SKIP_CHECK=1 mdir -i " + Quote(image) + " -b " + Quote(folder), &out) != 0)
+    if (RunCommand("MTOOLS_SKIP_CHECK=1 mdir -i " + mbtest::ShellQuote(image) + " -b " + mbtest::ShellQuote(folder), &out) != 0)
         return names;
     size_t i = 0;
     while (i < out.size()) {

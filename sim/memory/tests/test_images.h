@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "HostPaths.h"
+
 std::string MakeScratchDir(const std::string& tag);
 void RemoveTree(const std::string& path);
 
 // Runs a shell command; its exit status, with stdout and stderr in *output.
 int RunCommand(const std::string& command, std::string* output = nullptr);
-std::string Quote(const std::string& text);
+inline std::string Quote(const std::string& text) { return mbtest::ShellQuote(text); }
 
 // mkfs.fat image of `kib` KiB with `fatBits` 12 or 16 and one sector per cluster.
 bool MakeImage(const std::string& path, unsigned kib, int fatBits, const std::string& label = "");

@@ -1,5 +1,6 @@
 #include "FsckOutput.h"
 #include "host_tools.h"
+#include "HostPaths.h"
 
 #include <cstdio>
 #include <fstream>
@@ -10,13 +11,6 @@
 #endif
 
 namespace {
-
-std::string Quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
 
 [[maybe_unused]] std::string ReadAll(const std::string& devicePath)
 {
@@ -52,9 +46,9 @@ HostResult RunHost(const std::string& command)
                              std::to_string(++serial);
     {
         std::ofstream script(DevicePath(base + ".sh"), std::ios::binary);
-        script << "( " << command << " ) >" << Quote(base + ".out") << " 2>&1 </dev/null\n"
-               << "echo $? >" << Quote(base + ".rc.tmp") << "\n"
-               << "mv " << Quote(base + ".rc.tmp") << " " << Quote(base + ".rc") << "\n";
+        script << "( " << command << " ) >" << mbtest::ShellQuote(base + ".out") << " 2>&1 </dev/null\n"
+               << "echo $? >" << mbtest::ShellQuote(base + ".rc.tmp") << "\n"
+               << "mv " << mbtest::ShellQuote(base + ".rc.tmp") << " " << mbtest::ShellQuote(base + ".rc") << "\n";
     }
     std::string line = "/bin/sh " + base + ".sh";
     STARTUPINFOA si = {};
@@ -96,22 +90,22 @@ HostResult RunHost(const std::string& command)
 std::string WorkFolder(const std::string& name)
 {
     const std::string folder = std::string(MB_SYSCTRL_WORK) + "/" + name;
-    RunHost("rm -rf " + Quote(folder) + " && mkdir -p " + Quote(folder));
+    RunHost("rm -rf " + mbtest::ShellQuote(folder) + " && mkdir -p " + mbtest::ShellQuote(folder));
     return folder;
 }
 
 bool MakeImage(const std::string& kind, const std::string& image, int bits)
 {
     const HostResult r =
-        RunHost(Quote(ScriptsDir() + "/make-image.sh") + " " + kind + " " + Quote(image) + " " + std::to_string(bits));
+        RunHost(mbtest::ShellQuote(ScriptsDir() + "/make-image.sh") + " " + kind + " " + mbtest::ShellQuote(image) + " " + std::to_string(bits));
     if (r.Status != 0) std::fprintf(stderr, "make-image.sh %s: %s\n", kind.c_str(), r.Output.c_str());
     return r.Status == 0;
 }
 
 std::vector<std::string> ListFolder(const std::string& image, const std::string& folder)
 {
-    const HostResult r = RunHost("/usr/bin/python3 " + Quote(ScriptsDir() + "/dirlist.py") + " " + Quote(image) + " " +
-                                 Quote(folder));
+    const HostResult r = RunHost("/usr/bin/python3 " + mbtest::ShellQuote(ScriptsDir() + "/dirlist.py") + " " + mbtest::ShellQuote(image) + " " +
+                                 mbtest::ShellQuote(folder));
     std::vector<std::string> lines;
     if (r.Status != 0) {
         lines.push_back("mdir failed: " + r.Output);
@@ -125,7 +119,7 @@ std::vector<std::string> ListFolder(const std::string& image, const std::string&
 
 bool FsckClean(const std::string& image, std::string* report)
 {
-    const HostResult r = RunHost("fsck.fat -n " + Quote(image));
+    const HostResult r = RunHost("fsck.fat -n " + mbtest::ShellQuote(image));
     if (report) *report = r.Output;
     // fsck.fat -n exits 0 even when it lists problems.
     return r.Status == 0 && FsckComplaints(r.Output).empty();
@@ -133,7 +127,7 @@ bool FsckClean(const std::string& image, std::string* report)
 
 std::string Sha256(const std::string& image)
 {
-    return RunHost("sha256sum " + Quote(image) + " | cut -d' ' -f1").Output;
+    return RunHost("sha256sum " + mbtest::ShellQuote(image) + " | cut -d' ' -f1").Output;
 }
 
 std::string Utf8ToAnsi(const std::string& utf8)

@@ -9,19 +9,11 @@
 #include <gtest/gtest.h>
 
 #include "QuorvaneVoice.h"
+#include "HostPaths.h"
 
 namespace {
 
 const unsigned long UNTOUCHED = 0xDEADBEEF;
-
-std::string WinPath(const std::string& unixPath)
-{
-    std::string p = "Z:" + unixPath;
-    for (char& c : p)
-        if (c == '/')
-            c = '\\';
-    return p;
-}
 
 TEST(Voice, UnusedExportsHoldTheirValues)
 {
@@ -43,7 +35,7 @@ TEST(Voice, EveryFileGetsItsExpectedVerdictAndRate)
         fields >> name >> verdict >> rate;
         SCOPED_TRACE(name);
         unsigned long got = UNTOUCHED;
-        const std::string path = WinPath(std::string(VOICE_DATA) + "/wav/" + name);
+        const std::string path = mbtest::HostWinPath(std::string(VOICE_DATA) + "/wav/" + name);
         EXPECT_EQ(verdict, voice.IsQuorvanePlayable(path.c_str(), &got));
         if (rate == "-")
             EXPECT_EQ(UNTOUCHED, got);
@@ -57,7 +49,7 @@ TEST(Voice, EveryFileGetsItsExpectedVerdictAndRate)
 TEST(Voice, NullRatePointerIsSkipped)
 {
     CQuorvane_Voice voice;
-    const std::string path = WinPath(std::string(VOICE_DATA) + "/wav/sox-ima-mono-11025.wav");
+    const std::string path = mbtest::HostWinPath(std::string(VOICE_DATA) + "/wav/sox-ima-mono-11025.wav");
     EXPECT_EQ(1, voice.IsQuorvanePlayable(path.c_str(), nullptr));
 }
 
@@ -65,8 +57,8 @@ TEST(Voice, FoldersAndMissingFilesGiveZeroAndLeaveTheRate)
 {
     CQuorvane_Voice voice;
     unsigned long rate = UNTOUCHED;
-    EXPECT_EQ(0, voice.IsQuorvanePlayable(WinPath(VOICE_DATA).c_str(), &rate));
-    EXPECT_EQ(0, voice.IsQuorvanePlayable(WinPath(std::string(VOICE_DATA) + "/wav/none.wav").c_str(), &rate));
+    EXPECT_EQ(0, voice.IsQuorvanePlayable(mbtest::HostWinPath(VOICE_DATA).c_str(), &rate));
+    EXPECT_EQ(0, voice.IsQuorvanePlayable(mbtest::HostWinPath(std::string(VOICE_DATA) + "/wav/none.wav").c_str(), &rate));
     EXPECT_EQ(0, voice.IsQuorvanePlayable(nullptr, &rate));
     EXPECT_EQ(UNTOUCHED, rate);
 }
@@ -77,7 +69,7 @@ TEST(Voice, ObjectsCopy)
     CQuorvane_Voice b;
     b = a;
     unsigned long rate = 0;
-    const std::string path = WinPath(std::string(VOICE_DATA) + "/wav/sox-ima-mono-22050.wav");
+    const std::string path = mbtest::HostWinPath(std::string(VOICE_DATA) + "/wav/sox-ima-mono-22050.wav");
     EXPECT_EQ(1, b.IsQuorvanePlayable(path.c_str(), &rate));
     EXPECT_EQ(22050ul, rate);
 }
