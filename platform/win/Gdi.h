@@ -142,11 +142,9 @@ typedef CGdiObject<HFONT> CFont;
 
 namespace mb {
 
-// A bitmap file (skin pictures), stretched to cx x cy when they are not 0.
-inline HBITMAP LoadBitmapFile(const std::string& path, int cx = 0, int cy = 0)
-{
-    return static_cast<HBITMAP>(::LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, cx, cy, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
-}
+// A bitmap file (skin pictures) as a DIB section, stretched to cx x cy when
+// they are not 0.
+HBITMAP LoadBitmapFile(const std::string& path, int cx = 0, int cy = 0);
 inline HBITMAP LoadBitmapResource(UINT id)
 {
     return static_cast<HBITMAP>(::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));

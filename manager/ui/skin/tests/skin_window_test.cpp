@@ -342,6 +342,52 @@ TEST_F(SkinWindow, BrokenSkinFailsWithString113)
     }
 }
 
+// The skin's pictures (and bitmaps of every kind the direct reader takes or
+// leaves) come out as the system's own file loader gives them: the same
+// size, depth and pixels.
+TEST_F(SkinWindow, PicturesLoadAsTheSystemLoaderGivesThem)
+{
+    std::vector<std::string> files;
+    for (const std::string& folder : {ShippedImages(), mb::Format("Z:%s\\", DIB_SEEDS)}) {
+        WIN32_FIND_DATAA fd;
+        HANDLE h = FindFirstFileA((folder + "*.bmp").c_str(), &fd);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h) << folder;
+        do
+            files.push_back(folder + fd.cFileName);
+        while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    ASSERT_GT(files.size(), 60u);
+    HDC screen = GetDC(nullptr);
+    auto pixels = [&](HBITMAP bitmap, const BITMAP& b) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = b.bmWidth;
+        info.bmiHeader.biHeight = -b.bmHeight;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        std::vector<DWORD> out(size_t(b.bmWidth) * size_t(b.bmHeight));
+        GetDIBits(screen, bitmap, 0, UINT(b.bmHeight), out.data(), &info, DIB_RGB_COLORS);
+        return out;
+    };
+    for (const std::string& file : files) {
+        CBitmap ours(mb::LoadBitmapFile(file));
+        CBitmap system(static_cast<HBITMAP>(
+            LoadImageA(nullptr, file.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+        ASSERT_EQ(!static_cast<HBITMAP>(system), !static_cast<HBITMAP>(ours)) << file;
+        if (!ours)
+            continue;
+        BITMAP a{}, b{};
+        GetObjectW(ours, sizeof a, &a);
+        GetObjectW(system, sizeof b, &b);
+        EXPECT_EQ(b.bmWidth, a.bmWidth) << file;
+        EXPECT_EQ(b.bmHeight, a.bmHeight) << file;
+        EXPECT_EQ(b.bmBitsPixel, a.bmBitsPixel) << file;
+        EXPECT_TRUE(pixels(ours, a) == pixels(system, b)) << file;
+    }
+    ReleaseDC(nullptr, screen);
+}
+
 // Resizing reloads the frame edges and expanding swaps the maximise button's
 // bitmaps: each replaced bitmap is deleted, and a minimised window is not
 // laid out at all.
