@@ -4,25 +4,10 @@
 
 #include "QV_SysCtrl.h"
 #include "dir_entry_list.h"
+#include "dir_walk.h"
 #include "fat_volume.h"
 #include "sector_io.h"
 #include "win_code_page.h"
-
-namespace {
-
-// The directory object's own walk to a folder's sectors; an object of its
-// own, so that the window's name table and geometry are left alone.
-class CDirectoryWalk : public CQV_SysCtrl {
-public:
-    QV_RESULT Sectors(const char* path, CDirExtent* extent)
-    {
-        SetNewMedia();
-        QV_RESULT r = InitDirectory(path);
-        return r == QV_SUCCESS ? GetDirSectorInfo(path, extent) : r;
-    }
-};
-
-}  // namespace
 
 bool ReadPlayerDirectoryOrder(const std::string& folder, std::vector<std::string>& names)
 {
@@ -31,22 +16,21 @@ bool ReadPlayerDirectoryOrder(const std::string& folder, std::vector<std::string
     int drive = (folder[0] | 0x20) - 'a';
     if (drive < 0 || drive > 25)
         return false;
-    CDirectoryWalk walk;
+    // Read only: a listing never writes to the player (the file system may
+    // be writing this folder for a transfer at the same moment).
+    SectorIo io;
+    CWinCodePage codePage;
+    FatGeometry geometry;
     CDirExtent extent;
-    if (walk.Sectors(folder.c_str(), &extent) != QV_SUCCESS)
+    if (ReadFatGeometry(&io, drive, geometry) != QV_SUCCESS ||
+        DirectoryExtentOf(&io, codePage, geometry, folder.c_str(), &extent) != QV_SUCCESS)
         return false;
     uint32_t count = extent.SectorCount();
     if (count == 0 || count * 512ull > MAX_DIRECTORY_BYTES)
         return false;
-    std::vector<uint8_t> buffer(size_t(count) * 512);
-    SectorIo io;
-    size_t at = 0;
-    for (const auto& run : extent.Runs) {
-        if (!io.ReadSectors(drive, run.first, run.second, buffer.data() + at))
-            return false;
-        at += size_t(run.second) * 512;
-    }
-    CWinCodePage codePage;
+    std::vector<uint8_t> buffer;
+    if (!ReadDirectoryExtent(&io, drive, extent, buffer))
+        return false;
     DirEntryList list(codePage);
     list.Parse(buffer.data(), int(buffer.size() / DIR_ENTRY_BYTES));
     for (int i = 0; i < list.GroupCount; ++i) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dir_entry_list.h"
+#include "dir_walk.h"
 #include "fat_volume.h"
 #include "sysctrl_seams.h"
 
@@ -58,16 +59,7 @@ int DriveOf(const char* path)
 
 bool ReadExtent(int drive, const CDirExtent& extent, std::vector<uint8_t>& buffer)
 {
-    ISectorDevice* device = SysCtrlDevice();
-    // Every byte is read over; a reused buffer keeps its pages.
-    buffer.resize(size_t(extent.SectorCount()) * SECTOR_BYTES);
-    if (!device || buffer.empty()) return false;
-    size_t at = 0;
-    for (const auto& run : extent.Runs) {
-        if (!device->ReadSectors(drive, run.first, run.second, buffer.data() + at)) return false;
-        at += size_t(run.second) * SECTOR_BYTES;
-    }
-    return true;
+    return ReadDirectoryExtent(SysCtrlDevice(), drive, extent, buffer);
 }
 
 bool WriteExtent(int drive, const CDirExtent& extent, const std::vector<uint8_t>& buffer)
@@ -80,6 +72,23 @@ bool WriteExtent(int drive, const CDirExtent& extent, const std::vector<uint8_t>
         at += size_t(run.second) * SECTOR_BYTES;
     }
     return true;
+}
+
+// The object's layout fields as the walk takes them.
+FatGeometry Geometry(int drive, int fatBits, int sectorsPerCluster, int clusterCount, int sectorsPerFat,
+                     int reservedSectors, int firstRootSector, int rootSectors, int cluster0Sector)
+{
+    FatGeometry g;
+    g.Drive = drive;
+    g.FatBits = fatBits;
+    g.SectorsPerCluster = sectorsPerCluster;
+    g.ClusterCount = clusterCount;
+    g.SectorsPerFat = sectorsPerFat;
+    g.ReservedSectors = reservedSectors;
+    g.FirstRootSector = firstRootSector;
+    g.RootSectors = rootSectors;
+    g.Cluster0Sector = cluster0Sector;
+    return g;
 }
 
 }  // namespace
@@ -199,17 +208,17 @@ QV_RESULT CQV_SysCtrl::GetRootDirInfo(int drive)
         InitParameters();
         return QV_DISK_INFO_ERR;
     }
+    const FatGeometry g = GeometryOf(info, drive);
     BytesPerSector = info.BytesPerSector;
-    SectorsPerCluster = info.SectorsPerCluster;
-    ClusterCount = int(info.TotalSectors / uint32_t(info.SectorsPerCluster));
-    SectorsPerFat = info.SectorsPerFat;
+    SectorsPerCluster = g.SectorsPerCluster;
+    ClusterCount = g.ClusterCount;
+    SectorsPerFat = g.SectorsPerFat;
     RootEntries = info.RootEntries;
-    ReservedSectors = static_cast<unsigned short>(info.ReservedSectors);
-    FirstRootSector = info.ReservedSectors + info.NumberOfFats * info.SectorsPerFat;
-    // A root whose entries do not fill its last sector still occupies it.
-    RootSectors = (RootEntries * DIR_ENTRY_BYTES + BytesPerSector - 1) / BytesPerSector;
-    Cluster0Sector = FirstRootSector + RootSectors - 2 * SectorsPerCluster;
-    FatBits = info.FatBits;
+    ReservedSectors = static_cast<unsigned short>(g.ReservedSectors);
+    FirstRootSector = g.FirstRootSector;
+    RootSectors = g.RootSectors;
+    Cluster0Sector = g.Cluster0Sector;
+    FatBits = g.FatBits;
     SectorsPerTrack = static_cast<unsigned short>(info.SectorsPerTrack);
     Heads = 1;
     return QV_SUCCESS;
@@ -243,68 +252,18 @@ QV_RESULT CQV_SysCtrl::ReadGeometryFor(const char* path, bool force)
 
 QV_RESULT CQV_SysCtrl::GetDirSectorInfo(const char* path, CDirExtent* extent)
 {
-    extent->Runs.clear();
-    extent->IsRoot = true;
-    if (FirstRootSector <= 0 || RootSectors <= 0) return QV_DISK_INFO_ERR;
-    extent->Add(uint32_t(FirstRootSector), uint32_t(RootSectors));
-    const char* p = std::strchr(path, '\\');
-    while (p && p[1]) {
-        const char* start = p + 1;
-        const char* end = std::strchr(start, '\\');
-        const size_t length = end ? size_t(end - start) : std::strlen(start);
-        if (length == 0 || length > MAX_LONG_NAME) return QV_FILE_NOT_FOUND;
-        const std::string component(start, length);
-        CDirExtent next;
-        const QV_RESULT r = GetNextDirectory(*extent, component.c_str(), &next);
-        if (r != QV_SUCCESS) return r;
-        *extent = next;
-        p = end;
-    }
-    return QV_SUCCESS;
+    return DirectoryExtentOf(SysCtrlDevice(), SysCtrlCodePage(),
+                             Geometry(Drive, FatBits, SectorsPerCluster, ClusterCount, SectorsPerFat, ReservedSectors,
+                                      FirstRootSector, RootSectors, Cluster0Sector),
+                             path, extent);
 }
 
 QV_RESULT CQV_SysCtrl::GetNextDirectory(const CDirExtent& current, const char* name, CDirExtent* next)
 {
-    if (FatBits == 0) return QV_DISK_INFO_ERR;
-    std::vector<uint8_t> buffer;
-    if (!ReadExtent(Drive, current, buffer)) return QV_DISK_READ_FAIL;
-    DirEntryList list(SysCtrlCodePage());
-    const int entries = int(buffer.size() / DIR_ENTRY_BYTES);
-    list.Parse(buffer.data(), entries);
-    // Only folders are walked into: a file's data is not a directory.
-    const uint8_t* found = nullptr;
-    std::vector<bool> skip(size_t(list.GroupCount), false);
-    for (int i = 0; i < list.GroupCount; ++i)
-        skip[size_t(i)] = !(list.GetGroup(i)->ShortEntry()[11] & 0x10);
-    int index = 0;
-    if (list.FindByLongName(name, &index, &skip)) found = list.GetGroup(index)->ShortEntry();
-    if (!found) return QV_FILE_NOT_FOUND;
-    const uint16_t firstCluster = DirEntry::FirstCluster(found);
-
-    next->Runs.clear();
-    next->IsRoot = false;
-    if (firstCluster == 0) {
-        // ".." of a first-level folder: cluster 0 is the root.
-        next->IsRoot = true;
-        next->Add(uint32_t(FirstRootSector), uint32_t(RootSectors));
-        return QV_SUCCESS;
-    }
-    const uint32_t clusterBytes = uint32_t(SectorsPerCluster) * SECTOR_BYTES;
-    const uint32_t maxClusters = MAX_DIRECTORY_BYTES / clusterBytes + 1;
-    const int copies = (FirstRootSector - ReservedSectors) / SectorsPerFat;
-    std::vector<uint8_t> fat(size_t(SectorsPerFat) * SECTOR_BYTES);
-    std::vector<uint16_t> clusters;
-    bool stable = false;
-    for (int copy = 0; copy < 2 && copy < copies && !stable; ++copy) {
-        std::fill(fat.begin(), fat.end(), 0);
-        ReadFAT(fat.data(), copy);
-        const FatChain chain(FatBits, uint32_t(ClusterCount), fat.data(), fat.size());
-        stable = chain.Walk(firstCluster, std::min<uint32_t>(uint32_t(ClusterCount), maxClusters), clusters);
-    }
-    if (!stable) return QV_FAT_UNSTABLE;
-    for (uint16_t c : clusters)
-        next->Add(uint32_t(Cluster0Sector) + uint32_t(c) * uint32_t(SectorsPerCluster), uint32_t(SectorsPerCluster));
-    return QV_SUCCESS;
+    return NextDirectoryExtent(SysCtrlDevice(), SysCtrlCodePage(),
+                               Geometry(Drive, FatBits, SectorsPerCluster, ClusterCount, SectorsPerFat, ReservedSectors,
+                                        FirstRootSector, RootSectors, Cluster0Sector),
+                               current, name, next);
 }
 
 QV_RESULT CQV_SysCtrl::InitDirectory(const char* path)

@@ -291,6 +291,26 @@ TEST_F(PlayerPane, StaleListWritesNothing)
     dlg.DestroyWindow();
 }
 
+// The list is filled again after every file a transfer brings; it reads the
+// folder's order from the raw sectors and writes nothing, even where deleted
+// entries lie between the live ones (the file system may be writing that
+// folder at the same moment).
+TEST_F(PlayerPane, RefillingTheListWritesNothing)
+{
+    MakeFolder("GAPS", {"g1.mp3", "g2.mp3", "g3.mp3", "g4.mp3"});
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ShowFolder(dlg, "GAPS");
+    ASSERT_EQ("g1.mp3 g2.mp3 g3.mp3 g4.mp3", Rows(dlg.m_playerList));
+    Host h = RunHost("mdel -i " + mbtest::ShellQuote(kImage) + " ::/GAPS/g1.mp3 ::/GAPS/g3.mp3");
+    ASSERT_EQ(0, h.Status) << h.Output;
+    const std::string before = ImageHash();
+    dlg.FillPlayerList();
+    EXPECT_EQ("g2.mp3 g4.mp3", Rows(dlg.m_playerList));
+    EXPECT_EQ(before, ImageHash());
+    dlg.DestroyWindow();
+}
+
 TEST_F(PlayerPane, RenameAndNewFolderLandOnTheDisk)
 {
     MakeFolder("REN", {"r1.mp3", "r2.mp3", "notes.txt"});
