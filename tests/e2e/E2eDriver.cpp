@@ -1,6 +1,10 @@
 #include "E2eDriver.h"
 
+#include <cstdio>
 #include <cstdlib>
+
+#include "CommandRules.h"
+#include "GuiTest.h"
 
 namespace e2e {
 
@@ -316,6 +320,127 @@ std::string Joined(const std::vector<std::wstring>& names)
     for (const std::wstring& n : names)
         out += (out.empty() ? "" : "|") + Utf8(n);
     return out;
+}
+
+void SetText(HWND window, const std::wstring& text)
+{
+    DWORD_PTR r = 0;
+    ::SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 10000, &r);
+}
+
+void WriteOut(const std::string& file, const std::vector<std::wstring>& lines)
+{
+    std::string path = Env("MB_E2E_OUT") + "\\" + file;
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, f) << path;
+    for (const std::wstring& line : lines)
+        fprintf(f, "%s\n", Utf8(line).c_str());
+    fclose(f);
+}
+
+namespace {
+const wchar_t kTitle[] = L"Vilo Music Bridge";
+const char kFolder[] = "C:\\Program Files\\MusicBridge";
+}  // namespace
+
+void CManagerScenario::SetUp()
+{
+    ASSERT_FALSE(Env("MB_E2E_OUT").empty()) << "run the scenarios through tests/e2e/run-scenario.sh";
+}
+
+void CManagerScenario::TearDown()
+{
+    if (m_program.Running()) {
+        Shot("zz-at-the-end");
+        if (m_main)
+            ::PostMessageW(m_main, WM_CLOSE, 0, 0);
+        if (m_program.Wait(20000) < 0)
+            m_program.Kill();
+    }
+}
+
+void CManagerScenario::StartWithPlayer()
+{
+    const std::string folder = kFolder;
+    ASSERT_TRUE(m_program.Start(folder + "\\MusicBridge.exe", folder));
+    ASSERT_TRUE(WaitFor([&] {
+        auto w = ProcessWindows(m_program.Pid(), L"", kTitle);
+        m_main = w.empty() ? nullptr : w.front();
+        return m_main && ::IsWindowEnabled(m_main);
+    }, kLong)) << "MusicBridge.exe showed no window";
+    m_controls.reset(new CRemoteControls(m_program.Process()));
+    ASSERT_TRUE(m_controls->Ok());
+    m_playerList = ::GetDlgItem(m_main, commands::CTL_PLAYER_LIST);
+    m_playerTree = ::GetDlgItem(m_main, commands::CTL_PLAYER_TREE);
+    ASSERT_TRUE(m_playerList && m_playerTree);
+    ASSERT_TRUE(PlayerShown()) << "the player was not detected";
+    OnPlayerShown();
+    if (HasFatalFailure())
+        return;
+    NoMessageBox();
+}
+
+bool CManagerScenario::PlayerShown()
+{
+    return WaitFor([&] {
+        HTREEITEM root = m_controls->TreeRoot(m_playerTree);
+        return root && m_controls->TreeText(m_playerTree, root).find(L"VILO LARK") != std::wstring::npos &&
+               m_controls->ItemCount(m_playerList) > 0;
+    }, kLong);
+}
+
+void CManagerScenario::Shot(HWND window, const std::string& name)
+{
+    if (!window || !::IsWindow(window))
+        return;
+    std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    // The picture is an artefact, not an outcome: on a loaded display a
+    // second try is given, then the miss is only reported.
+    if (mbtest::SaveScreenshot(window, test + "-" + name).empty() &&
+        mbtest::SaveScreenshot(window, test + "-" + name).empty())
+        std::printf("no screenshot %s could be taken\n", name.c_str());
+}
+
+std::vector<HWND> CManagerScenario::Boxes()
+{
+    std::vector<HWND> out;
+    for (HWND w : ProcessWindows(m_program.Pid(), L"#32770", L""))
+        // A box the program closes while it is read (the settle step closes
+        // the do-not-unplug box) is hidden before its controls go: only a
+        // box still visible after its texts were read counts.
+        if (w != m_main && !IsExpectedBox(w) && ::IsWindowVisible(w))
+            out.push_back(w);
+    return out;
+}
+
+void CManagerScenario::NoMessageBox()
+{
+    for (HWND w : Boxes())
+        ADD_FAILURE() << "unexpected box \"" << Utf8(WindowText(w)) << "\": " << Utf8(DialogTexts(w));
+}
+
+void CManagerScenario::ChooseFile(const std::function<HWND()>& dialog, const std::wstring& path)
+{
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        box = dialog();
+        return box && (::GetDlgItem(box, 0x47c) || ::GetDlgItem(box, 0x480));
+    }, kLong)) << "no file dialog";
+    HWND name = ::GetDlgItem(box, 0x47c);  // the name box of the explorer-style dialog
+    if (!name)
+        name = ::GetDlgItem(box, 0x480);
+    SetText(name, path);
+    Shot(box, "file-dialog-" + std::to_string(++m_fileDialogs));
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }, kLong)) << "the file dialog stayed open";
+}
+
+void CManagerScenario::ChooseFile(const std::wstring& path)
+{
+    ChooseFile([&] {
+        auto b = Boxes();
+        return b.empty() ? nullptr : b.front();
+    }, path);
 }
 
 }  // namespace e2e

@@ -2,15 +2,23 @@
 // its windows are found by process, commands and keys are posted, and the
 // list and tree controls are read and set through a buffer in the program's
 // own memory (a pointer of this process means nothing to its controls).
+// CManagerScenario is the fixture every scenario starts from.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace e2e {
+
+// Waits are generous: the machine running CI is loaded.
+const DWORD kLong = 120000;
 
 // The value of an environment variable the stage script sets, or empty.
 std::string Env(const char* name);
@@ -104,5 +112,50 @@ void ClickControl(HWND control);
 // Row of a name in a list of names, or -1.
 int RowOf(const std::vector<std::wstring>& names, const std::wstring& name);
 std::string Joined(const std::vector<std::wstring>& names);
+
+// Sets a control's text (an edit box of another process).
+void SetText(HWND window, const std::wstring& text);
+
+// Writes lines (UTF-8) into MB_E2E_OUT for the stage's checks of the memory.
+void WriteOut(const std::string& file, const std::vector<std::wstring>& lines);
+
+// A scenario on the simulated player: StartWithPlayer starts the installed
+// MusicBridge.exe as a user starts it, finds its window and waits until it
+// shows the player; the teardown closes the program (after a last
+// screenshot) if the scenario left it running.
+class CManagerScenario : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A scenario that needs more of the window before it starts (another
+    // pane, a drive) readies it in OnPlayerShown; then no box may be open.
+    void StartWithPlayer();
+    virtual void OnPlayerShown() {}
+    // Waits until the player tree shows the memory's label and its list the
+    // files.
+    bool PlayerShown();
+
+    // Saves a screenshot of a window (the main one) as an artefact.
+    void Shot(HWND window, const std::string& name);
+    void Shot(const std::string& name) { Shot(m_main, name); }
+
+    // The program's open dialogs and message boxes other than its main
+    // window and those the scenario expects (IsExpectedBox).
+    std::vector<HWND> Boxes();
+    virtual bool IsExpectedBox(HWND) { return false; }
+    void NoMessageBox();
+
+    // Answers a file dialog (Save As or Open) with a path: the one `dialog`
+    // finds (by default the program's first box).
+    void ChooseFile(const std::function<HWND()>& dialog, const std::wstring& path);
+    void ChooseFile(const std::wstring& path);
+
+    CProgram m_program;
+    HWND m_main = nullptr;
+    std::unique_ptr<CRemoteControls> m_controls;
+    HWND m_playerList = nullptr, m_playerTree = nullptr;
+    int m_fileDialogs = 0;
+};
 
 }  // namespace e2e

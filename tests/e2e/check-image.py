@@ -39,8 +39,17 @@ def mtool(*args):
     return subprocess.run(args, env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=False)
 
 
+def arguments():
+    """SCENARIO and WORK from the command line; without them the usage, and
+    exit status 2."""
+    if len(sys.argv) != 3:
+        print("usage: %s SCENARIO WORK" % os.path.basename(sys.argv[0]), file=sys.stderr)
+        sys.exit(2)
+    return sys.argv[1], sys.argv[2]
+
+
 def main():
-    scenario, work = sys.argv[1], sys.argv[2]
+    scenario, work = arguments()
     image = os.path.join(work, "player.img")
     out = os.path.join(work, "out")
     failures = []

@@ -13,12 +13,12 @@ import importlib.util
 import os
 import sys
 
-# The reading helpers are check-image.py's own.
+# The reading helpers (and the command line's) are check-image.py's own.
 _spec = importlib.util.spec_from_file_location(
     "check_image", os.path.join(os.path.dirname(os.path.abspath(__file__)), "check-image.py"))
 _image = importlib.util.module_from_spec(_spec)
 _spec.loader.exec_module(_image)
-lines, mtool = _image.lines, _image.mtool
+arguments, lines, mtool = _image.arguments, _image.lines, _image.mtool
 
 TABLE_MARK = bytes([0xFC, 0x5F, 0x00])
 ENTRIES = 20
@@ -103,7 +103,7 @@ def check_playlist(image, work, failures):
 
 
 def main():
-    scenario, work = sys.argv[1], sys.argv[2]
+    scenario, work = arguments()
     image = os.path.join(work, "player.img")
     failures = []
     if scenario == "FmPresetsSaved":

@@ -18,16 +18,12 @@
 
 #include "CommandRules.h"
 #include "E2eDriver.h"
-#include "GuiTest.h"
 
 using namespace e2e;
 
 namespace {
 
 const char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\MusicBridge.exe";
-const wchar_t kTitle[] = L"Vilo Music Bridge";
-// Waits are generous: the machine running CI is loaded.
-const DWORD kLong = 120000;
 
 void SetAppPathValue(const char* name, const std::string& value)
 {
@@ -45,22 +41,13 @@ void SetAppPathDword(const char* name, DWORD value)
     RegCloseKey(key);
 }
 
-// Writes lines (UTF-8) for the stage's image check.
-void WriteOut(const std::string& file, const std::vector<std::wstring>& lines)
-{
-    std::string path = Env("MB_E2E_OUT") + "\\" + file;
-    FILE* f = fopen(path.c_str(), "wb");
-    ASSERT_NE(nullptr, f) << path;
-    for (const std::wstring& line : lines)
-        fprintf(f, "%s\n", Utf8(line).c_str());
-    fclose(f);
-}
-
-class Scenario : public ::testing::Test {
+class Scenario : public CManagerScenario {
 protected:
     void SetUp() override
     {
-        ASSERT_FALSE(Env("MB_E2E_OUT").empty()) << "run the scenarios through tests/e2e/run-scenario.sh";
+        CManagerScenario::SetUp();
+        if (HasFatalFailure())
+            return;
         // The PC pane opens on the music folder, the last one the user had.
         SetAppPathValue("Path0", "D:\\");
         for (int i = 1; i < 10; ++i) {
@@ -72,42 +59,14 @@ protected:
         }
     }
 
-    void TearDown() override
+    // The PC pane and the download list, the PC pane on the music drive.
+    void OnPlayerShown() override
     {
-        if (m_program.Running()) {
-            Shot("zz-at-the-end");
-            if (m_main)
-                ::PostMessageW(m_main, WM_CLOSE, 0, 0);
-            if (m_program.Wait(20000) < 0)
-                m_program.Kill();
-        }
-    }
-
-    // Starts the installed program and waits for its window and the player.
-    void StartWithPlayer()
-    {
-        std::string folder = "C:\\Program Files\\MusicBridge";
-        ASSERT_TRUE(m_program.Start(folder + "\\MusicBridge.exe", folder));
-        ASSERT_TRUE(WaitFor([&] {
-            auto w = ProcessWindows(m_program.Pid(), L"", kTitle);
-            m_main = w.empty() ? nullptr : w.front();
-            return m_main && ::IsWindowEnabled(m_main);
-        }, kLong)) << "MusicBridge.exe showed no window";
-        m_controls.reset(new CRemoteControls(m_program.Process()));
-        ASSERT_TRUE(m_controls->Ok());
         m_pcList = ::GetDlgItem(m_main, commands::CTL_PC_LIST);
         m_pcTree = ::GetDlgItem(m_main, commands::CTL_PC_TREE);
-        m_playerList = ::GetDlgItem(m_main, commands::CTL_PLAYER_LIST);
-        m_playerTree = ::GetDlgItem(m_main, commands::CTL_PLAYER_TREE);
         m_downloadList = ::GetDlgItem(m_main, commands::CTL_DOWNLOAD_LIST);
-        ASSERT_TRUE(m_pcList && m_playerList && m_playerTree && m_downloadList);
-        // Detected: the player tree shows the memory's label, its list the files.
-        ASSERT_TRUE(WaitFor([&] {
-            HTREEITEM root = m_controls->TreeRoot(m_playerTree);
-            return root && m_controls->TreeText(m_playerTree, root).find(L"VILO LARK") != std::wstring::npos &&
-                   m_controls->ItemCount(m_playerList) > 0;
-        }, kLong)) << "the player was not detected";
-        // The PC pane on the music drive, chosen in its drive box.
+        ASSERT_TRUE(m_pcList && m_downloadList);
+        // The music drive is chosen in the PC pane's drive box.
         HWND drives = ::GetDlgItem(m_main, 1183);
         int music = -1;
         ASSERT_TRUE(WaitFor([&] {
@@ -122,30 +81,14 @@ protected:
         ::PostMessageW(m_main, WM_COMMAND, MAKEWPARAM(1183, CBN_CLOSEUP), reinterpret_cast<LPARAM>(drives));
         ASSERT_TRUE(WaitFor([&] { return RowOf(PcNames(), L"Sunrise Theme.mp3") >= 0; }, kLong))
             << "the PC list shows " << Joined(PcNames());
-        NoMessageBox();
     }
 
-    void Shot(const std::string& name)
+    // Boxes the window shows on its own and takes away itself: its
+    // self-closing notice, the do-not-unplug box of a transfer and the
+    // format's progress.
+    bool IsExpectedBox(HWND w) override
     {
-        if (!m_main)
-            return;
-        std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        // The picture is an artefact, not an outcome: on a loaded display a
-        // second try is given, then the miss is only reported.
-        if (mbtest::SaveScreenshot(m_main, test + "-" + name).empty() &&
-            mbtest::SaveScreenshot(m_main, test + "-" + name).empty())
-            std::printf("no screenshot %s could be taken\n", name.c_str());
-    }
-
-    // The texts of the program's open message boxes and dialogs, other than
-    // its main window.
-    std::vector<HWND> Boxes()
-    {
-        std::vector<HWND> out;
-        for (HWND w : ProcessWindows(m_program.Pid(), L"#32770", L""))
-            if (w != m_main && !IsNotice(w) && !IsUnplugWarning(w) && WindowText(w) != L"Formatting...")
-                out.push_back(w);
-        return out;
+        return IsNotice(w) || IsUnplugWarning(w) || WindowText(w) == L"Formatting...";
     }
 
     // The do-not-unplug box a transfer shows; the window closes it itself
@@ -165,12 +108,6 @@ protected:
     // The window's self-closing notice (template 177: no buttons, texts
     // 1104 and 1105) asks nothing of the user.
     static bool IsNotice(HWND w) { return ::GetDlgItem(w, 1104) && ::GetDlgItem(w, 1105) && !::GetDlgItem(w, IDOK); }
-
-    void NoMessageBox()
-    {
-        for (HWND w : Boxes())
-            ADD_FAILURE() << "unexpected box \"" << Utf8(WindowText(w)) << "\": " << Utf8(DialogTexts(w));
-    }
 
     // Waits for a box and answers it with a button; its text.
     std::wstring AnswerBox(UINT button, DWORD ms = kLong)
@@ -215,7 +152,6 @@ protected:
         return out;
     }
 
-
     // Files dropped on a control of the window, as the shell drops them: the
     // DROPFILES block lies in the program's memory (the shell's drop hands
     // over a block of the receiver's).
@@ -238,37 +174,12 @@ protected:
         ::PostMessageW(control, WM_DROPFILES, reinterpret_cast<WPARAM>(m_drops.back()->At(0)), 0);
     }
 
-    // Answers the program's file dialog (Save As or Open) with a path.
-    void ChooseFile(const std::wstring& path)
-    {
-        HWND box = nullptr;
-        ASSERT_TRUE(WaitFor([&] {
-            auto b = Boxes();
-            box = b.empty() ? nullptr : b.front();
-            return box && (::GetDlgItem(box, 0x47c) || ::GetDlgItem(box, 0x480));
-        }, kLong)) << "no file dialog";
-        HWND name = ::GetDlgItem(box, 0x47c);  // the name box of the explorer-style dialog
-        if (!name)
-            name = ::GetDlgItem(box, 0x480);
-        DWORD_PTR r = 0;
-        ::SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_NORMAL, 10000, &r);
-        Shot("file-dialog-" + std::to_string(++m_fileDialogs));
-        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
-        ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }, kLong)) << "the file dialog stayed open";
-    }
-
     // Waits until the window takes commands again (it is disabled while it
     // formats, deletes or starts up).
     bool WaitEnabled() { return WaitFor([&] { return ::IsWindowEnabled(m_main) != 0; }, kLong); }
 
     std::vector<std::unique_ptr<CRemoteBuffer>> m_drops;
-    int m_fileDialogs = 0;
-
-    CProgram m_program;
-    HWND m_main = nullptr;
-    std::unique_ptr<CRemoteControls> m_controls;
-    HWND m_pcList = nullptr, m_pcTree = nullptr, m_playerList = nullptr, m_playerTree = nullptr,
-         m_downloadList = nullptr;
+    HWND m_pcList = nullptr, m_pcTree = nullptr, m_downloadList = nullptr;
 };
 
 // 1. The main road: the player is found, three PC files are downloaded, one
@@ -479,9 +390,7 @@ TEST_F(Scenario, DeleteAndFormat)
         label = b.empty() ? nullptr : b.front();
         return label != nullptr;
     }, kLong)) << "no label question";
-    DWORD_PTR r = 0;
-    ::SendMessageTimeoutW(::GetDlgItem(label, 1197), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"E2E MEMORY"), SMTO_NORMAL,
-                          10000, &r);
+    SetText(::GetDlgItem(label, 1197), L"E2E MEMORY");
     Shot("2-label");
     ::PostMessageW(label, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(label, IDOK)));
     // The format tool runs; the window is disabled until it has ended and

@@ -10,37 +10,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "CommandRules.h"
 #include "E2eDriver.h"
-#include "GuiTest.h"
 
 using namespace e2e;
 
 namespace {
 
-const wchar_t kTitle[] = L"Vilo Music Bridge";
-// Waits are generous: the machine running CI is loaded.
-const DWORD kLong = 120000;
-
 // Controls of the FM preset dialog and ListForge.
 const UINT kFmButton = 1091, kListForgeButton = 1092;
 const UINT kFmList = 1519, kFmEditor = 1529;
 const UINT kLfMusic = 1001, kLfPlaylist = 1002, kLfAdd = 1012, kLfOpen = 1016, kLfSave = 1017;
-
-void WriteOut(const std::string& file, const std::vector<std::string>& lines)
-{
-    std::string path = Env("MB_E2E_OUT") + "\\" + file;
-    FILE* f = fopen(path.c_str(), "wb");
-    ASSERT_NE(nullptr, f) << path;
-    for (const std::string& line : lines)
-        fprintf(f, "%s\n", line.c_str());
-    fclose(f);
-}
 
 // A dialog of the process other than the given ones, with a title (empty:
 // any).
@@ -52,69 +35,22 @@ HWND OtherDialog(DWORD pid, const std::vector<HWND>& except, const std::wstring&
     return nullptr;
 }
 
-class Scenario : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(Env("MB_E2E_OUT").empty()) << "run the scenarios through tests/e2e/run-scenario.sh";
-    }
-
-    void TearDown() override
-    {
-        for (CProgram* p : {&m_tool, &m_program}) {
-            if (!p->Running())
-                continue;
-            Shot(m_main, "zz-at-the-end");
-            if (p == &m_program && m_main)
-                ::PostMessageW(m_main, WM_CLOSE, 0, 0);
-            if (p->Wait(p == &m_program ? 20000 : 0) < 0)
-                p->Kill();
+// A visible top-level dialog of another process than MusicBridge, by title.
+HWND ToolWindow(DWORD notPid, const wchar_t* title, DWORD* pid)
+{
+    for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, L"#32770", title)) != nullptr;) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(w, &owner);
+        if (owner != notPid && ::IsWindowVisible(w)) {
+            *pid = owner;
+            return w;
         }
     }
+    return nullptr;
+}
 
-    void StartWithPlayer()
-    {
-        std::string folder = "C:\\Program Files\\MusicBridge";
-        ASSERT_TRUE(m_program.Start(folder + "\\MusicBridge.exe", folder));
-        ASSERT_TRUE(WaitFor([&] {
-            auto w = ProcessWindows(m_program.Pid(), L"", kTitle);
-            m_main = w.empty() ? nullptr : w.front();
-            return m_main && ::IsWindowEnabled(m_main);
-        }, kLong)) << "MusicBridge.exe showed no window";
-        m_controls.reset(new CRemoteControls(m_program.Process()));
-        ASSERT_TRUE(m_controls->Ok());
-        m_playerList = ::GetDlgItem(m_main, commands::CTL_PLAYER_LIST);
-        m_playerTree = ::GetDlgItem(m_main, commands::CTL_PLAYER_TREE);
-        ASSERT_TRUE(m_playerList && m_playerTree);
-        ASSERT_TRUE(PlayerShown()) << "the player was not detected";
-        NoMessageBox();
-    }
-
-    // The player tree shows the memory's label and its list the files.
-    bool PlayerShown()
-    {
-        return WaitFor([&] {
-            HTREEITEM root = m_controls->TreeRoot(m_playerTree);
-            return root && m_controls->TreeText(m_playerTree, root).find(L"VILO LARK") != std::wstring::npos &&
-                   m_controls->ItemCount(m_playerList) > 0;
-        }, kLong);
-    }
-
-    void Shot(HWND window, const std::string& name)
-    {
-        if (!window || !::IsWindow(window))
-            return;
-        std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        EXPECT_FALSE(mbtest::SaveScreenshot(window, test + "-" + name).empty()) << "no screenshot " << name;
-    }
-
-    void NoMessageBox()
-    {
-        for (HWND w : ProcessWindows(m_program.Pid(), L"#32770", L""))
-            if (w != m_main)
-                ADD_FAILURE() << "unexpected box \"" << Utf8(WindowText(w)) << "\": " << Utf8(DialogTexts(w));
-    }
-
+class Scenario : public CManagerScenario {
+protected:
     // A cell's middle in its list's client coordinates.
     POINT CellMiddle(CRemoteBuffer& buffer, HWND list, int row, int column)
     {
@@ -134,37 +70,6 @@ protected:
         ::PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, where);
         ::PostMessageW(window, WM_LBUTTONUP, 0, where);
     }
-
-    static void SetText(HWND window, const std::wstring& text)
-    {
-        DWORD_PTR r = 0;
-        ::SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, 10000, &r);
-    }
-
-    // Answers a file dialog of a process with a path.
-    void ChooseFile(DWORD pid, const std::vector<HWND>& except, const std::wstring& path)
-    {
-        HWND box = nullptr;
-        ASSERT_TRUE(WaitFor([&] {
-            box = OtherDialog(pid, except);
-            return box && (::GetDlgItem(box, 0x47c) || ::GetDlgItem(box, 0x480));
-        }, kLong)) << "no file dialog";
-        HWND name = ::GetDlgItem(box, 0x47c);
-        if (!name)
-            name = ::GetDlgItem(box, 0x480);
-        SetText(name, path);
-        Shot(box, "file-dialog-" + std::to_string(++m_fileDialogs));
-        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
-        ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }, kLong)) << "the file dialog stayed open";
-    }
-
-    CProgram m_program;
-    CProgram m_tool;
-    HWND m_main = nullptr;
-    std::unique_ptr<CRemoteControls> m_controls;
-    HWND m_playerList = nullptr, m_playerTree = nullptr;
-    int m_fileDialogs = 0;
-    DWORD m_forgePid = 0;
 };
 
 // 5. Two FM presets edited in the dialog the FM button opens and saved to the
@@ -197,7 +102,7 @@ TEST_F(Scenario, FmPresetsSaved)
     } edits[] = {{2, L"99.9", L"99.90", 99900}, {7, L"106.3", L"106.30", 106300}};
     CRemoteBuffer cells(m_program.Process(), 256);
     ASSERT_TRUE(cells.Ok());
-    std::vector<std::string> expected;
+    std::vector<std::wstring> expected;
     for (const Edit& e : edits) {
         ASSERT_NE(before[size_t(e.row)], e.shown) << "row " << e.row << " holds the value already";
         ClickAt(list, CellMiddle(cells, list, e.row, 1));
@@ -206,7 +111,7 @@ TEST_F(Scenario, FmPresetsSaved)
         ::PostMessageW(editor, WM_KEYDOWN, VK_RETURN, 0);
         ASSERT_TRUE(WaitFor([&] { return m_controls->ItemText(list, e.row, 1) == e.shown; }, kLong))
             << "row " << e.row << " shows " << Utf8(m_controls->ItemText(list, e.row, 1));
-        expected.push_back(std::to_string(e.row) + " " + std::to_string(e.khz));
+        expected.push_back(std::to_wstring(e.row) + L" " + std::to_wstring(e.khz));
     }
     Shot(dlg, "2-edited");
 
@@ -236,22 +141,13 @@ TEST_F(Scenario, PlaylistFromTheManager)
         return;
     ClickControl(::GetDlgItem(m_main, kListForgeButton));
     // The window waits, disabled, for ListForge to end.
+    // The stage's prefix runs no other program of that title.
+    DWORD forgePid = 0;
     HWND forge = nullptr;
-    ASSERT_TRUE(WaitFor([&] {
-        // The stage's prefix runs no other program of that title.
-        for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, L"#32770", L"ListForge")) != nullptr;) {
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(w, &pid);
-            if (pid != m_program.Pid() && ::IsWindowVisible(w)) {
-                forge = w;
-                m_forgePid = pid;
-                return true;
-            }
-        }
-        return false;
-    }, kLong)) << "ListForge did not open";
+    ASSERT_TRUE(WaitFor([&] { return (forge = ToolWindow(m_program.Pid(), L"ListForge", &forgePid)) != nullptr; }, kLong))
+        << "ListForge did not open";
     ASSERT_TRUE(WaitFor([&] { return !::IsWindowEnabled(m_main); }, kLong)) << "the window stayed enabled";
-    HANDLE process = ::OpenProcess(PROCESS_ALL_ACCESS, FALSE, m_forgePid);
+    HANDLE process = ::OpenProcess(PROCESS_ALL_ACCESS, FALSE, forgePid);
     ASSERT_NE(nullptr, process);
     CRemoteControls forgeControls(process);
     ASSERT_TRUE(forgeControls.Ok());
@@ -268,17 +164,17 @@ TEST_F(Scenario, PlaylistFromTheManager)
     Shot(forge, "2-added");
 
     ClickControl(::GetDlgItem(forge, kLfSave));
-    ChooseFile(m_forgePid, {forge}, L"O:\\E2E LIST.M3U");
+    ChooseFile([&] { return OtherDialog(forgePid, {forge}); }, L"O:\\E2E LIST.M3U");
     ASSERT_TRUE(WaitFor([&] { return ::GetFileAttributesW(L"O:\\E2E LIST.M3U") != INVALID_FILE_ATTRIBUTES; }, kLong))
         << "no list on the player";
-    ASSERT_EQ(nullptr, OtherDialog(m_forgePid, {forge})) << Utf8(DialogTexts(OtherDialog(m_forgePid, {forge})));
+    ASSERT_EQ(nullptr, OtherDialog(forgePid, {forge})) << Utf8(DialogTexts(OtherDialog(forgePid, {forge})));
 
     // Read back: the playlist emptied, then the saved list opened.
     ASSERT_TRUE(forgeControls.SelectRows(playlist, {0, 1}));
     ::PostMessageW(playlist, WM_KEYDOWN, VK_DELETE, 0);
     ASSERT_TRUE(WaitFor([&] { return forgeControls.ItemCount(playlist) == 0; }, kLong));
     ClickControl(::GetDlgItem(forge, kLfOpen));
-    ChooseFile(m_forgePid, {forge}, L"O:\\E2E LIST.M3U");
+    ChooseFile([&] { return OtherDialog(forgePid, {forge}); }, L"O:\\E2E LIST.M3U");
     ASSERT_TRUE(WaitFor([&] { return forgeControls.ItemCount(playlist) == 2; }, kLong));
     EXPECT_EQ(Joined(entries), Joined(forgeControls.Column(playlist, 0)));
     Shot(forge, "3-opened-again");
@@ -290,7 +186,7 @@ TEST_F(Scenario, PlaylistFromTheManager)
     ASSERT_TRUE(WaitFor([&] {
         if (::WaitForSingleObject(process, 0) == WAIT_OBJECT_0)
             return true;
-        HWND question = OtherDialog(m_forgePid, {forge});
+        HWND question = OtherDialog(forgePid, {forge});
         if (question && (asked.empty() || asked.back() != DialogTexts(question))) {
             asked.push_back(DialogTexts(question));
             Shot(question, "question-" + std::to_string(asked.size()));
@@ -305,25 +201,11 @@ TEST_F(Scenario, PlaylistFromTheManager)
     ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(m_main) != 0; }, kLong)) << "the window stayed disabled";
     Shot(m_main, "4-back");
     NoMessageBox();
-    std::vector<std::string> lines;
+    std::vector<std::wstring> lines;
     for (const std::wstring& s : songs)
         if (lines.size() < 2)
-            lines.push_back(Utf8(s));
+            lines.push_back(s);
     WriteOut("playlist.txt", lines);
-}
-
-// A visible top-level dialog of another process than MusicBridge, by title.
-HWND ToolWindow(DWORD notPid, const wchar_t* title, DWORD* pid)
-{
-    for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, L"#32770", title)) != nullptr;) {
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(w, &owner);
-        if (owner != notPid && ::IsWindowVisible(w)) {
-            *pid = owner;
-            return w;
-        }
-    }
-    return nullptr;
 }
 
 // 6. The firmware updater started from the configuration dialog's update
@@ -394,7 +276,7 @@ TEST_F(Scenario, FirmwareUpdateFromTheConfiguration)
     Shot(m_main, "4-player-again");
     NoMessageBox();
     // The update takes the old firmware's settings file away.
-    WriteOut("absent.txt", {"SETTINGS.DAT"});
+    WriteOut("absent.txt", {L"SETTINGS.DAT"});
 }
 
 }  // namespace
