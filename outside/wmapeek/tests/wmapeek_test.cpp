@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "WMAInfo.h"
+#include "HostPaths.h"
 
 namespace {
 
@@ -29,22 +30,12 @@ struct ExpectedFile {
 
 std::string DataDir() { return WMAPEEK_DATA_DIR; }
 
-// Linux paths reach the program as paths on drive Z:.
-std::string WindowsPath(const std::string& unixPath)
-{
-    std::string p = "Z:" + unixPath;
-    for (char& c : p)
-        if (c == '/')
-            c = '\\';
-    return p;
-}
-
-std::string DataFile(const std::string& name) { return WindowsPath(DataDir() + "/" + name); }
+std::string DataFile(const std::string& name) { return mbtest::HostWinPath(DataDir() + "/" + name); }
 
 std::vector<ExpectedFile> LoadExpected()
 {
     std::vector<ExpectedFile> rows;
-    std::ifstream in(WindowsPath(DataDir() + "/expected.tsv"));
+    std::ifstream in(mbtest::HostWinPath(DataDir() + "/expected.tsv"));
     std::string line;
     while (std::getline(in, line)) {
         if (line.empty() || line[0] == '#')
@@ -351,13 +342,13 @@ TEST(WmaInfoFailures, PathsThatNameNoFileGiveNothing)
 {
     CWMAInfo info;
     ASSERT_EQ(1, info.SetFilePath(DataFile("tags_128k.wma").c_str()));
-    EXPECT_EQ(0, info.SetFilePath(WindowsPath(DataDir()).c_str()));
+    EXPECT_EQ(0, info.SetFilePath(mbtest::HostWinPath(DataDir()).c_str()));
     ExpectEmpty(info);
     EXPECT_EQ(0, info.SetFilePath(""));
     ExpectEmpty(info);
     EXPECT_EQ(0, info.SetFilePath(nullptr));
     ExpectEmpty(info);
-    const std::string longPath = WindowsPath(DataDir()) + "\\" + std::string(2000, 'a') + ".wma";
+    const std::string longPath = mbtest::HostWinPath(DataDir()) + "\\" + std::string(2000, 'a') + ".wma";
     EXPECT_EQ(0, info.SetFilePath(longPath.c_str()));
     ExpectEmpty(info);
 }

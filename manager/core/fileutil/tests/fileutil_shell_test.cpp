@@ -5,6 +5,7 @@
 // (UTC+9, the POSIX rule KST-9, so no time zone database is needed).
 #include "fileutil/FileUtil.h"
 #include "fileutil/WindowsCodePage.h"
+#include "HostPaths.h"
 
 #include <shlwapi.h>
 
@@ -17,15 +18,6 @@
 
 namespace {
 
-std::string ToWindows(const std::string& linuxPath)
-{
-    std::string p = "Z:" + linuxPath;
-    for (char& c : p)
-        if (c == '/')
-            c = '\\';
-    return p;
-}
-
 std::string Env(const char* name)
 {
     const char* v = std::getenv(name);
@@ -33,7 +25,7 @@ std::string Env(const char* name)
 }
 
 std::string DataLinux() { return Env("MB_FILEUTIL_DATA"); }
-std::string Data() { return ToWindows(DataLinux()); }
+std::string Data() { return mbtest::HostWinPath(DataLinux()); }
 
 std::string ReadFileText(const std::string& windowsPath)
 {

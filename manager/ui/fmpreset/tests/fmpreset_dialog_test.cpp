@@ -16,6 +16,7 @@
 #include "FmPresetDlg.h"
 #include "GuiTest.h"
 #include "SimDriverClient.h"
+#include "HostPaths.h"
 
 using namespace fmpreset;
 
@@ -24,19 +25,10 @@ namespace {
 const char kSettings[] = "J:\\SETTINGS.DAT";
 const DWORD kAtRest = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
 
-std::string WindowsPath(const std::string& linuxPath)
-{
-    std::string p = "Z:" + linuxPath;
-    for (char& c : p)
-        if (c == '/')
-            c = '\\';
-    return p;
-}
-
 std::string Fixtures()
 {
     const char* dir = std::getenv("MB_FM_FIXTURES");
-    return dir ? WindowsPath(dir) + "\\" : std::string();
+    return dir ? mbtest::HostWinPath(dir) + "\\" : std::string();
 }
 
 std::string CurrentFolder()

@@ -15,23 +15,15 @@
 #include "GuiTest.h"
 #include "NoticeDlg.h"
 #include "TestPanelDlg.h"
+#include "HostPaths.h"
 
 namespace {
-
-std::string WindowsPath(const std::string& linuxPath)
-{
-    std::string p = "Z:" + linuxPath;
-    for (char& c : p)
-        if (c == '/')
-            c = '\\';
-    return p;
-}
 
 // A folder of PC files for the runs, made fresh.
 std::string SourceFolder(const char* name)
 {
     const char* dir = std::getenv("MB_TP_WORK");
-    std::string folder = WindowsPath(dir ? dir : "/tmp") + "\\" + name + "\\";
+    std::string folder = mbtest::HostWinPath(dir ? dir : "/tmp") + "\\" + name + "\\";
     ::CreateDirectoryA(folder.c_str(), nullptr);
     return folder;
 }
