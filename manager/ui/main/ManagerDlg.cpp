@@ -99,7 +99,6 @@ bool CManagerDlg::InitWindow()
     if (!(LoadSkinLayout(1, 0, 0) && LoadSkinButtons(1) && LoadSkinFrame(0, 0)))
         return false;
 
-    AttachSystemImageLists();
     LoadDragIcons();
     CreateSkinTooltips(m_hWnd, m_tooltip, m_skin.IsExpanded());
 

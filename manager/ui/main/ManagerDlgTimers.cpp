@@ -171,6 +171,10 @@ void CManagerDlg::OnPlayerFolderTimer()
 
 void CManagerDlg::InitListsWork()
 {
+    // The shell's image lists come first: asking for them the first time
+    // fills the shell's icon cache, which is slow, and is done here rather
+    // than before the window shows.
+    AttachSystemImageLists();
     InitPlayerListColumns();
     InitPcListColumns();
     InitDownloadListColumns();
