@@ -20,9 +20,9 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/bench-sysctrl.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 rounds=${MB_BENCH_ROUNDS:-5}
 
-# Every side is timed alike: bash's own clock (no process to read it), each
-# program's output to a file (a command substitution would fork for one side).
-now() { printf '%s' "${EPOCHREALTIME/./}"; }
+# Every side is timed alike: bash's own clock, read in this shell (a command
+# substitution forks a subshell, which would count a fork in every figure),
+# each program's output to a file.
 zpath() { printf 'Z:%s' "${1//\//\\}"; }
 wine() { MB_WINVER=winxp "$build/wine-run" "$exe" "$@" 2>/dev/null | tr -d '\r'; }
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -36,25 +36,25 @@ for kind in big huge; do
     for _ in $(seq 1 "$rounds"); do
         for side in native wine fatsort; do cp "$work/base.img" "$work/$side.img"; done
         sync
-        t0=$(now)
+        t0=${EPOCHREALTIME/./}
         "$native" "$work/native.img" 'P:\BIG\' "$work/names.txt" >"$work/out"
-        t1=$(now)
+        t1=${EPOCHREALTIME/./}
         out=$(cat "$work/out")
         [ "${out#* }" = QV_SUCCESS ] || { echo "bench-sysctrl: native order write: $out" >&2; exit 1; }
         ours+=("$(ms "$t0" "$t1")") calls+=("${out%% *}")
-        t0=$(now)
+        t0=${EPOCHREALTIME/./}
         wine "$(zpath "$work/wine.img")" 'P:\BIG\' "$(zpath "$work/names.txt")" >"$work/out"
-        t1=$(now)
+        t1=${EPOCHREALTIME/./}
         out=$(cat "$work/out")
         [ "${out#* }" = QV_SUCCESS ] || { echo "bench-sysctrl: order write under Wine: $out" >&2; exit 1; }
         wines+=("$(ms "$t0" "$t1")") wcalls+=("${out%% *}")
-        t0=$(now)
+        t0=${EPOCHREALTIME/./}
         wine --start >/dev/null
-        t1=$(now)
+        t1=${EPOCHREALTIME/./}
         bare+=("$(ms "$t0" "$t1")")
-        t0=$(now)
+        t0=${EPOCHREALTIME/./}
         LC_ALL=C.UTF-8 fatsort -q -a -r -d /BIG "$work/fatsort.img" >/dev/null 2>&1
-        t1=$(now)
+        t1=${EPOCHREALTIME/./}
         theirs+=("$(ms "$t0" "$t1")")
     done
     # The same bytes, or the figures compare nothing.
