@@ -1,9 +1,10 @@
 // Bitmap files into DIB sections. The window's skin is a hundred small
-// pictures read at every start; the system's file loader maps each file and
-// converts it, which costs several times reading it, so a plain picture is
-// read once and its rows go straight into a DIB section. Stretched pictures
-// and kinds the reader does not take (run-length, OS/2 headers, rows stored
-// top down) are left to the system's loader, as before.
+// pictures read at every start, and its frame edges again at every resize;
+// the system's file loader maps each file and converts it, which costs several
+// times reading it, so a plain picture is read once and its rows go straight
+// into a DIB section, or are stretched into one as the loader stretches them.
+// Kinds the reader does not take (run-length, OS/2 headers, rows stored top
+// down) are left to the system's loader, as before.
 #include "Gdi.h"
 
 #include <cstdlib>
@@ -37,16 +38,9 @@ bool ReadSmallFile(const std::string& path, std::vector<uint8_t>& bytes)
     return ok;
 }
 
-HBITMAP DirectDibSection(const std::vector<uint8_t>& bytes)
+// The file's pixels at their own size.
+HBITMAP DirectDibSection(const std::vector<uint8_t>& bytes, const dib::Layout& layout, std::vector<DWORD>& info)
 {
-    dib::Layout layout;
-    // Rows stored top down are the system loader's too: it turns them over
-    // in its own way, and a picture must look as it always did.
-    if (!dib::ParseBitmapFile(bytes.data(), bytes.size(), layout) || layout.height < 0)
-        return nullptr;
-    // The header and colour table, aligned as BITMAPINFO wants.
-    std::vector<DWORD> info((layout.infoBytes + sizeof(DWORD) - 1) / sizeof(DWORD));
-    std::memcpy(info.data(), bytes.data() + layout.infoOffset, layout.infoBytes);
     void* bits = nullptr;
     HBITMAP bitmap = ::CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS,
                                         &bits, nullptr, 0);
@@ -62,16 +56,74 @@ HBITMAP DirectDibSection(const std::vector<uint8_t>& bytes)
     return bitmap;
 }
 
+// The file's pixels stretched to cx x cy, as the system's loader does it: an
+// uncompressed DIB section of the new size and depth, the rows drawn into it
+// in halftone mode (colour pictures) from a fresh memory DC.
+HBITMAP StretchedDibSection(const std::vector<uint8_t>& bytes, const dib::Layout& layout, std::vector<DWORD>& info,
+                            int cx, int cy)
+{
+    std::vector<DWORD> target = info;
+    BITMAPINFOHEADER& header = reinterpret_cast<BITMAPINFO*>(target.data())->bmiHeader;
+    header.biWidth = cx;
+    header.biHeight = cy;
+    header.biSizeImage = 0;
+    header.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(target.data()), DIB_RGB_COLORS,
+                                        &bits, nullptr, 0);
+    if (!bitmap)
+        return nullptr;
+    bool drawn = false;
+    if (HDC dc = ::CreateCompatibleDC(nullptr)) {
+        HGDIOBJ old = ::SelectObject(dc, bitmap);
+        if (layout.bitCount > 1)
+            ::SetStretchBltMode(dc, HALFTONE);
+        drawn = old && ::StretchDIBits(dc, 0, 0, cx, cy, 0, 0, layout.width, layout.height,
+                                       bytes.data() + layout.bitsOffset, reinterpret_cast<const BITMAPINFO*>(info.data()),
+                                       DIB_RGB_COLORS, SRCCOPY) != 0;
+        if (old)
+            ::SelectObject(dc, old);
+        ::DeleteDC(dc);
+    }
+    if (!drawn) {
+        ::DeleteObject(bitmap);
+        return nullptr;
+    }
+    return bitmap;
+}
+
+HBITMAP DibSectionOf(const std::vector<uint8_t>& bytes, int cx, int cy)
+{
+    dib::Layout layout;
+    // Rows stored top down are the system loader's too: it turns them over
+    // in its own way, and a picture must look as it always did.
+    if (!dib::ParseBitmapFile(bytes.data(), bytes.size(), layout) || layout.height < 0)
+        return nullptr;
+    // The header and colour table, aligned as BITMAPINFO wants.
+    std::vector<DWORD> info((layout.infoBytes + sizeof(DWORD) - 1) / sizeof(DWORD));
+    std::memcpy(info.data(), bytes.data() + layout.infoOffset, layout.infoBytes);
+    // A side given as 0 keeps the file's.
+    if (cx == 0)
+        cx = layout.width;
+    if (cy == 0)
+        cy = layout.height;
+    if (cx == layout.width && cy == layout.height)
+        return DirectDibSection(bytes, layout, info);
+    if (cx < 0 || cy < 0 || cx > dib::MAX_SIDE || cy > dib::MAX_SIDE)
+        return nullptr;
+    return StretchedDibSection(bytes, layout, info, cx, cy);
+}
+
 }  // namespace
 
-HBITMAP LoadBitmapFile(const std::string& path, int cx, int cy)
+HBITMAP LoadBitmapFile(const std::string& path, int cx, int cy, const std::vector<uint8_t>* bytes)
 {
-    if (cx == 0 && cy == 0) {
-        std::vector<uint8_t> bytes;
-        if (ReadSmallFile(path, bytes))
-            if (HBITMAP direct = DirectDibSection(bytes))
-                return direct;
-    }
+    std::vector<uint8_t> read;
+    if (!bytes && ReadSmallFile(path, read))
+        bytes = &read;
+    if (bytes)
+        if (HBITMAP direct = DibSectionOf(*bytes, cx, cy))
+            return direct;
     return static_cast<HBITMAP>(
         ::LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, cx, cy, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
 }

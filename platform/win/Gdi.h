@@ -5,7 +5,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Text.h"
 
@@ -143,8 +145,8 @@ typedef CGdiObject<HFONT> CFont;
 namespace mb {
 
 // A bitmap file (skin pictures) as a DIB section, stretched to cx x cy when
-// they are not 0.
-HBITMAP LoadBitmapFile(const std::string& path, int cx = 0, int cy = 0);
+// they are not 0. `bytes`, when given, are the file's contents already read.
+HBITMAP LoadBitmapFile(const std::string& path, int cx = 0, int cy = 0, const std::vector<uint8_t>* bytes = nullptr);
 inline HBITMAP LoadBitmapResource(UINT id)
 {
     return static_cast<HBITMAP>(::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));

@@ -344,7 +344,8 @@ TEST_F(SkinWindow, BrokenSkinFailsWithString113)
 
 // The skin's pictures (and bitmaps of every kind the direct reader takes or
 // leaves) come out as the system's own file loader gives them: the same
-// size, depth and pixels.
+// size, depth and pixels, at their own size and stretched (the frame edges
+// are stretched to the place they fill), larger and smaller.
 TEST_F(SkinWindow, PicturesLoadAsTheSystemLoaderGivesThem)
 {
     std::vector<std::string> files;
@@ -370,21 +371,35 @@ TEST_F(SkinWindow, PicturesLoadAsTheSystemLoaderGivesThem)
         GetDIBits(screen, bitmap, 0, UINT(b.bmHeight), out.data(), &info, DIB_RGB_COLORS);
         return out;
     };
+    int stretched = 0;
     for (const std::string& file : files) {
-        CBitmap ours(mb::LoadBitmapFile(file));
-        CBitmap system(static_cast<HBITMAP>(
+        CBitmap plain(static_cast<HBITMAP>(
             LoadImageA(nullptr, file.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
-        ASSERT_EQ(!static_cast<HBITMAP>(system), !static_cast<HBITMAP>(ours)) << file;
-        if (!ours)
-            continue;
-        BITMAP a{}, b{};
-        GetObjectW(ours, sizeof a, &a);
-        GetObjectW(system, sizeof b, &b);
-        EXPECT_EQ(b.bmWidth, a.bmWidth) << file;
-        EXPECT_EQ(b.bmHeight, a.bmHeight) << file;
-        EXPECT_EQ(b.bmBitsPixel, a.bmBitsPixel) << file;
-        EXPECT_TRUE(pixels(ours, a) == pixels(system, b)) << file;
+        BITMAP size{};
+        if (plain)
+            GetObjectW(plain, sizeof size, &size);
+        const int w = size.bmWidth, h = size.bmHeight;
+        const SIZE sizes[] = {{0, 0}, {w * 3 + 1, h}, {w, h * 2 + 3}, {w > 1 ? w / 2 : 1, h > 1 ? h / 2 : 1},
+                              {0, h + 5}, {7, 0}};
+        for (const SIZE& s : sizes) {
+            const std::string what = mb::Format("%s at %ldx%ld", file.c_str(), s.cx, s.cy);
+            CBitmap ours(mb::LoadBitmapFile(file, s.cx, s.cy));
+            CBitmap system(static_cast<HBITMAP>(
+                LoadImageA(nullptr, file.c_str(), IMAGE_BITMAP, s.cx, s.cy, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+            ASSERT_EQ(!static_cast<HBITMAP>(system), !static_cast<HBITMAP>(ours)) << what;
+            if (!ours)
+                continue;
+            BITMAP a{}, b{};
+            GetObjectW(ours, sizeof a, &a);
+            GetObjectW(system, sizeof b, &b);
+            EXPECT_EQ(b.bmWidth, a.bmWidth) << what;
+            EXPECT_EQ(b.bmHeight, a.bmHeight) << what;
+            EXPECT_EQ(b.bmBitsPixel, a.bmBitsPixel) << what;
+            EXPECT_TRUE(pixels(ours, a) == pixels(system, b)) << what;
+            stretched += s.cx || s.cy;
+        }
     }
+    EXPECT_GT(stretched, 300);
     ReleaseDC(nullptr, screen);
 }
 
