@@ -9,9 +9,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "DibFile.h"
+#include "Sync.h"
 
 namespace mb {
 
@@ -114,13 +116,132 @@ HBITMAP DibSectionOf(const std::vector<uint8_t>& bytes, int cx, int cy)
     return StretchedDibSection(bytes, layout, info, cx, cy);
 }
 
+// Pictures read ahead by BeginBitmapPrefetch, by lower-case path: the file's
+// bytes and, when the direct reader takes it, its DIB section at its own size.
+struct Prefetched {
+    std::vector<uint8_t> bytes;
+    HBITMAP plain = nullptr;
+};
+
+class CBitmapPrefetch {
+public:
+    static CBitmapPrefetch& Instance()
+    {
+        static CBitmapPrefetch prefetch;
+        return prefetch;
+    }
+
+    bool Begin(const std::string& folder)
+    {
+        CSingleLock hold(m_lock);
+        EndLocked();
+        m_active = true;
+        std::string base = folder;
+        if (!base.empty() && base.back() != '\\')
+            base += '\\';
+        // Only the thread touches the table until it is joined.
+        return m_thread.Start([this, base] { ReadFolder(base); });
+    }
+
+    void End()
+    {
+        CSingleLock hold(m_lock);
+        EndLocked();
+    }
+
+    // True when the file was read ahead: `plain` is its DIB section when it
+    // is wanted at its own size and the reader took it, else `bytes` are the
+    // file's contents. Each file is taken once.
+    bool Take(const std::string& path, int cx, int cy, HBITMAP& plain, std::vector<uint8_t>& bytes)
+    {
+        CSingleLock hold(m_lock);
+        if (!m_active)
+            return false;
+        m_thread.Join();
+        auto it = m_files.find(Key(path));
+        if (it == m_files.end())
+            return false;
+        if (cx == 0 && cy == 0 && it->second.plain) {
+            plain = it->second.plain;
+        } else {
+            if (it->second.plain)
+                ::DeleteObject(it->second.plain);
+            bytes.swap(it->second.bytes);
+        }
+        m_files.erase(it);
+        return true;
+    }
+
+private:
+    static std::string Key(const std::string& path)
+    {
+        std::string key = path;
+        for (char& c : key)
+            if (c >= 'A' && c <= 'Z')
+                c = char(c - 'A' + 'a');
+        return key;
+    }
+
+    void ReadFolder(const std::string& base)
+    {
+        WIN32_FIND_DATAA found;
+        HANDLE find = ::FindFirstFileA((base + "*.bmp").c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE)
+            return;
+        do {
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                continue;
+            const std::string path = base + found.cFileName;
+            Prefetched file;
+            if (!ReadSmallFile(path, file.bytes))
+                continue;
+            file.plain = DibSectionOf(file.bytes, 0, 0);
+            m_files[Key(path)] = std::move(file);
+        } while (::FindNextFileA(find, &found));
+        ::FindClose(find);
+    }
+
+    void EndLocked()
+    {
+        m_thread.Join();
+        for (auto& [path, file] : m_files)
+            if (file.plain)
+                ::DeleteObject(file.plain);
+        m_files.clear();
+        m_active = false;
+    }
+
+    CCriticalSection m_lock;
+    CWorkerThread m_thread;
+    std::map<std::string, Prefetched> m_files;
+    bool m_active = false;
+};
+
 }  // namespace
+
+bool BeginBitmapPrefetch(const std::string& folder)
+{
+    return CBitmapPrefetch::Instance().Begin(folder);
+}
+
+void EndBitmapPrefetch()
+{
+    CBitmapPrefetch::Instance().End();
+}
 
 HBITMAP LoadBitmapFile(const std::string& path, int cx, int cy, const std::vector<uint8_t>* bytes)
 {
     std::vector<uint8_t> read;
-    if (!bytes && ReadSmallFile(path, read))
-        bytes = &read;
+    if (!bytes) {
+        HBITMAP plain = nullptr;
+        if (CBitmapPrefetch::Instance().Take(path, cx, cy, plain, read)) {
+            if (plain)
+                return plain;
+            bytes = &read;
+        } else if (ReadSmallFile(path, read)) {
+            bytes = &read;
+        }
+    }
     if (bytes)
         if (HBITMAP direct = DibSectionOf(*bytes, cx, cy))
             return direct;

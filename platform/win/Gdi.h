@@ -147,6 +147,13 @@ namespace mb {
 // A bitmap file (skin pictures) as a DIB section, stretched to cx x cy when
 // they are not 0. `bytes`, when given, are the file's contents already read.
 HBITMAP LoadBitmapFile(const std::string& path, int cx = 0, int cy = 0, const std::vector<uint8_t>* bytes = nullptr);
+// A folder's bitmap files read ahead into DIB sections on a thread of its own,
+// for a program that will load them soon (the skin, while its dialog is being
+// built). LoadBitmapFile then takes a file's prepared picture, once, instead
+// of reading it; EndBitmapPrefetch waits for the thread and frees what nobody
+// took, after which files are read as they are asked for.
+bool BeginBitmapPrefetch(const std::string& folder);
+void EndBitmapPrefetch();
 inline HBITMAP LoadBitmapResource(UINT id)
 {
     return static_cast<HBITMAP>(::LoadImageW(ResourceModule(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));

@@ -4,8 +4,11 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include "Gdi.h"
 #include "ManagerDlg.h"
 #include "ManagerGlobals.h"
+#include "ManagerSettings.h"
+#include "SettingsRules.h"
 #include "Prompter.h"
 #include "StringIds.h"
 #include "Text.h"
@@ -26,6 +29,11 @@ BOOL CManagerApp::InitInstance()
         return FALSE;
     }
 
+    // The skin's pictures are read on a thread of their own while the
+    // dialog's controls are made; the skin steps take them from there.
+    mb::BeginBitmapPrefetch(
+        settings::ImagesFolder(CManagerSettings::ResolveProgramFolder(CManagerSettings::Read().programFolder)));
+
     ::OleInitialize(nullptr);
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_USEREX_CLASSES};
     ::InitCommonControlsEx(&controls);
@@ -36,6 +44,7 @@ BOOL CManagerApp::InitInstance()
         dialog.DoModal();
         m_pMainWnd = nullptr;
     }
+    mb::EndBitmapPrefetch();
     ::OleUninitialize();
     return FALSE;
 }

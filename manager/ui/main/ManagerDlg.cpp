@@ -35,7 +35,11 @@ BOOL CManagerDlg::OnInitDialog()
     }
     SetIcon(m_mainIcon, true);
 
-    if (!InitWindow()) {
+    const bool ready = InitWindow();
+    // Pictures read ahead that the skin did not take go now; later loads
+    // (resizes) read their files.
+    mb::EndBitmapPrefetch();
+    if (!ready) {
         ShowSkinFailure();
         return TRUE;
     }

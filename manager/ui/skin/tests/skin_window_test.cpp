@@ -40,6 +40,24 @@ std::string ReadFile(const std::string& path)
     return s.str();
 }
 
+// A bitmap's pixels as 32-bit rows, top down.
+std::vector<DWORD> Pixels(HBITMAP bitmap)
+{
+    BITMAP b{};
+    GetObjectW(bitmap, sizeof b, &b);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = b.bmWidth;
+    info.bmiHeader.biHeight = -b.bmHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    std::vector<DWORD> out(size_t(b.bmWidth) * size_t(b.bmHeight));
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, UINT(b.bmHeight), out.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    return out;
+}
+
 // A copy of the shipped images in a folder of its own, without one file
 // (or with SKIN.INI replaced).
 std::string CopyImages(const std::string& name, const std::string& leaveOut, const std::string* ini = nullptr)
@@ -330,15 +348,23 @@ TEST_F(SkinWindow, BrokenSkinFailsWithString113)
         {"no-ini", "SKIN.INI", nullptr},          {"zero-ratio", "", &zero},
         {"no-frame-section", "", &noFrame},
     };
-    for (const Case& c : cases) {
-        mbtest::CRecordingPrompter prompter;
-        CSkinTestDlg dlg(CopyImages(c.name, c.leaveOut, c.ini));
-        dlg.Create();
-        mbtest::PumpUntil([&] { return !IsWindow(dlg.m_hWnd); });
-        EXPECT_TRUE(dlg.m_failed) << c.name;
-        EXPECT_FALSE(IsWindow(dlg.m_hWnd)) << c.name;
-        ASSERT_EQ(1u, prompter.Count()) << c.name;
-        EXPECT_EQ("Skin info file or image files are missing. Re-install this program.", prompter.Text(0)) << c.name;
+    // Alike whether the pictures were read ahead or not.
+    for (bool ahead : {false, true}) {
+        for (const Case& c : cases) {
+            mbtest::CRecordingPrompter prompter;
+            const std::string folder = CopyImages(c.name, c.leaveOut, c.ini);
+            if (ahead)
+                mb::BeginBitmapPrefetch(folder);
+            CSkinTestDlg dlg(folder);
+            dlg.Create();
+            mbtest::PumpUntil([&] { return !IsWindow(dlg.m_hWnd); });
+            mb::EndBitmapPrefetch();
+            EXPECT_TRUE(dlg.m_failed) << c.name << ahead;
+            EXPECT_FALSE(IsWindow(dlg.m_hWnd)) << c.name << ahead;
+            ASSERT_EQ(1u, prompter.Count()) << c.name << ahead;
+            EXPECT_EQ("Skin info file or image files are missing. Re-install this program.", prompter.Text(0))
+                << c.name << ahead;
+        }
     }
 }
 
@@ -359,18 +385,6 @@ TEST_F(SkinWindow, PicturesLoadAsTheSystemLoaderGivesThem)
         FindClose(h);
     }
     ASSERT_GT(files.size(), 60u);
-    HDC screen = GetDC(nullptr);
-    auto pixels = [&](HBITMAP bitmap, const BITMAP& b) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = b.bmWidth;
-        info.bmiHeader.biHeight = -b.bmHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        std::vector<DWORD> out(size_t(b.bmWidth) * size_t(b.bmHeight));
-        GetDIBits(screen, bitmap, 0, UINT(b.bmHeight), out.data(), &info, DIB_RGB_COLORS);
-        return out;
-    };
     int stretched = 0;
     for (const std::string& file : files) {
         CBitmap plain(static_cast<HBITMAP>(
@@ -395,12 +409,51 @@ TEST_F(SkinWindow, PicturesLoadAsTheSystemLoaderGivesThem)
             EXPECT_EQ(b.bmWidth, a.bmWidth) << what;
             EXPECT_EQ(b.bmHeight, a.bmHeight) << what;
             EXPECT_EQ(b.bmBitsPixel, a.bmBitsPixel) << what;
-            EXPECT_TRUE(pixels(ours, a) == pixels(system, b)) << what;
+            EXPECT_TRUE(Pixels(ours) == Pixels(system)) << what;
             stretched += s.cx || s.cy;
         }
     }
     EXPECT_GT(stretched, 300);
-    ReleaseDC(nullptr, screen);
+}
+
+// Pictures read ahead while a dialog is built are those of their files, each
+// taken once: a second load, and every load after the read-ahead ended, reads
+// the file as it is then. What nobody took is freed.
+TEST_F(SkinWindow, PicturesReadAheadAreThoseOfTheirFiles)
+{
+    const std::string folder = CopyImages("ahead", "");
+    auto system = [](const std::string& path, int cx = 0, int cy = 0) {
+        return static_cast<HBITMAP>(
+            LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, cx, cy, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    };
+    const DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    ASSERT_TRUE(mb::BeginBitmapPrefetch(folder));
+    for (const char* name : {"BAN_A0.BMP", "btn_pc_all0.bmp", "LOGO_1.BMP"}) {
+        CBitmap ours(mb::LoadBitmapFile(folder + name)), theirs(system(folder + name));
+        ASSERT_TRUE(ours && theirs) << name;
+        EXPECT_TRUE(Pixels(ours) == Pixels(theirs)) << name;
+    }
+    // An edge stretched to its place, as at every start.
+    CBitmap edge(mb::LoadBitmapFile(folder + "SKIN_H1.BMP", 300, 7)), edgeTheirs(system(folder + "SKIN_H1.BMP", 300, 7));
+    ASSERT_TRUE(edge && edgeTheirs);
+    EXPECT_TRUE(Pixels(edge) == Pixels(edgeTheirs));
+    // Taken once: the file changed since, the next load sees the change.
+    ASSERT_TRUE(CopyFileA((folder + "LOGO_0.BMP").c_str(), (folder + "BAN_A0.BMP").c_str(), FALSE));
+    CBitmap again(mb::LoadBitmapFile(folder + "BAN_A0.BMP")), logo(system(folder + "LOGO_0.BMP"));
+    EXPECT_TRUE(Pixels(again) == Pixels(logo));
+    CBitmap missing(mb::LoadBitmapFile(folder + "NO_SUCH.BMP"));
+    EXPECT_FALSE(missing);
+    mb::EndBitmapPrefetch();
+    // Ended: a picture never taken is read from its file as it is now.
+    ASSERT_TRUE(CopyFileA((folder + "LOGO_0.BMP").c_str(), (folder + "BAN_B0.BMP").c_str(), FALSE));
+    CBitmap later(mb::LoadBitmapFile(folder + "BAN_B0.BMP"));
+    EXPECT_TRUE(Pixels(later) == Pixels(logo));
+    for (CBitmap* b : {&edge, &edgeTheirs, &again, &logo, &later})
+        b->Reset();
+    const DWORD gdiAfter = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (gdiBefore > 0) {
+        EXPECT_EQ(gdiBefore, gdiAfter);
+    }
 }
 
 // Resizing reloads the frame edges and expanding swaps the maximise button's
