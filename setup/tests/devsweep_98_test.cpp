@@ -1,5 +1,5 @@
-// DevSweep on the 95/98/ME line (Windows 98 under Wine, where a key deletion
-// takes the key's whole subtree, as it did on 98): the recording driver's
+// DevSweep on the 95/98/ME line (Windows 98 and ME under Wine, where a key
+// deletion takes the key's whole subtree, as it did there): the recording driver's
 // class keys, the miniport and class keys of earlier players, and the
 // service exports that have nothing to do there.
 #include "SweepTest.h"
