@@ -93,6 +93,23 @@ TEST_F(RemoveLegacyPlayerDrivers, NineRemovesTheMiniportAndTheClassesButNoSystem
     EXPECT_TRUE(run.Says("SCSI index: 0003   QvScsi InfSection: qvscsi.mpd")) << run.AllText();
 }
 
+// ---- RemoveLegacyPlayerRemnants ----------------------------------------------------
+
+class RemoveLegacyPlayerRemnants : public SweepTest {};
+
+TEST_F(RemoveLegacyPlayerRemnants, TheSCSIEnumKeysOfThe9xLayoutGo) {
+    // The earlier player's device as 95/98/ME enumerate it, beside another
+    // vendor's disk.
+    Key(HKLM, "Enum\\QVRX3\\VEN_066F&DEV_3400", "x", "1");
+    Key(HKLM, "Enum\\SCSI\\QUORVANEQVRX3______\\0", "Class", "DiskDrive");
+    Key(HKLM, "Enum\\SCSI\\QUORVANEQVRX3______Rev\\1", "Class", "DiskDrive");
+    Key(HKLM, "Enum\\SCSI\\OTHERVENDISK_______\\0", "Class", "DiskDrive");
+    Before();
+    INSTALLER_RUN run = RunInstaller({"RemoveLegacyPlayerRemnants", "0"});
+    After();
+    EXPECT_EQ(run.Result, 0);
+    ExpectOnlyRemoved({M("Enum\\SCSI\\QUORVANEQVRX3______"), M("Enum\\SCSI\\QUORVANEQVRX3______Rev")});
+}
 
 // ---- The service exports ----------------------------------------------------------
 
