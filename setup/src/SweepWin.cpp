@@ -126,6 +126,33 @@ std::vector<std::string> ProtectedFolders() {
         }
         RegCloseKey(key);
     }
+    // The user's own folders and all users' (desktop, documents, music, the
+    // Start menu and its Programs, fonts ...) and the profiles that hold them:
+    // a folder value naming one of them names no program's folder.
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        if (RegOpenKeyExA(root, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0, KEY_READ,
+                          &key) != ERROR_SUCCESS)
+            continue;
+        for (DWORD i = 0;; ++i) {
+            char name[256];
+            char value[MAX_PATH];
+            DWORD nameSize = sizeof name, size = sizeof value, type = 0;
+            LONG rc = RegEnumValueA(key, i, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+            if (rc == ERROR_NO_MORE_ITEMS)
+                break;
+            if (rc == ERROR_SUCCESS && type == REG_SZ) {
+                std::string folder = TextOfValue(value, size);
+                if (!folder.empty())
+                    add(folder.c_str());
+            }
+        }
+        RegCloseKey(key);
+    }
+    for (const char* variable : {"USERPROFILE", "ALLUSERSPROFILE"}) {
+        n = GetEnvironmentVariableA(variable, path, MAX_PATH);
+        if (n && n < MAX_PATH)
+            add(path);
+    }
     return folders;
 }
 

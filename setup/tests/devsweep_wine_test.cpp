@@ -5,6 +5,8 @@
 // folder, another program's shortcut) still there.
 #include "SweepTest.h"
 
+#include <shlobj.h>
+
 using namespace sweeptest;
 
 namespace {
@@ -191,6 +193,25 @@ TEST_F(RemoveInstalledLegacyPlayer, MissingOrSystemFolderValuesDeleteNoFiles) {
                             drive + "\\Documents and Settings\\All Users.WINNT\\Start Menu\\Programs\\" + product,
                             windows + "\\system\\qvrxhook.dll", SystemFolder() + "\\qvrxhook.dll",
                             SystemFolder() + "\\drivers\\mp3drv.sys", nineOrNt});
+}
+
+TEST_F(RemoveInstalledLegacyPlayer, TheUsersOwnFoldersAsFolderValuesKeepTheirFiles) {
+    // Folder values that name the user's desktop, documents, profile or Start
+    // menu: the user's files there are no earlier player's.
+    const int folders[] = {CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL, CSIDL_PROFILE, CSIDL_PROGRAMS, CSIDL_FONTS};
+    for (int csidl : folders) {
+        char path[MAX_PATH] = {};
+        ASSERT_EQ(SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, 0, path), S_OK) << csidl;
+        const std::string folder = path;
+        const std::string decoy = folder + "\\devsweep-user-file.txt";
+        File(decoy);
+        Install(folder, folder + "\\");
+        INSTALLER_RUN run = RunInstaller({"RemoveInstalledLegacyPlayer", "0", "Quorvane QVRX3 Manager"});
+        const bool kept = GetFileAttributesA(decoy.c_str()) != INVALID_FILE_ATTRIBUTES;
+        DeleteFileA(decoy.c_str());
+        EXPECT_TRUE(kept) << folder;
+        EXPECT_TRUE(run.Says("Refused: " + folder + " is no folder of a program")) << run.AllText();
+    }
 }
 
 TEST_F(RemoveInstalledLegacyPlayer, DangerousNamesAndRowsChangeNothing) {
