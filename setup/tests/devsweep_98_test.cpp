@@ -28,6 +28,7 @@ protected:
     void SetUp() override {
         Key(HKLM, NINE_CLASS + "\\DiskDrive\\0000", "DriverDesc", "Disk drive");
         Key(HKLM, NINE_CLASS + "\\USB\\0000", "DriverDesc", "USB root hub");
+        Key(HKLM, NINE_CLASS + "\\HID\\0000", "DriverDesc", "USB keyboard");
     }
 };
 
@@ -42,7 +43,7 @@ TEST_F(CheckServiceName9x, RemovesTheRecorderClassAndTheClassItNames) {
 }
 
 TEST_F(CheckServiceName9x, AnEmptyMissingOrSystemClassValueKeepsEveryOtherClass) {
-    const char* const values[] = {"", nullptr, "DiskDrive", "USB\\0000"};
+    const char* const values[] = {"", nullptr, "DiskDrive", "USB\\0000", "HID"};
     for (const char* value : values) {
         Key(HKLM, NINE_CLASS + "\\{9FFF066D-3ED3-4567-9123-8B82CFE1CDD4}", value ? "Class" : "Other", value ? value : "");
         Before();
@@ -52,6 +53,7 @@ TEST_F(CheckServiceName9x, AnEmptyMissingOrSystemClassValueKeepsEveryOtherClass)
         ExpectOnlyRemoved({M(NINE_CLASS + "\\{9FFF066D-3ED3-4567-9123-8B82CFE1CDD4}")});
         EXPECT_TRUE(HasKey(HKLM, NINE_CLASS + "\\DiskDrive\\0000"));
         EXPECT_TRUE(HasKey(HKLM, NINE_CLASS + "\\USB\\0000"));
+        EXPECT_TRUE(HasKey(HKLM, NINE_CLASS + "\\HID\\0000"));
     }
 }
 
