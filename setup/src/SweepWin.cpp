@@ -112,6 +112,12 @@ std::vector<std::string> ProtectedFolders() {
         add(programFiles.c_str());
         std::string documents = std::string(path, 2) + "\\Documents and Settings";
         add(documents.c_str());
+        // Both system folders, whichever of them the line calls its own: the
+        // NT line keeps the 16-bit one, and 32-bit files land in either.
+        for (const char* system : {"\\system", "\\system32"}) {
+            std::string folder = std::string(path, n) + system;
+            add(folder.c_str());
+        }
     }
     n = GetSystemDirectoryA(path, MAX_PATH);
     if (n && n < MAX_PATH)

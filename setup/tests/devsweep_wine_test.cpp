@@ -195,14 +195,19 @@ TEST_F(RemoveInstalledLegacyPlayer, MissingOrSystemFolderValuesDeleteNoFiles) {
                             SystemFolder() + "\\drivers\\mp3drv.sys", nineOrNt});
 }
 
-TEST_F(RemoveInstalledLegacyPlayer, TheUsersOwnFoldersAsFolderValuesKeepTheirFiles) {
+TEST_F(RemoveInstalledLegacyPlayer, TheUsersOwnAndSystemFoldersAsFolderValuesKeepTheirFiles) {
     // Folder values that name the user's desktop, documents, profile or Start
-    // menu: the user's files there are no earlier player's.
-    const int folders[] = {CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL, CSIDL_PROFILE, CSIDL_PROGRAMS, CSIDL_FONTS};
-    for (int csidl : folders) {
+    // menu, or a system folder: the files there are no earlier player's.
+    std::vector<std::string> folders;
+    for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL, CSIDL_PROFILE, CSIDL_PROGRAMS, CSIDL_FONTS}) {
         char path[MAX_PATH] = {};
         ASSERT_EQ(SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, 0, path), S_OK) << csidl;
-        const std::string folder = path;
+        folders.push_back(path);
+    }
+    // Both system folders of the Windows folder: 16-bit and 32-bit.
+    folders.push_back(windows + "\\system");
+    folders.push_back(windows + "\\system32");
+    for (const std::string& folder : folders) {
         const std::string decoy = folder + "\\devsweep-user-file.txt";
         File(decoy);
         Install(folder, folder + "\\");
