@@ -164,7 +164,15 @@ std::vector<std::string> ProtectedFolders() {
 
 void DeleteFolderFiles(const std::string& folder) {
     Trace("\tDeleting %s\n", folder.c_str());
-    if (!IsRemovableFolder(folder, ProtectedFolders())) {
+    const std::vector<std::string> guarded = ProtectedFolders();
+    bool removable = IsRemovableFolder(folder, guarded);
+    // A path spelt half long, half 8.3 matches neither spelling of a
+    // protected folder: its all-8.3 spelling is checked too.
+    char shortPath[MAX_PATH];
+    DWORD n = removable ? GetShortPathNameA(folder.c_str(), shortPath, MAX_PATH) : 0;
+    if (n && n < MAX_PATH && !IsRemovableFolder(shortPath, guarded))
+        removable = false;
+    if (!removable) {
         Trace("\tRefused: %s is no folder of a program\n", folder.c_str());
         return;
     }

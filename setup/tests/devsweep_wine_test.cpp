@@ -207,6 +207,13 @@ TEST_F(RemoveInstalledLegacyPlayer, TheUsersOwnAndSystemFoldersAsFolderValuesKee
     // Both system folders of the Windows folder: 16-bit and 32-bit.
     folders.push_back(windows + "\\system");
     folders.push_back(windows + "\\system32");
+    // The Start menu's Programs spelt half long, half short.
+    char startMenu[MAX_PATH] = {}, shortMenu[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_STARTMENU, nullptr, 0, startMenu), S_OK);
+    ASSERT_NE(GetShortPathNameA(startMenu, shortMenu, MAX_PATH), 0u);
+    const std::string longMenu = startMenu, shortName = strrchr(shortMenu, '\\') + 1;
+    ASSERT_NE(shortName, longMenu.substr(longMenu.rfind('\\') + 1));
+    folders.push_back(longMenu.substr(0, longMenu.rfind('\\') + 1) + shortName + "\\Programs");
     for (const std::string& folder : folders) {
         const std::string decoy = folder + "\\devsweep-user-file.txt";
         File(decoy);
