@@ -110,7 +110,7 @@ const size_t g_SystemClassCount = sizeof(g_SystemClasses) / sizeof(g_SystemClass
 // Class key names that exist only on the 95/98/ME line.
 const char* const g_SystemClassNames9x[] = {
     "DiskDrive", "hdc", "SCSIAdapter", "NetTrans", "NetClient", "NetService", "Unknown",
-    "Volume", "Floppy", "Monitor", "Modem", "MTD", "PCMCIA", "Infrared", "Printer",
+    "Volume", "Floppy", "Monitor", "Modem", "MTD", "PCMCIA", "Infrared", "Printer", "HID",
 };
 const size_t g_SystemClassNames9xCount = sizeof(g_SystemClassNames9x) / sizeof(g_SystemClassNames9x[0]);
 

@@ -41,7 +41,7 @@ DEVSWEEP_API int __stdcall UpdateInf(const char* folder, const char* fileName);
 
 /* Appends the device lines of the INF's [Microsoft] section and the player's
  * own USB id to a text file of hardware ids. 1 done, 0 when the text file
- * cannot be opened. */
+ * cannot be opened or written (a full disk). */
 DEVSWEEP_API int __stdcall CopyQvumsInfVIDPIDs(const char* infPath, const char* textFilePath);
 
 /* Stops and deletes a service (2000/XP), or removes the earlier recording

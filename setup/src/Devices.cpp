@@ -138,18 +138,28 @@ int EnumAndDestroyKeys(HKEY root, const std::string& parent, const std::string& 
     HKEY key = nullptr;
     if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return 0;
+    // With a class, the key is touched only when a subkey (a device
+    // instance) is of that class, and a subkey of another class stays:
+    // another maker's player on the same id keeps its own.
+    std::vector<std::string> doomed;
     if (classGuid) {
         bool matches = false;
         char name[256];
-        for (DWORD i = 0; !matches; ++i) {
+        for (DWORD i = 0;; ++i) {
             DWORD size = sizeof name;
             if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
                 break;
             HKEY sub = nullptr;
-            if (RegOpenKeyExA(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS)
+            if (!IsKeyPart(name) || RegOpenKeyExA(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS)
                 continue;
-            matches = EqualsNoCase(ReadText(sub, "ClassGUID", 64), classGuid);
+            bool found = false;
+            std::string subClass = ReadText(sub, "ClassGUID", 64, &found);
             RegCloseKey(sub);
+            if (found && EqualsNoCase(subClass, classGuid))
+                matches = true;
+            else if (found)
+                continue;
+            doomed.push_back(name);
         }
         if (!matches) {
             RegCloseKey(key);
@@ -158,7 +168,20 @@ int EnumAndDestroyKeys(HKEY root, const std::string& parent, const std::string& 
     }
     RegCloseKey(key);
     Trace("Deleting %s\n", path.c_str());
-    DeleteSubtree(root, path);
+    if (classGuid) {
+        for (const std::string& name : doomed) {
+            DeleteSubtree(root, path + "\\" + name);
+            LONG rc = DeleteKeyUnder(root, path, {name});
+            if (rc != ERROR_SUCCESS)
+                Trace("\nError deleting key: %x\n", static_cast<unsigned>(rc));
+        }
+        if (KeyHasSubkeys(root, path)) {
+            Trace("\tKeeping %s: devices of another class are left\n", path.c_str());
+            return 0;
+        }
+    } else {
+        DeleteSubtree(root, path);
+    }
     LONG rc = DeleteKeyUnder(root, parent, {keyName});
     if (rc != ERROR_SUCCESS)
         Trace("\nError deleting key: %x\n", static_cast<unsigned>(rc));
@@ -168,7 +191,10 @@ int EnumAndDestroyKeys(HKEY root, const std::string& parent, const std::string& 
 void EnumAndDestroySCSIKeys(const std::string& prefix) {
     if (prefix.empty())
         return;
-    std::string parent = Is9x() ? "Enum\\SCSI" : "SYSTEM\\CurrentControlSet\\Enum\\SCSI";
+    // 95/98 and ME alike keep their device keys in HKLM\Enum.
+    const WIN_LINE line = CurrentLine();
+    const bool nine = line == WINLINE_9X || line == WINLINE_ME;
+    std::string parent = nine ? "Enum\\SCSI" : "SYSTEM\\CurrentControlSet\\Enum\\SCSI";
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parent.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return;

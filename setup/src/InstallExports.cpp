@@ -147,9 +147,16 @@ int __stdcall CopyQvumsInfVIDPIDs(const char* infPath, const char* textFilePath)
         } while (api->FindNextLine(&line, &line));
     }
     fprintf(text, "%%USB\\Generic.DeviceDesc%%=Generic.install,USB\\%s\n\n", PlayerUsbIdText().c_str());
-    fclose(text);
+    // A full disk shows only here: the lines are buffered until the close.
+    bool written = !ferror(text);
+    if (fclose(text) != 0)
+        written = false;
     if (inf != INVALID_HANDLE_VALUE)
         api->CloseInfFile(inf);
+    if (!written) {
+        Trace("%s could not be written\n", textFilePath);
+        return 0;
+    }
     return 1;
 }
 

@@ -112,6 +112,12 @@ std::vector<std::string> ProtectedFolders() {
         add(programFiles.c_str());
         std::string documents = std::string(path, 2) + "\\Documents and Settings";
         add(documents.c_str());
+        // Both system folders, whichever of them the line calls its own: the
+        // NT line keeps the 16-bit one, and 32-bit files land in either.
+        for (const char* system : {"\\system", "\\system32"}) {
+            std::string folder = std::string(path, n) + system;
+            add(folder.c_str());
+        }
     }
     n = GetSystemDirectoryA(path, MAX_PATH);
     if (n && n < MAX_PATH)
@@ -126,12 +132,47 @@ std::vector<std::string> ProtectedFolders() {
         }
         RegCloseKey(key);
     }
+    // The user's own folders and all users' (desktop, documents, music, the
+    // Start menu and its Programs, fonts ...) and the profiles that hold them:
+    // a folder value naming one of them names no program's folder.
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        if (RegOpenKeyExA(root, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0, KEY_READ,
+                          &key) != ERROR_SUCCESS)
+            continue;
+        for (DWORD i = 0;; ++i) {
+            char name[256];
+            char value[MAX_PATH];
+            DWORD nameSize = sizeof name, size = sizeof value, type = 0;
+            LONG rc = RegEnumValueA(key, i, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+            if (rc == ERROR_NO_MORE_ITEMS)
+                break;
+            if (rc == ERROR_SUCCESS && type == REG_SZ) {
+                std::string folder = TextOfValue(value, size);
+                if (!folder.empty())
+                    add(folder.c_str());
+            }
+        }
+        RegCloseKey(key);
+    }
+    for (const char* variable : {"USERPROFILE", "ALLUSERSPROFILE"}) {
+        n = GetEnvironmentVariableA(variable, path, MAX_PATH);
+        if (n && n < MAX_PATH)
+            add(path);
+    }
     return folders;
 }
 
 void DeleteFolderFiles(const std::string& folder) {
     Trace("\tDeleting %s\n", folder.c_str());
-    if (!IsRemovableFolder(folder, ProtectedFolders())) {
+    const std::vector<std::string> guarded = ProtectedFolders();
+    bool removable = IsRemovableFolder(folder, guarded);
+    // A path spelt half long, half 8.3 matches neither spelling of a
+    // protected folder: its all-8.3 spelling is checked too.
+    char shortPath[MAX_PATH];
+    DWORD n = removable ? GetShortPathNameA(folder.c_str(), shortPath, MAX_PATH) : 0;
+    if (n && n < MAX_PATH && !IsRemovableFolder(shortPath, guarded))
+        removable = false;
+    if (!removable) {
         Trace("\tRefused: %s is no folder of a program\n", folder.c_str());
         return;
     }

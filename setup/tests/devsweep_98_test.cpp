@@ -1,5 +1,5 @@
-// DevSweep on the 95/98/ME line (Windows 98 under Wine, where a key deletion
-// takes the key's whole subtree, as it did on 98): the recording driver's
+// DevSweep on the 95/98/ME line (Windows 98 and ME under Wine, where a key
+// deletion takes the key's whole subtree, as it did there): the recording driver's
 // class keys, the miniport and class keys of earlier players, and the
 // service exports that have nothing to do there.
 #include "SweepTest.h"
@@ -28,6 +28,7 @@ protected:
     void SetUp() override {
         Key(HKLM, NINE_CLASS + "\\DiskDrive\\0000", "DriverDesc", "Disk drive");
         Key(HKLM, NINE_CLASS + "\\USB\\0000", "DriverDesc", "USB root hub");
+        Key(HKLM, NINE_CLASS + "\\HID\\0000", "DriverDesc", "USB keyboard");
     }
 };
 
@@ -42,7 +43,7 @@ TEST_F(CheckServiceName9x, RemovesTheRecorderClassAndTheClassItNames) {
 }
 
 TEST_F(CheckServiceName9x, AnEmptyMissingOrSystemClassValueKeepsEveryOtherClass) {
-    const char* const values[] = {"", nullptr, "DiskDrive", "USB\\0000"};
+    const char* const values[] = {"", nullptr, "DiskDrive", "USB\\0000", "HID"};
     for (const char* value : values) {
         Key(HKLM, NINE_CLASS + "\\{9FFF066D-3ED3-4567-9123-8B82CFE1CDD4}", value ? "Class" : "Other", value ? value : "");
         Before();
@@ -52,6 +53,7 @@ TEST_F(CheckServiceName9x, AnEmptyMissingOrSystemClassValueKeepsEveryOtherClass)
         ExpectOnlyRemoved({M(NINE_CLASS + "\\{9FFF066D-3ED3-4567-9123-8B82CFE1CDD4}")});
         EXPECT_TRUE(HasKey(HKLM, NINE_CLASS + "\\DiskDrive\\0000"));
         EXPECT_TRUE(HasKey(HKLM, NINE_CLASS + "\\USB\\0000"));
+        EXPECT_TRUE(HasKey(HKLM, NINE_CLASS + "\\HID\\0000"));
     }
 }
 
@@ -93,6 +95,23 @@ TEST_F(RemoveLegacyPlayerDrivers, NineRemovesTheMiniportAndTheClassesButNoSystem
     EXPECT_TRUE(run.Says("SCSI index: 0003   QvScsi InfSection: qvscsi.mpd")) << run.AllText();
 }
 
+// ---- RemoveLegacyPlayerRemnants ----------------------------------------------------
+
+class RemoveLegacyPlayerRemnants : public SweepTest {};
+
+TEST_F(RemoveLegacyPlayerRemnants, TheSCSIEnumKeysOfThe9xLayoutGo) {
+    // The earlier player's device as 95/98/ME enumerate it, beside another
+    // vendor's disk.
+    Key(HKLM, "Enum\\QVRX3\\VEN_066F&DEV_3400", "x", "1");
+    Key(HKLM, "Enum\\SCSI\\QUORVANEQVRX3______\\0", "Class", "DiskDrive");
+    Key(HKLM, "Enum\\SCSI\\QUORVANEQVRX3______Rev\\1", "Class", "DiskDrive");
+    Key(HKLM, "Enum\\SCSI\\OTHERVENDISK_______\\0", "Class", "DiskDrive");
+    Before();
+    INSTALLER_RUN run = RunInstaller({"RemoveLegacyPlayerRemnants", "0"});
+    After();
+    EXPECT_EQ(run.Result, 0);
+    ExpectOnlyRemoved({M("Enum\\SCSI\\QUORVANEQVRX3______"), M("Enum\\SCSI\\QUORVANEQVRX3______Rev")});
+}
 
 // ---- The service exports ----------------------------------------------------------
 

@@ -15,6 +15,7 @@ const std::string ENUM = "System\\CurrentControlSet\\Enum";
 const std::string CRITICAL = "System\\CurrentControlSet\\Control\\CriticalDeviceDatabase";
 
 const char ROW0_CLASS[] = "{AEED0BDD-D2A9-4377-9618-5BCE61B7B6BC}";
+const char ROW5_CLASS[] = "{4FAD996C-ADEA-4C33-B50D-AC12750546DF}";
 const char USB_CLASS[] = "{36FC9E60-C465-11CF-8056-444553540000}";
 const char DISK_CLASS[] = "{4D36E967-E325-11CE-BFC1-08002BE10318}";
 const char VOLUME_CLASS[] = "{71A27CDD-812A-11D0-BEC7-08002BE2092F}";
@@ -84,6 +85,19 @@ TEST_F(RemoveLegacyPlayerRemnants, EnumKeysOfAnotherClassStay) {
     RunInstaller({"RemoveLegacyPlayerRemnants", "0"});
     After();
     ExpectNothingChanged();
+}
+
+TEST_F(RemoveLegacyPlayerRemnants, AnotherMakersPlayerOnTheSameUsbIdKeepsItsEnumKey) {
+    // Two makers' players on the chip's USB id, each under its own class.
+    const std::string usbEnum = IsNtLine() ? ENUM + "\\USB" : "Enum\\USB";
+    Key(HKLM, usbEnum + "\\Vid_066F&Pid_3410\\QV0002", "ClassGUID", ROW0_CLASS);
+    Key(HKLM, usbEnum + "\\Vid_066F&Pid_3410\\QV0002\\Device Parameters", "x", "1");
+    Key(HKLM, usbEnum + "\\Vid_066F&Pid_3410\\TESSARO1", "ClassGUID", ROW5_CLASS);
+    Key(HKLM, usbEnum + "\\Vid_066F&Pid_3410\\TESSARO1\\Device Parameters", "x", "1");
+    Before();
+    RunInstaller({"RemoveLegacyPlayerRemnants", "0"});
+    After();
+    ExpectOnlyRemoved({M(usbEnum + "\\Vid_066F&Pid_3410\\QV0002")});
 }
 
 TEST_F(RemoveLegacyPlayerRemnants, RowsOutsideTheTableOrAbsentTouchNothing) {

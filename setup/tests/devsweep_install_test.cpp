@@ -145,6 +145,13 @@ TEST_F(HardwareIdFile, ATextFileThatCannotBeOpenedGivesZeroAndMakesNothing) {
     ExpectNothingChanged();
 }
 
+TEST_F(HardwareIdFile, ATextFileThatCannotBeWrittenGivesZero) {
+    // Z:\dev\full opens, but every write fails as on a full disk.
+    INSTALLER_RUN run = RunInstaller({"CopyQvumsInfVIDPIDs", WORK + "\\driver\\lark.inf", "Z:\\dev\\full"});
+    EXPECT_EQ(run.Result, 0);
+    EXPECT_TRUE(run.Says("Z:\\dev\\full could not be written")) << run.AllText();
+}
+
 // ---- Service names ---------------------------------------------------------------
 
 class ServiceNames : public SweepTest {};

@@ -5,6 +5,8 @@
 // folder, another program's shortcut) still there.
 #include "SweepTest.h"
 
+#include <shlobj.h>
+
 using namespace sweeptest;
 
 namespace {
@@ -191,6 +193,37 @@ TEST_F(RemoveInstalledLegacyPlayer, MissingOrSystemFolderValuesDeleteNoFiles) {
                             drive + "\\Documents and Settings\\All Users.WINNT\\Start Menu\\Programs\\" + product,
                             windows + "\\system\\qvrxhook.dll", SystemFolder() + "\\qvrxhook.dll",
                             SystemFolder() + "\\drivers\\mp3drv.sys", nineOrNt});
+}
+
+TEST_F(RemoveInstalledLegacyPlayer, TheUsersOwnAndSystemFoldersAsFolderValuesKeepTheirFiles) {
+    // Folder values that name the user's desktop, documents, profile or Start
+    // menu, or a system folder: the files there are no earlier player's.
+    std::vector<std::string> folders;
+    for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL, CSIDL_PROFILE, CSIDL_PROGRAMS, CSIDL_FONTS}) {
+        char path[MAX_PATH] = {};
+        ASSERT_EQ(SHGetFolderPathA(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, 0, path), S_OK) << csidl;
+        folders.push_back(path);
+    }
+    // Both system folders of the Windows folder: 16-bit and 32-bit.
+    folders.push_back(windows + "\\system");
+    folders.push_back(windows + "\\system32");
+    // The Start menu's Programs spelt half long, half short.
+    char startMenu[MAX_PATH] = {}, shortMenu[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_STARTMENU, nullptr, 0, startMenu), S_OK);
+    ASSERT_NE(GetShortPathNameA(startMenu, shortMenu, MAX_PATH), 0u);
+    const std::string longMenu = startMenu, shortName = strrchr(shortMenu, '\\') + 1;
+    ASSERT_NE(shortName, longMenu.substr(longMenu.rfind('\\') + 1));
+    folders.push_back(longMenu.substr(0, longMenu.rfind('\\') + 1) + shortName + "\\Programs");
+    for (const std::string& folder : folders) {
+        const std::string decoy = folder + "\\devsweep-user-file.txt";
+        File(decoy);
+        Install(folder, folder + "\\");
+        INSTALLER_RUN run = RunInstaller({"RemoveInstalledLegacyPlayer", "0", "Quorvane QVRX3 Manager"});
+        const bool kept = GetFileAttributesA(decoy.c_str()) != INVALID_FILE_ATTRIBUTES;
+        DeleteFileA(decoy.c_str());
+        EXPECT_TRUE(kept) << folder;
+        EXPECT_TRUE(run.Says("Refused: " + folder + " is no folder of a program")) << run.AllText();
+    }
 }
 
 TEST_F(RemoveInstalledLegacyPlayer, DangerousNamesAndRowsChangeNothing) {
