@@ -45,19 +45,16 @@ std::string CollapseDots(const std::string& path)
 
 std::vector<std::string> ParseM3uText(const std::string& text, const std::string& m3uFolder)
 {
-    // Lines, each without its line end (LF, or CR LF).
+    // Lines, each without its line end (CR LF, LF, or CR alone as older
+    // editors wrote it).
     std::vector<std::string> lines;
     size_t start = 0;
     while (start <= text.size()) {
-        size_t lf = text.find('\n', start);
-        size_t end = lf == std::string::npos ? text.size() : lf;
-        size_t len = end - start;
-        if (len > 0 && text[end - 1] == '\r')
-            --len;
-        lines.push_back(text.substr(start, len));
-        if (lf == std::string::npos)
+        size_t end = text.find_first_of("\r\n", start);
+        lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos)
             break;
-        start = lf + 1;
+        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
     }
     // Whether a backslash stands in line i or anywhere after it.
     std::vector<bool> backslashFrom(lines.size() + 1, false);

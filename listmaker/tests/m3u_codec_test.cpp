@@ -50,6 +50,10 @@ TEST(M3uReader, FilesFromEverywhere)
          {"LISTS\\MUSIC\\A.MP3", "LISTS\\POP\\B.MP3", "C.MP3", "LISTS\\POP\\D..MP3"}},
         {"a drive alone names nothing", "E:\\\r\nE:\\A.MP3\r\n", "", {"A.MP3"}},
         {"a NUL in a line", std::string("E:\\A\0B.MP3\r\nE:\\C.MP3\r\n", 22), "", {"C.MP3"}},
+        {"CR alone ends lines", "#EXTM3U\rE:\\A.MP3\rPOP\\B.MP3\r", "L", {"A.MP3", "L\\POP\\B.MP3"}},
+        {"CR alone without a header", "E:\\A.MP3\rE:\\B.MP3", "", {"A.MP3", "B.MP3"}},
+        {"line ends mixed", "E:\\A.MP3\r\nE:\\B.MP3\nE:\\C.MP3\rE:\\D.MP3\r\r\nE:\\E.MP3", "",
+         {"A.MP3", "B.MP3", "C.MP3", "D.MP3", "E.MP3"}},
     };
     for (const ParseCase& c : cases)
         EXPECT_EQ(c.expected, ParseM3uText(c.text, c.folder)) << c.name;
