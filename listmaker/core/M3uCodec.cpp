@@ -46,9 +46,10 @@ std::string CollapseDots(const std::string& path)
 std::vector<std::string> ParseM3uText(const std::string& text, const std::string& m3uFolder)
 {
     // Lines, each without its line end (CR LF, LF, or CR alone as older
-    // editors wrote it).
+    // editors wrote it). A UTF-8 byte-order mark before the first line is no
+    // part of it.
     std::vector<std::string> lines;
-    size_t start = 0;
+    size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (start <= text.size()) {
         size_t end = text.find_first_of("\r\n", start);
         lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));

@@ -54,6 +54,8 @@ TEST(M3uReader, FilesFromEverywhere)
         {"CR alone without a header", "E:\\A.MP3\rE:\\B.MP3", "", {"A.MP3", "B.MP3"}},
         {"line ends mixed", "E:\\A.MP3\r\nE:\\B.MP3\nE:\\C.MP3\rE:\\D.MP3\r\r\nE:\\E.MP3", "",
          {"A.MP3", "B.MP3", "C.MP3", "D.MP3", "E.MP3"}},
+        {"UTF-8 byte-order mark before the header", "\xEF\xBB\xBF#EXTM3U\r\nE:\\A.MP3\r\n", "LISTS", {"A.MP3"}},
+        {"UTF-8 byte-order mark before a path", "\xEF\xBB\xBFPOP\\A.MP3\r\n", "LISTS", {"LISTS\\POP\\A.MP3"}},
     };
     for (const ParseCase& c : cases)
         EXPECT_EQ(c.expected, ParseM3uText(c.text, c.folder)) << c.name;
