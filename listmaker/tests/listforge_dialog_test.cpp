@@ -134,6 +134,15 @@ TEST_F(ListForgeOnPlayer, AddOrderRemoveSaveAndOpenAgain)
     EXPECT_EQ(0u, prompter.Count()) << prompter.Text(0);
     EXPECT_EQ("#EXTM3U\r\nW:\\MUSIC\\C_TRACK.WMA\r\nW:\\MUSIC\\B_SONG.mp3\r\n",
               lftest::ReadWholeFile("W:\\LISTS\\MINE.M3U"));
+    // Saved over the first list: replaced whole, nothing left beside it.
+    dlg.savePath = "W:\\LISTS\\FIRST.M3U";
+    dlg.SaveM3u();
+    EXPECT_EQ(lftest::ReadWholeFile("W:\\LISTS\\MINE.M3U"), lftest::ReadWholeFile("W:\\LISTS\\FIRST.M3U"));
+    WIN32_FIND_DATAA fd;
+    HANDLE stray = ::FindFirstFileA("W:\\LISTS\\*.tmp", &fd);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, stray) << fd.cFileName;
+    if (stray != INVALID_HANDLE_VALUE)
+        ::FindClose(stray);
 
     // Open it again in a fresh dialog: the same rows.
     TestListForgeDlg again(ROOT);
