@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include <cctype>
+#include <new>
 
 #include "ListForgeDlg.h"
 #include "M3uCodec.h"
@@ -14,6 +15,10 @@
 namespace {
 
 const char FILTER[] = "File List (*.m3u)\0*.m3u\0\0";
+
+// The longest M3U file read: some 400,000 paths, far more than a player
+// holds.
+const DWORD MAX_M3U_BYTES = 16u << 20;
 
 // The open and save dialogs with the structure size Windows 95, 98 and ME
 // accept. Several chosen files come back as a folder and names; the file
@@ -147,18 +152,31 @@ void ListForgeDlg::AddM3uFile(const std::string& path, bool select)
         Ask(IDS_OPEN_FAILED, MB_OK | MB_ICONWARNING);
         return;
     }
+    // A file far longer than any list of the player's files (a film named
+    // .m3u) is refused before it is read: held whole it could take more
+    // memory than the program has, and the list would be lost with it.
+    DWORD high = 0;
+    const DWORD size = ::GetFileSize(file, &high);
+    bool ok = !(size == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) && high == 0 && size <= MAX_M3U_BYTES;
     std::string text;
-    std::vector<char> chunk(65536);
-    DWORD got = 0;
-    bool ok = true;
-    while ((ok = ::ReadFile(file, chunk.data(), DWORD(chunk.size()), &got, nullptr) != 0) && got > 0)
-        text.append(chunk.data(), got);
+    std::vector<std::string> entries;
+    try {
+        std::vector<char> chunk(65536);
+        DWORD got = 0;
+        while (ok && (ok = ::ReadFile(file, chunk.data(), DWORD(chunk.size()), &got, nullptr) != 0) && got > 0) {
+            text.append(chunk.data(), got);
+            ok = text.size() <= MAX_M3U_BYTES;  // grown while being read
+        }
+        if (ok)
+            entries = listforge::ParseM3uText(text, listforge::M3uFolderOf(path));
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
     ::CloseHandle(file);
     if (!ok) {
         Ask(IDS_OPEN_FAILED, MB_OK | MB_ICONWARNING);
         return;
     }
-    std::vector<std::string> entries = listforge::ParseM3uText(text, listforge::M3uFolderOf(path));
     if (entries.empty()) {
         Ask(IDS_NO_ENTRY, MB_OK | MB_ICONWARNING);
         return;

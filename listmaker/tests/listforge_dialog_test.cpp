@@ -234,6 +234,34 @@ TEST_F(ListForgeOnPlayer, OpensListsWrittenElsewhere)
     }
 }
 
+// A file far longer than any playlist (a film given the name of one) is
+// refused before it is read, whatever its first lines hold.
+TEST_F(ListForgeOnPlayer, AFileTooLongForAListIsRefused)
+{
+    mbtest::CRecordingPrompter prompter(IDNO);
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string huge = std::string(temp) + "listforge_huge.m3u";
+    HANDLE f = ::CreateFileA(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, f);
+    const char head[] = "#EXTM3U\r\nE:\\MUSIC\\A_SONG.MP3\r\n";
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(f, head, DWORD(sizeof head - 1), &written, nullptr));
+    ::SetFilePointer(f, LONG((16 << 20) + 1), nullptr, FILE_BEGIN);
+    ASSERT_TRUE(::SetEndOfFile(f));
+    ::CloseHandle(f);
+
+    TestListForgeDlg dlg(ROOT);
+    ASSERT_TRUE(dlg.Create());
+    dlg.openPaths = {huge};
+    dlg.OpenM3u();
+    ::DeleteFileA(huge.c_str());
+    ASSERT_EQ(1u, prompter.Count());
+    EXPECT_EQ("Failed to open the selected M3U file.", prompter.Text(0));
+    EXPECT_EQ(0, dlg.Playlist().GetItemCount());
+    EXPECT_FALSE(dlg.IsModified());
+}
+
 TEST_F(ListForgeOnPlayer, OpeningIntoAFilledListAsksWhetherToAttach)
 {
     mbtest::CRecordingPrompter prompter(IDNO);
