@@ -73,8 +73,9 @@ private:
     // Writes the file whole; false on any failure, with no cut file left
     // behind and an existing file of that name as it was.
     bool WriteM3uFile(const std::string& path, const std::string& text);
-    // Adds one M3U file's entries; false when it could not be read.
-    void AddM3uFile(const std::string& path, bool select);
+    // Adds one M3U file's entries; with reset set, the rows there were go
+    // (and reset is cleared) once this file has entries to take their place.
+    void AddM3uFile(const std::string& path, bool select, bool& reset);
 
     std::string m_root;
     PlayerFolderTree m_tree;

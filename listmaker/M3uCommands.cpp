@@ -144,7 +144,7 @@ void ListForgeDlg::SaveM3u()
     m_modified = 0;
 }
 
-void ListForgeDlg::AddM3uFile(const std::string& path, bool select)
+void ListForgeDlg::AddM3uFile(const std::string& path, bool select, bool& reset)
 {
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -182,6 +182,12 @@ void ListForgeDlg::AddM3uFile(const std::string& path, bool select)
         return;
     }
     m_playlist.Send(WM_SETREDRAW, FALSE);
+    if (reset) {
+        // The list starts again with the first rows read: a list that could
+        // not be read takes nothing away.
+        m_playlist.DeleteAllItems();
+        reset = false;
+    }
     for (const std::string& entry : entries) {
         std::string full = listforge::JoinRoot(m_root, entry);
         int image = -1;
@@ -204,13 +210,14 @@ void ListForgeDlg::OpenM3u()
     if (paths.empty() || paths[0].empty())
         return;
     bool select = false;
+    bool reset = false;
     if (m_playlist.GetItemCount() > 0) {
         switch (Ask(IDS_ATTACH_QUESTION, MB_YESNOCANCEL | MB_ICONQUESTION)) {
-        case IDNO: m_playlist.DeleteAllItems(); break;
+        case IDNO: reset = true; break;
         case IDYES: select = true; break;
         default: return;
         }
     }
     for (const std::string& path : paths)
-        AddM3uFile(path, select);
+        AddM3uFile(path, select, reset);
 }

@@ -290,6 +290,22 @@ TEST_F(ListForgeOnPlayer, OpeningIntoAFilledListAsksWhetherToAttach)
     dlg.openPaths = {"W:\\LISTS\\PLAIN.M3U"};
     dlg.OpenM3u();
     EXPECT_EQ(Strings({"A_SONG.MP3", "B_SONG.mp3"}), Rows(dlg.Playlist()));
+
+    // No, with lists that cannot be read or hold no entry: the rows stay.
+    for (const char* unusable : {"W:\\LISTS\\NOSUCH.M3U", "W:\\LISTS\\BARE.M3U"}) {
+        SCOPED_TRACE(unusable);
+        size_t before = prompter.Count();
+        prompter.QueueAnswer(IDNO);
+        dlg.openPaths = {unusable};
+        dlg.OpenM3u();
+        EXPECT_EQ(before + 2, prompter.Count());
+        EXPECT_EQ(Strings({"A_SONG.MP3", "B_SONG.mp3"}), Rows(dlg.Playlist()));
+    }
+    // An unusable list before a good one: the good one replaces the rows.
+    prompter.QueueAnswer(IDNO);
+    dlg.openPaths = {"W:\\LISTS\\NOSUCH.M3U", "W:\\LISTS\\LF.M3U", "W:\\LISTS\\PLAIN.M3U"};
+    dlg.OpenM3u();
+    EXPECT_EQ(Strings({"ROOT.MP3", "C_TRACK.WMA", "A_SONG.MP3", "B_SONG.mp3"}), Rows(dlg.Playlist()));
 }
 
 TEST_F(ListForgeOnPlayer, SavingElsewhereAsksFirst)
