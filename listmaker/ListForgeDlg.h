@@ -70,10 +70,12 @@ private:
     // The list control (1001 or 1002) a screen point is over, or 0.
     UINT ListUnder(POINT screen) const;
     void EndDrag();
-    // Writes the file whole; false (and no file left behind) on any failure.
+    // Writes the file whole; false on any failure, with no cut file left
+    // behind and an existing file of that name as it was.
     bool WriteM3uFile(const std::string& path, const std::string& text);
-    // Adds one M3U file's entries; false when it could not be read.
-    void AddM3uFile(const std::string& path, bool select);
+    // Adds one M3U file's entries; with reset set, the rows there were go
+    // (and reset is cleared) once this file has entries to take their place.
+    void AddM3uFile(const std::string& path, bool select, bool& reset);
 
     std::string m_root;
     PlayerFolderTree m_tree;

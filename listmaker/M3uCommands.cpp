@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include <cctype>
+#include <new>
 
 #include "ListForgeDlg.h"
 #include "M3uCodec.h"
@@ -14,6 +15,10 @@
 namespace {
 
 const char FILTER[] = "File List (*.m3u)\0*.m3u\0\0";
+
+// The longest M3U file read: some 400,000 paths, far more than a player
+// holds.
+const DWORD MAX_M3U_BYTES = 16u << 20;
 
 // The open and save dialogs with the structure size Windows 95, 98 and ME
 // accept. Several chosen files come back as a folder and names; the file
@@ -60,7 +65,10 @@ std::string ListForgeDlg::AskSavePath()
     return paths.empty() ? std::string() : paths[0];
 }
 
-bool ListForgeDlg::WriteM3uFile(const std::string& path, const std::string& text)
+namespace {
+
+// Writes a file whole; false, and no file of that name left, on any failure.
+bool WriteWhole(const std::string& path, const std::string& text)
 {
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -74,6 +82,47 @@ bool ListForgeDlg::WriteM3uFile(const std::string& path, const std::string& text
         ::DeleteFileA(path.c_str());
     }
     return ok;
+}
+
+// Puts a written file in the place of another of the same folder.
+bool ReplaceWith(const std::string& from, const std::string& target)
+{
+    if ((::GetVersion() & 0x80000000u) == 0) {
+        // Looked up, so that the import table holds nothing 98 and ME lack.
+        using MoveEx = BOOL(WINAPI*)(const char*, const char*, DWORD);
+        auto moveEx = reinterpret_cast<MoveEx>(
+            reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "MoveFileExA")));
+        if (moveEx)
+            return moveEx(from.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    }
+    return ::DeleteFileA(target.c_str()) && ::MoveFileA(from.c_str(), target.c_str());
+}
+
+}  // namespace
+
+bool ListForgeDlg::WriteM3uFile(const std::string& path, const std::string& text)
+{
+    if (!Exists(path))
+        return WriteWhole(path, text);
+    // An existing list is replaced only by a whole new one: the text goes to
+    // a file beside it first, so that a save that fails (a full memory, a
+    // player pulled out) leaves the old list as it was.
+    size_t slash = path.find_last_of("\\/");
+    std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    if (folder.size() >= MAX_PATH - 14)
+        return WriteWhole(path, text);  // no room beside it for another name
+    char temp[MAX_PATH] = {};
+    if (!::GetTempFileNameA(folder.c_str(), "lf", 0, temp))
+        return false;
+    if (!WriteWhole(temp, text)) {
+        ::DeleteFileA(temp);
+        return false;
+    }
+    if (!ReplaceWith(temp, path)) {
+        ::DeleteFileA(temp);
+        return false;
+    }
+    return true;
 }
 
 void ListForgeDlg::SaveM3u()
@@ -95,7 +144,7 @@ void ListForgeDlg::SaveM3u()
     m_modified = 0;
 }
 
-void ListForgeDlg::AddM3uFile(const std::string& path, bool select)
+void ListForgeDlg::AddM3uFile(const std::string& path, bool select, bool& reset)
 {
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -103,23 +152,42 @@ void ListForgeDlg::AddM3uFile(const std::string& path, bool select)
         Ask(IDS_OPEN_FAILED, MB_OK | MB_ICONWARNING);
         return;
     }
+    // A file far longer than any list of the player's files (a film named
+    // .m3u) is refused before it is read: held whole it could take more
+    // memory than the program has, and the list would be lost with it.
+    DWORD high = 0;
+    const DWORD size = ::GetFileSize(file, &high);
+    bool ok = !(size == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) && high == 0 && size <= MAX_M3U_BYTES;
     std::string text;
-    std::vector<char> chunk(65536);
-    DWORD got = 0;
-    bool ok = true;
-    while ((ok = ::ReadFile(file, chunk.data(), DWORD(chunk.size()), &got, nullptr) != 0) && got > 0)
-        text.append(chunk.data(), got);
+    std::vector<std::string> entries;
+    try {
+        std::vector<char> chunk(65536);
+        DWORD got = 0;
+        while (ok && (ok = ::ReadFile(file, chunk.data(), DWORD(chunk.size()), &got, nullptr) != 0) && got > 0) {
+            text.append(chunk.data(), got);
+            ok = text.size() <= MAX_M3U_BYTES;  // grown while being read
+        }
+        if (ok)
+            entries = listforge::ParseM3uText(text, listforge::M3uFolderOf(path));
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
     ::CloseHandle(file);
     if (!ok) {
         Ask(IDS_OPEN_FAILED, MB_OK | MB_ICONWARNING);
         return;
     }
-    std::vector<std::string> entries = listforge::ParseM3uText(text, listforge::M3uFolderOf(path));
     if (entries.empty()) {
         Ask(IDS_NO_ENTRY, MB_OK | MB_ICONWARNING);
         return;
     }
     m_playlist.Send(WM_SETREDRAW, FALSE);
+    if (reset) {
+        // The list starts again with the first rows read: a list that could
+        // not be read takes nothing away.
+        m_playlist.DeleteAllItems();
+        reset = false;
+    }
     for (const std::string& entry : entries) {
         std::string full = listforge::JoinRoot(m_root, entry);
         int image = -1;
@@ -142,13 +210,14 @@ void ListForgeDlg::OpenM3u()
     if (paths.empty() || paths[0].empty())
         return;
     bool select = false;
+    bool reset = false;
     if (m_playlist.GetItemCount() > 0) {
         switch (Ask(IDS_ATTACH_QUESTION, MB_YESNOCANCEL | MB_ICONQUESTION)) {
-        case IDNO: m_playlist.DeleteAllItems(); break;
+        case IDNO: reset = true; break;
         case IDYES: select = true; break;
         default: return;
         }
     }
     for (const std::string& path : paths)
-        AddM3uFile(path, select);
+        AddM3uFile(path, select, reset);
 }

@@ -45,28 +45,24 @@ std::string CollapseDots(const std::string& path)
 
 std::vector<std::string> ParseM3uText(const std::string& text, const std::string& m3uFolder)
 {
-    // Lines, each without its line end (LF, or CR LF).
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t lf = text.find('\n', start);
-        size_t end = lf == std::string::npos ? text.size() : lf;
-        size_t len = end - start;
-        if (len > 0 && text[end - 1] == '\r')
-            --len;
-        lines.push_back(text.substr(start, len));
-        if (lf == std::string::npos)
-            break;
-        start = lf + 1;
-    }
-    // Whether a backslash stands in line i or anywhere after it.
-    std::vector<bool> backslashFrom(lines.size() + 1, false);
-    for (size_t i = lines.size(); i-- > 0;)
-        backslashFrom[i] = backslashFrom[i + 1] || lines[i].find('\\') != std::string::npos;
-
+    // One line at a time, each without its line end (CR LF, LF, or CR alone
+    // as older editors wrote it): a list of many short lines costs no more
+    // than its entries. A UTF-8 byte-order mark before the first line is no
+    // part of it.
+    size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    // A backslash stands in a line or after it when the last one does.
+    const size_t lastBackslash = text.rfind('\\');
     std::vector<std::string> entries;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
+    std::string line;
+    for (bool more = true; more;) {
+        size_t end = text.find_first_of("\r\n", start);
+        more = end != std::string::npos;
+        if (!more)
+            end = text.size();
+        line.assign(text, start, end - start);
+        const bool backslashFromHere = lastBackslash != std::string::npos && lastBackslash >= start;
+        if (more)
+            start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
         if (!line.empty() && line[0] == '#')
             continue;
         std::string entry;
@@ -74,7 +70,7 @@ std::vector<std::string> ParseM3uText(const std::string& text, const std::string
         if (drive != std::string::npos) {
             entry = line.substr(drive + 2);
         } else {
-            if (!backslashFrom[i])
+            if (!backslashFromHere)
                 break;
             if (line.empty())
                 continue;

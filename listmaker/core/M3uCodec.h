@@ -11,8 +11,8 @@ namespace listforge {
 // The file as saved: "#EXTM3U", then one full path per line, CR LF after each.
 std::string BuildM3uText(const std::vector<std::string>& paths);
 
-// The entries of an M3U text, relative to the player root. Lines end in CR LF
-// or in LF alone; lines beginning with '#' are comments. A line holding ":\"
+// The entries of an M3U text, relative to the player root. Lines end in CR LF,
+// LF alone or CR alone; a leading UTF-8 byte-order mark is skipped; lines beginning with '#' are comments. A line holding ":\"
 // is absolute and keeps what follows the drive (a drive letter in the file is
 // never used); a line beginning with a backslash is relative to the root; any
 // other line is relative to m3uFolder (the M3U file's folder below its drive

@@ -134,6 +134,15 @@ TEST_F(ListForgeOnPlayer, AddOrderRemoveSaveAndOpenAgain)
     EXPECT_EQ(0u, prompter.Count()) << prompter.Text(0);
     EXPECT_EQ("#EXTM3U\r\nW:\\MUSIC\\C_TRACK.WMA\r\nW:\\MUSIC\\B_SONG.mp3\r\n",
               lftest::ReadWholeFile("W:\\LISTS\\MINE.M3U"));
+    // Saved over the first list: replaced whole, nothing left beside it.
+    dlg.savePath = "W:\\LISTS\\FIRST.M3U";
+    dlg.SaveM3u();
+    EXPECT_EQ(lftest::ReadWholeFile("W:\\LISTS\\MINE.M3U"), lftest::ReadWholeFile("W:\\LISTS\\FIRST.M3U"));
+    WIN32_FIND_DATAA fd;
+    HANDLE stray = ::FindFirstFileA("W:\\LISTS\\*.tmp", &fd);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, stray) << fd.cFileName;
+    if (stray != INVALID_HANDLE_VALUE)
+        ::FindClose(stray);
 
     // Open it again in a fresh dialog: the same rows.
     TestListForgeDlg again(ROOT);
@@ -225,6 +234,34 @@ TEST_F(ListForgeOnPlayer, OpensListsWrittenElsewhere)
     }
 }
 
+// A file far longer than any playlist (a film given the name of one) is
+// refused before it is read, whatever its first lines hold.
+TEST_F(ListForgeOnPlayer, AFileTooLongForAListIsRefused)
+{
+    mbtest::CRecordingPrompter prompter(IDNO);
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string huge = std::string(temp) + "listforge_huge.m3u";
+    HANDLE f = ::CreateFileA(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, f);
+    const char head[] = "#EXTM3U\r\nE:\\MUSIC\\A_SONG.MP3\r\n";
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(f, head, DWORD(sizeof head - 1), &written, nullptr));
+    ::SetFilePointer(f, LONG((16 << 20) + 1), nullptr, FILE_BEGIN);
+    ASSERT_TRUE(::SetEndOfFile(f));
+    ::CloseHandle(f);
+
+    TestListForgeDlg dlg(ROOT);
+    ASSERT_TRUE(dlg.Create());
+    dlg.openPaths = {huge};
+    dlg.OpenM3u();
+    ::DeleteFileA(huge.c_str());
+    ASSERT_EQ(1u, prompter.Count());
+    EXPECT_EQ("Failed to open the selected M3U file.", prompter.Text(0));
+    EXPECT_EQ(0, dlg.Playlist().GetItemCount());
+    EXPECT_FALSE(dlg.IsModified());
+}
+
 TEST_F(ListForgeOnPlayer, OpeningIntoAFilledListAsksWhetherToAttach)
 {
     mbtest::CRecordingPrompter prompter(IDNO);
@@ -253,6 +290,22 @@ TEST_F(ListForgeOnPlayer, OpeningIntoAFilledListAsksWhetherToAttach)
     dlg.openPaths = {"W:\\LISTS\\PLAIN.M3U"};
     dlg.OpenM3u();
     EXPECT_EQ(Strings({"A_SONG.MP3", "B_SONG.mp3"}), Rows(dlg.Playlist()));
+
+    // No, with lists that cannot be read or hold no entry: the rows stay.
+    for (const char* unusable : {"W:\\LISTS\\NOSUCH.M3U", "W:\\LISTS\\BARE.M3U"}) {
+        SCOPED_TRACE(unusable);
+        size_t before = prompter.Count();
+        prompter.QueueAnswer(IDNO);
+        dlg.openPaths = {unusable};
+        dlg.OpenM3u();
+        EXPECT_EQ(before + 2, prompter.Count());
+        EXPECT_EQ(Strings({"A_SONG.MP3", "B_SONG.mp3"}), Rows(dlg.Playlist()));
+    }
+    // An unusable list before a good one: the good one replaces the rows.
+    prompter.QueueAnswer(IDNO);
+    dlg.openPaths = {"W:\\LISTS\\NOSUCH.M3U", "W:\\LISTS\\LF.M3U", "W:\\LISTS\\PLAIN.M3U"};
+    dlg.OpenM3u();
+    EXPECT_EQ(Strings({"ROOT.MP3", "C_TRACK.WMA", "A_SONG.MP3", "B_SONG.mp3"}), Rows(dlg.Playlist()));
 }
 
 TEST_F(ListForgeOnPlayer, SavingElsewhereAsksFirst)

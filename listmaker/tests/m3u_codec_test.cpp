@@ -50,9 +50,71 @@ TEST(M3uReader, FilesFromEverywhere)
          {"LISTS\\MUSIC\\A.MP3", "LISTS\\POP\\B.MP3", "C.MP3", "LISTS\\POP\\D..MP3"}},
         {"a drive alone names nothing", "E:\\\r\nE:\\A.MP3\r\n", "", {"A.MP3"}},
         {"a NUL in a line", std::string("E:\\A\0B.MP3\r\nE:\\C.MP3\r\n", 22), "", {"C.MP3"}},
+        {"CR alone ends lines", "#EXTM3U\rE:\\A.MP3\rPOP\\B.MP3\r", "L", {"A.MP3", "L\\POP\\B.MP3"}},
+        {"CR alone without a header", "E:\\A.MP3\rE:\\B.MP3", "", {"A.MP3", "B.MP3"}},
+        {"line ends mixed", "E:\\A.MP3\r\nE:\\B.MP3\nE:\\C.MP3\rE:\\D.MP3\r\r\nE:\\E.MP3", "",
+         {"A.MP3", "B.MP3", "C.MP3", "D.MP3", "E.MP3"}},
+        {"UTF-8 byte-order mark before the header", "\xEF\xBB\xBF#EXTM3U\r\nE:\\A.MP3\r\n", "LISTS", {"A.MP3"}},
+        {"UTF-8 byte-order mark before a path", "\xEF\xBB\xBFPOP\\A.MP3\r\n", "LISTS", {"LISTS\\POP\\A.MP3"}},
     };
     for (const ParseCase& c : cases)
         EXPECT_EQ(c.expected, ParseM3uText(c.text, c.folder)) << c.name;
+}
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LISTFORGE_HEAP_HOOKS 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define LISTFORGE_HEAP_HOOKS 1
+#endif
+
+#ifdef LISTFORGE_HEAP_HOOKS
+#include <sanitizer/allocator_interface.h>
+
+namespace {
+// The heap taken while a hook is installed: now and at most.
+size_t g_heapNow = 0, g_heapPeak = 0;
+bool g_counting = false;
+void CountAlloc(const volatile void*, size_t size)
+{
+    if (!g_counting)
+        return;
+    g_heapNow += size;
+    g_heapPeak = std::max(g_heapPeak, g_heapNow);
+}
+void CountFree(const volatile void* p)
+{
+    if (!g_counting || !p)
+        return;
+    size_t size = __sanitizer_get_allocated_size(const_cast<const void*>(p));
+    g_heapNow = size > g_heapNow ? 0 : g_heapNow - size;
+}
+}  // namespace
+#endif
+
+// A list of a few entries among millions of empty lines (a few megabytes on
+// the player) needs memory for its entries, not for every line: the 32-bit
+// program would run out of memory on it.
+TEST(M3uReader, ManyEmptyLinesCostNoMemoryPerLine)
+{
+#ifndef LISTFORGE_HEAP_HOOKS
+    GTEST_SKIP() << "needs the sanitizer build's heap hooks";
+#else
+    std::string text = "#EXTM3U\r\nE:\\A.MP3\r\n";
+    text.append(4000000, '\n');
+    text += "E:\\B.MP3\r\n";
+    text.append(4000000, '\n');
+    text += "POP\\C.MP3";
+    __sanitizer_install_malloc_and_free_hooks(CountAlloc, CountFree);
+    g_heapNow = g_heapPeak = 0;
+    g_counting = true;
+    Entries entries = ParseM3uText(text, "");
+    g_counting = false;
+    EXPECT_EQ(Entries({"A.MP3", "B.MP3", "POP\\C.MP3"}), entries);
+    EXPECT_LT(g_heapPeak, size_t(64 * 1024)) << "bytes taken at most while reading " << text.size() << " bytes";
+#endif
 }
 
 TEST(M3uReader, WhatTheWriterWroteReadsBack)
