@@ -415,6 +415,17 @@ TEST(WmaAnalyzer, MissingFilesFalseOthersTrueWithEmptyResults)
     EXPECT_TRUE(ctl.SetFilePath(mbtest::HostWinPath(std::string(ANALYSIS_DATA))));
     EXPECT_EQ(L"", ctl.Text(L"GetTitle"));
     EXPECT_EQ(0, ctl.Long(L"GetBitrate"));
+    // A name with wildcards names no file, even where files match it: no
+    // other file's size stands for it.
+    ASSERT_TRUE(ctl.SetFilePath(rows[0].path));
+    for (const char* pattern : {"/*.wma", "/copyright_128k.wm?"}) {
+        SCOPED_TRACE(pattern);
+        EXPECT_FALSE(ctl.SetFilePath(mbtest::HostWinPath(std::string(ANALYSIS_DATA) + pattern)));
+        LONG low = -1, high = -1;
+        ctl.Size(low, high);
+        EXPECT_EQ(0, low);
+        EXPECT_EQ(L"", ctl.Text(L"GetTitle"));
+    }
     // The reader is still usable afterwards.
     ASSERT_TRUE(ctl.SetFilePath(rows[0].path));
     ExpectWma(ctl, rows[0]);
