@@ -75,7 +75,13 @@ HRESULT CAnalyzerCtrl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARA
     mbcom::CDispArgs args(params ? params : &none, argErr);
     if (result)
         VariantInit(result);
-    return InvokeMember(id, args, result);
+    // A member may pump the container's messages (the WMA reader's wait, the
+    // about box), and the container may drop the control meanwhile: the call
+    // holds it until it returns.
+    AddRef();
+    const HRESULT hr = InvokeMember(id, args, result);
+    Release();
+    return hr;
 }
 
 HRESULT CAnalyzerCtrl::InvokeMember(DISPID id, const mbcom::CDispArgs& args, VARIANT* result)

@@ -1,5 +1,7 @@
 #include "WMAAnalyzerCtrl.h"
 
+#include <cstring>
+
 #include "AnalyzerPropPage.h"
 #include "TrackScope_h.h"
 #include "resource.h"
@@ -32,6 +34,11 @@ BOOL CWMAAnalyzerCtrl::SetFilePath(const char* path)
     // Results of an earlier file never stand for this one.
     m_sizeLow = m_sizeHigh = 0;
     m_attributes = WMA_ATTRIBUTES();
+    // The search below would take a pattern's first match for the file; no
+    // file is named with wildcards. ('*' and '?' are never the second byte
+    // of a double-byte character.)
+    if (std::strpbrk(path, "*?"))
+        return FALSE;
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA(path, &found);
     if (find == INVALID_HANDLE_VALUE)

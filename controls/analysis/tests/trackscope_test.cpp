@@ -415,6 +415,17 @@ TEST(WmaAnalyzer, MissingFilesFalseOthersTrueWithEmptyResults)
     EXPECT_TRUE(ctl.SetFilePath(mbtest::HostWinPath(std::string(ANALYSIS_DATA))));
     EXPECT_EQ(L"", ctl.Text(L"GetTitle"));
     EXPECT_EQ(0, ctl.Long(L"GetBitrate"));
+    // A name with wildcards names no file, even where files match it: no
+    // other file's size stands for it.
+    ASSERT_TRUE(ctl.SetFilePath(rows[0].path));
+    for (const char* pattern : {"/*.wma", "/copyright_128k.wm?"}) {
+        SCOPED_TRACE(pattern);
+        EXPECT_FALSE(ctl.SetFilePath(mbtest::HostWinPath(std::string(ANALYSIS_DATA) + pattern)));
+        LONG low = -1, high = -1;
+        ctl.Size(low, high);
+        EXPECT_EQ(0, low);
+        EXPECT_EQ(L"", ctl.Text(L"GetTitle"));
+    }
     // The reader is still usable afterwards.
     ASSERT_TRUE(ctl.SetFilePath(rows[0].path));
     ExpectWma(ctl, rows[0]);
@@ -480,6 +491,64 @@ TEST(WmaAnalyzer, ACallFromInsideItsOwnWaitIsRefused)
     SetEnvironmentVariableA("MB_WMVCORE_DELAY_MS", nullptr);
     EXPECT_FALSE(CSecondAnalysis::ran);
     ExpectWma(a, rows[0]);
+}
+
+// Drops the last reference to a control from a timer, that is from inside
+// the control's own wait, as a container does when its window is closed
+// meanwhile; keeps what Release returned.
+struct CReleaseInWait {
+    static IDispatch* control;
+    static ULONG left;
+    static bool ran;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
+    {
+        KillTimer(nullptr, id);
+        left = control->Release();
+        ran = true;
+    }
+};
+IDispatch* CReleaseInWait::control = nullptr;
+ULONG CReleaseInWait::left = 0;
+bool CReleaseInWait::ran = false;
+
+// The call in flight keeps the control alive: it ends normally, and the
+// control goes only afterwards.
+TEST(WmaAnalyzer, AControlReleasedDuringItsWaitLivesUntilTheCallEnds)
+{
+    const std::vector<WmaRow> rows = WmaRows();
+    CScripted a(L"TRACKSCOPE.WMAAnalyzerCtrl.1");
+    ASSERT_TRUE(a.Get());
+    const DISPID setFilePath = a.Id(L"SetFilePath");
+    ASSERT_NE(DISPID_UNKNOWN, setFilePath);
+    // The test's one reference goes to the timer.
+    IDispatch* raw = a.Get();
+    raw->AddRef();
+    CReleaseInWait::control = raw;
+    CReleaseInWait::left = 99;
+    CReleaseInWait::ran = false;
+    {
+        CScripted dropped = std::move(a);
+    }
+    VARIANT arg;
+    arg.vt = VT_BSTR;
+    arg.bstrVal = SysAllocString(AnsiToWide(rows[0].path).c_str());
+    DISPPARAMS params{&arg, nullptr, 1, 0};
+    VARIANT result;
+    VariantInit(&result);
+    UINT argErr = 0;
+    SetEnvironmentVariableA("MB_WMVCORE_DELAY_MS", "400");
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, &CReleaseInWait::Tick);
+    ASSERT_NE(0u, timer);
+    const HRESULT hr =
+        raw->Invoke(setFilePath, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr, &argErr);
+    SetEnvironmentVariableA("MB_WMVCORE_DELAY_MS", nullptr);
+    SysFreeString(arg.bstrVal);
+    ASSERT_TRUE(CReleaseInWait::ran);
+    // Released inside the wait, the control was still held by its call.
+    EXPECT_EQ(1u, CReleaseInWait::left);
+    EXPECT_EQ(S_OK, hr);
+    EXPECT_EQ(VT_BOOL, result.vt);
+    EXPECT_EQ(VARIANT_TRUE, result.boolVal);
 }
 
 // A reader that accepts Open and never answers: the control gives up after

@@ -1,5 +1,7 @@
 #include "ProgressProp.h"
 
+#include <climits>
+
 #include "ProgressCtl.h"
 #include "resource.h"
 
@@ -166,7 +168,10 @@ HRESULT ProgressProp::Apply()
     if (!m_dialog)
         return S_OK;
     BOOL numeric = FALSE;
-    const short count = static_cast<short>(static_cast<int>(GetDlgItemInt(m_dialog, IDC_SEGMENT_COUNT, &numeric, TRUE)));
+    const int typed = static_cast<int>(GetDlgItemInt(m_dialog, IDC_SEGMENT_COUNT, &numeric, TRUE));
+    // A number that a short cannot hold is handed on as 0, which the control
+    // refuses: cut to 16 bits, 65537 would pass as 1.
+    const short count = numeric && typed >= SHRT_MIN && typed <= SHRT_MAX ? static_cast<short>(typed) : 0;
     short colours[progress::kMaxSegments];
     for (int i = 0; i < progress::kMaxSegments; ++i)
         colours[i] = static_cast<short>(SendDlgItemMessageW(m_dialog, IDC_COLOUR_FIRST + i, CB_GETCURSEL, 0, 0));

@@ -1049,7 +1049,9 @@ TEST_F(Hosted, RefusedCountLeavesObjectsUnchangedAndThePageDirty)
     auto ctl = NewControl();
     CShownPage page({ctl.Get()});
     ASSERT_TRUE(page.m_page);
-    for (const wchar_t* bad : {L"0", L"5"}) {
+    // Numbers beyond 16 bits are refused too, never cut down to a count
+    // that fits (65537 is not 1).
+    for (const wchar_t* bad : {L"0", L"5", L"65537", L"-65535", L"131074"}) {
         page.SetCount(bad);
         page.Choose(0, 2);
         EXPECT_EQ(S_OK, page.m_page->IsPageDirty());
@@ -1057,7 +1059,7 @@ TEST_F(Hosted, RefusedCountLeavesObjectsUnchangedAndThePageDirty)
         EXPECT_EQ(DISP_E_EXCEPTION, page.m_page->Apply());
         EXPECT_EQ(kCountError, ErrorDescription());
         EXPECT_EQ(S_OK, page.m_page->IsPageDirty());
-        EXPECT_EQ(4, Count(ctl));
-        EXPECT_EQ(0, Colour(ctl, 0));
+        EXPECT_EQ(4, Count(ctl)) << bad;
+        EXPECT_EQ(0, Colour(ctl, 0)) << bad;
     }
 }
