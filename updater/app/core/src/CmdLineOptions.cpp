@@ -38,13 +38,21 @@ CmdLineOptions::CmdLineOptions(const std::u16string& commandLine, CQvConfigInfo*
 
 std::vector<std::u16string> CmdLineOptions::Split(const std::u16string& commandLine)
 {
+    std::vector<size_t> starts;
+    return Split(commandLine, starts);
+}
+
+std::vector<std::u16string> CmdLineOptions::Split(const std::u16string& commandLine, std::vector<size_t>& starts)
+{
     std::vector<std::u16string> tokens;
+    starts.clear();
     size_t pos = 0;
     for (;;) {
         std::u16string token = NextToken(commandLine, pos);
         if (token.empty())
             break;
         tokens.push_back(QvLower(token));
+        starts.push_back(pos - token.size());
     }
     return tokens;
 }
@@ -81,30 +89,46 @@ bool CmdLineOptions::MatchesEither(UPDATER_OPTION option) const
     return Matches(option) || Matches(OPTION_UNATTENDED);
 }
 
+bool CmdLineOptions::HoldsEnglish() const
+{
+    // The English-log keyword counts without a prefix: any token that holds it.
+    const std::u16string& english = m_keywords[OPTION_LOG_ENGLISH];
+    if (!english.empty())
+        for (const std::u16string& token : m_tokens)
+            if (token.find(english) != std::u16string::npos)
+                return true;
+    return false;
+}
+
 int CmdLineOptions::Parse(const std::u16string& commandLine)
 {
-    m_tokens = Split(commandLine);
+    std::vector<size_t> starts;
+    m_tokens = Split(commandLine, starts);
+    if (Matches(OPTION_LOG)) {
+        m_log = 1;
+        m_logEnglish = HoldsEnglish();
+        size_t pathStart = 0;
+        int r = ReadLogPath(commandLine, pathStart);
+        if (r != 0)
+            return r;
+        // The path is the log option's value, never an option: a file name
+        // such as "pre-format.log" must not format the data area.
+        for (size_t i = 0; i < starts.size(); ++i)
+            if (starts[i] == pathStart) {
+                m_tokens.erase(m_tokens.begin() + std::ptrdiff_t(i));
+                break;
+            }
+        m_logEnglish = HoldsEnglish();
+    }
     m_autoRun = MatchesEither(OPTION_AUTO_RUN);
     m_closeWhenDone = MatchesEither(OPTION_CLOSE_WHEN_DONE);
     m_noQuestions = MatchesEither(OPTION_NO_QUESTIONS);
-    if (Matches(OPTION_LOG)) {
-        m_log = 1;
-        // The English-log keyword counts without a prefix: any token that holds it.
-        const std::u16string& english = m_keywords[OPTION_LOG_ENGLISH];
-        if (!english.empty())
-            for (const std::u16string& token : m_tokens)
-                if (token.find(english) != std::u16string::npos)
-                    m_logEnglish = 1;
-        int r = ReadLogPath(commandLine);
-        if (r != 0)
-            return r;
-    }
     m_help = Matches(OPTION_HELP);
     m_formatDataArea = Matches(OPTION_FORMAT_DATA_AREA);
     return 0;
 }
 
-int CmdLineOptions::ReadLogPath(const std::u16string& commandLine)
+int CmdLineOptions::ReadLogPath(const std::u16string& commandLine, size_t& pathStart)
 {
     // The path is the token after the log option itself (its "-" or "/"
     // form), so a folder or another keyword that merely contains the log
@@ -134,6 +158,7 @@ int CmdLineOptions::ReadLogPath(const std::u16string& commandLine)
     }
     if (path.empty())
         return QV_E_BAD_OPTION;
+    pathStart = pos - path.size();
     m_logPath = path;
     return 0;
 }

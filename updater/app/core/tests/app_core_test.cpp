@@ -166,6 +166,29 @@ TEST(CmdLineOptions, LogPathFollowsTheLogOption)
     }
 }
 
+TEST(CmdLineOptions, TheLogFileNameSelectsNoOption)
+{
+    // The log path is the log option's value: a file or folder name that
+    // happens to hold "-format" or "/quiet" must not format the player's
+    // data area or silence its questions.
+    const std::pair<const char16_t*, Flags> cases[] = {
+        {u"/log d:\\logs\\pre-format.txt", {0, 0, 0, 0, 1, 0, 0}},
+        {u"/log c:/fw/format/up.log", {0, 0, 0, 0, 1, 0, 0}},
+        {u"/log c:\\a-quiet-help.log /autorun", {1, 0, 0, 0, 1, 0, 0}},
+        {u"/autoclose /log c:\\x-unattended.log", {0, 1, 0, 0, 1, 0, 0}},
+        {u"/log /english c:\\x-format.log", {0, 0, 0, 0, 1, 0, 1}},
+        // The same word as an option of its own still counts.
+        {u"/log c:\\x-format.log /format", {0, 0, 0, 1, 1, 0, 0}},
+        {u"/format /log c:\\x.log", {0, 0, 0, 1, 1, 0, 0}},
+    };
+    Options o;
+    for (const auto& c : cases) {
+        CmdLineOptions options = o.Parse(c.first);
+        EXPECT_EQ(options.LastError(), 0) << Narrow(c.first);
+        EXPECT_EQ(Read(options), c.second) << Narrow(c.first);
+    }
+}
+
 TEST(CmdLineOptions, MissingKeywordMatchesAnyDashOrSlash)
 {
     std::map<int, std::u16string> texts = EnglishKeywords();

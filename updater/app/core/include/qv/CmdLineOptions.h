@@ -54,7 +54,10 @@ private:
     bool MatchesWithPrefix(const std::u16string& token, UPDATER_OPTION option) const;
     bool Matches(UPDATER_OPTION option) const;
     bool MatchesEither(UPDATER_OPTION option) const;
-    int ReadLogPath(const std::u16string& commandLine);
+    // pathStart: where the path's token begins in the command line.
+    int ReadLogPath(const std::u16string& commandLine, size_t& pathStart);
+    bool HoldsEnglish() const;
+    static std::vector<std::u16string> Split(const std::u16string& commandLine, std::vector<size_t>& starts);
 
     int m_noQuestions = 0;
     int m_autoRun = 0;
