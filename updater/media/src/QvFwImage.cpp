@@ -6,7 +6,7 @@ namespace {
 const char PRODUCT_LABEL[] = "Product Version:";
 const char COMPONENT_LABEL[] = "Component Version:";
 
-bool IsText(uint8_t c) { return c == '\t' || c == '\r' || (c >= 0x20 && c < 0x7F); }
+bool IsText(uint8_t c) { return c == '\t' || c == '\r' || c == 0x1A || (c >= 0x20 && c < 0x7F); }
 
 // Where label occurs in [begin, end), or end.
 const uint8_t* Find(const uint8_t* begin, const uint8_t* end, const char* label)
@@ -70,9 +70,9 @@ int QvParseFirmware(const uint8_t* bytes, size_t size, QvFwLayout& out)
     if (!bytes || size == 0)
         return QV_E_FILE_FORMAT;
     const uint8_t* end = bytes + size;
-    // The header is text and ends at the first 0x1A (the marker's first
-    // byte); its lines are read only up to there.
-    const uint8_t* headerEnd = static_cast<const uint8_t*>(std::memchr(bytes, 0x1A, size));
+    // The header is text and ends at the marker; its lines are read only up
+    // to there. A lone 0x1A in a line is header text like any other byte.
+    const uint8_t* headerEnd = FindMarker(bytes, end);
     if (!headerEnd)
         headerEnd = end;
 
@@ -118,7 +118,7 @@ int QvParseFirmware(const uint8_t* bytes, size_t size, QvFwLayout& out)
         out.imageSize = size;
         return 0;
     }
-    const uint8_t* marker = FindMarker(bytes, end);
+    const uint8_t* marker = headerEnd != end ? headerEnd : nullptr;
     if (!marker)
         return QV_E_FILE_FORMAT;
     out.imageOffset = size_t(marker - bytes) + sizeof QV_FW_MARKER;

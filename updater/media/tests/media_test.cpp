@@ -237,6 +237,31 @@ TEST_F(FirmwareFile, EndOfFileCharacterInsideHeaderAndImage)
     EXPECT_EQ(v.ToText(), u"006.005.004");
 }
 
+TEST_F(FirmwareFile, LoneEndOfFileCharacterBeforeTheVersionLines)
+{
+    // Only the whole marker ends the header: a lone 0x1A in a header line
+    // must neither hide the version lines after it nor turn the header text
+    // into part of the image.
+    struct Case { std::string header; const char16_t* product; const char16_t* component; };
+    const Case cases[] = {
+        {"Product Version: 1.2.3\nnote \x1a here\nComponent Version: 4.5.6\n", u"001.002.003", u"004.005.006"},
+        {"title \x1a\nProduct Version: 1.2.3\nComponent Version: 4.5.6\n", u"001.002.003", u"004.005.006"},
+        {"\x1a\nComponent Version: 4.5.6\nProduct Version: 1.2.3\n", u"001.002.003", u"004.005.006"},
+    };
+    const std::string image(100, '\x5a');
+    for (const Case& c : cases) {
+        auto fw = Load(c.header + Marker() + image);
+        ASSERT_EQ(fw->LastError(), 0) << c.header;
+        EXPECT_EQ(fw->FileKind(), QV_FW_KIND_BOTH) << c.header;
+        EXPECT_EQ(fw->ImageSize(), image.size()) << c.header;
+        CQvVersionInfo p, v;
+        fw->ProductVersion(p);
+        fw->ComponentVersion(v);
+        EXPECT_EQ(p.ToText(), c.product) << c.header;
+        EXPECT_EQ(v.ToText(), c.component) << c.header;
+    }
+}
+
 TEST_F(FirmwareFile, RawImagesLoadWhole)
 {
     std::string binary = std::string("\x00\x01\x02", 3) + std::string(500, 'A') + "\n" + Marker() + "tail";
