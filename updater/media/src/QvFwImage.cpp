@@ -81,7 +81,9 @@ int QvParseFirmware(const uint8_t* bytes, size_t size, QvFwLayout& out)
     for (const uint8_t* line = bytes; line < headerEnd && !(product && component);) {
         const uint8_t* lf = static_cast<const uint8_t*>(std::memchr(line, '\n', size_t(headerEnd - line)));
         const uint8_t* lineEnd = lf ? lf : headerEnd;
-        bool fits = size_t(lineEnd - line) <= QV_FW_HEADER_LINE;
+        // A CR before the line feed is the line end's, not the line's.
+        const uint8_t* textEnd = lf && lineEnd > line && lineEnd[-1] == '\r' ? lineEnd - 1 : lineEnd;
+        bool fits = size_t(textEnd - line) <= QV_FW_HEADER_LINE;
         bool text = fits;
         for (const uint8_t* p = line; text && p < lineEnd; ++p)
             text = IsText(*p);

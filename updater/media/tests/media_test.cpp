@@ -262,6 +262,22 @@ TEST_F(FirmwareFile, LoneEndOfFileCharacterBeforeTheVersionLines)
     }
 }
 
+TEST_F(FirmwareFile, LongestHeaderLineWithEitherLineEnd)
+{
+    // 79 characters before the line end fit, whether the file was written
+    // with LF or with CR LF line ends; 80 do not.
+    const std::string fits(79, 'n'), tooLong(80, 'n');
+    for (const char* eol : {"\n", "\r\n"}) {
+        auto c = Load("Product Version: 1.2.3" + std::string(eol) + fits + eol + "Component Version: 4.5.6" + eol +
+                      Marker() + "xy");
+        EXPECT_EQ(c->LastError(), 0) << int(eol[0]);
+        EXPECT_EQ(c->ImageSize(), 2u) << int(eol[0]);
+        c = Load("Product Version: 1.2.3" + std::string(eol) + tooLong + eol + "Component Version: 4.5.6" + eol +
+                 Marker() + "xy");
+        EXPECT_EQ(c->LastError(), QV_E_FILE_FORMAT) << int(eol[0]);
+    }
+}
+
 TEST_F(FirmwareFile, RawImagesLoadWhole)
 {
     std::string binary = std::string("\x00\x01\x02", 3) + std::string(500, 'A') + "\n" + Marker() + "tail";
