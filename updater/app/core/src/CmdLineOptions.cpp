@@ -25,6 +25,24 @@ std::u16string NextToken(const std::u16string& text, size_t& pos)
     return text.substr(start, pos - start);
 }
 
+// The next path at or after pos: a blank-separated token, or the text
+// between double quotes (blanks and all; an unclosed quote runs to the end).
+// pos moves past it; start receives where it begins.
+std::u16string NextPath(const std::u16string& text, size_t& pos, size_t& start)
+{
+    while (pos < text.size() && IsBlank(text[pos]))
+        ++pos;
+    start = pos;
+    if (pos < text.size() && text[pos] == u'"') {
+        size_t close = text.find(u'"', pos + 1);
+        size_t end = close == std::u16string::npos ? text.size() : close;
+        std::u16string path = text.substr(pos + 1, end - pos - 1);
+        pos = close == std::u16string::npos ? text.size() : close + 1;
+        return path;
+    }
+    return NextToken(text, pos);
+}
+
 bool IsOptionMark(char16_t c) { return c == u'-' || c == u'/'; }
 } // namespace
 
@@ -107,17 +125,15 @@ int CmdLineOptions::Parse(const std::u16string& commandLine)
     if (Matches(OPTION_LOG)) {
         m_log = 1;
         m_logEnglish = HoldsEnglish();
-        size_t pathStart = 0;
-        int r = ReadLogPath(commandLine, pathStart);
+        size_t pathStart = 0, pathEnd = 0;
+        int r = ReadLogPath(commandLine, pathStart, pathEnd);
         if (r != 0)
             return r;
         // The path is the log option's value, never an option: a file name
         // such as "pre-format.log" must not format the data area.
-        for (size_t i = 0; i < starts.size(); ++i)
-            if (starts[i] == pathStart) {
+        for (size_t i = starts.size(); i-- > 0;)
+            if (starts[i] >= pathStart && starts[i] < pathEnd)
                 m_tokens.erase(m_tokens.begin() + std::ptrdiff_t(i));
-                break;
-            }
         m_logEnglish = HoldsEnglish();
     }
     m_autoRun = MatchesEither(OPTION_AUTO_RUN);
@@ -128,7 +144,7 @@ int CmdLineOptions::Parse(const std::u16string& commandLine)
     return 0;
 }
 
-int CmdLineOptions::ReadLogPath(const std::u16string& commandLine, size_t& pathStart)
+int CmdLineOptions::ReadLogPath(const std::u16string& commandLine, size_t& pathStart, size_t& pathEnd)
 {
     // The path is the token after the log option itself (its "-" or "/"
     // form), so a folder or another keyword that merely contains the log
@@ -148,17 +164,19 @@ int CmdLineOptions::ReadLogPath(const std::u16string& commandLine, size_t& pathS
     }
     if (pos == std::u16string::npos)
         return QV_E_BAD_OPTION;
-    std::u16string path = NextToken(line, pos);
+    size_t start = 0;
+    std::u16string path = NextPath(line, pos, start);
     if (m_logEnglish && !english.empty()) {
         std::u16string bare = path;
         if (!bare.empty() && IsOptionMark(bare[0]))
             bare.erase(0, 1);
         if (bare == english)
-            path = NextToken(line, pos);
+            path = NextPath(line, pos, start);
     }
     if (path.empty())
         return QV_E_BAD_OPTION;
-    pathStart = pos - path.size();
+    pathStart = start;
+    pathEnd = pos;
     m_logPath = path;
     return 0;
 }

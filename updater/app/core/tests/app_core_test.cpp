@@ -156,6 +156,11 @@ TEST(CmdLineOptions, LogPathFollowsTheLogOption)
         {u"/log", -42, u"", 0},                                      // no value
         {u"/log   ", -42, u"", 0},
         {u"c:\\blog\\x /log f:\\c.txt", 0, u"f:\\c.txt", 0},          // "log" inside a folder name
+        // A quoted path keeps its blanks and loses its quotes.
+        {u"/log \"C:\\My Logs\\up.log\" /quiet", 0, u"c:\\my logs\\up.log", 0},
+        {u"/log /english \"c:\\a b.log\"", 0, u"c:\\a b.log", 1},
+        {u"/log \"c:\\open ended.log", 0, u"c:\\open ended.log", 0},  // no closing quote: to the end
+        {u"/log \"\" /quiet", -42, u"", 0},                                 // quotes around nothing
     };
     for (const Case& c : cases) {
         Options o;
@@ -180,6 +185,8 @@ TEST(CmdLineOptions, TheLogFileNameSelectsNoOption)
         // The same word as an option of its own still counts.
         {u"/log c:\\x-format.log /format", {0, 0, 0, 1, 1, 0, 0}},
         {u"/format /log c:\\x.log", {0, 0, 0, 1, 1, 0, 0}},
+        // Nor does any word of a quoted path with blanks in it.
+        {u"/log \"c:\\documents and settings\\me\\pre-format -quiet.log\" /autorun", {1, 0, 0, 0, 1, 0, 0}},
     };
     Options o;
     for (const auto& c : cases) {

@@ -54,8 +54,9 @@ private:
     bool MatchesWithPrefix(const std::u16string& token, UPDATER_OPTION option) const;
     bool Matches(UPDATER_OPTION option) const;
     bool MatchesEither(UPDATER_OPTION option) const;
-    // pathStart: where the path's token begins in the command line.
-    int ReadLogPath(const std::u16string& commandLine, size_t& pathStart);
+    // [pathStart, pathEnd): where the path (its quotes included) lies in the
+    // command line.
+    int ReadLogPath(const std::u16string& commandLine, size_t& pathStart, size_t& pathEnd);
     bool HoldsEnglish() const;
     static std::vector<std::u16string> Split(const std::u16string& commandLine, std::vector<size_t>& starts);
 
