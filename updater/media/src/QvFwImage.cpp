@@ -76,6 +76,10 @@ int QvParseFirmware(const uint8_t* bytes, size_t size, QvFwLayout& out)
     if (!headerEnd)
         headerEnd = end;
 
+    // Version lines before the marker make a header file, whatever else its
+    // lines hold: only a file without them may be a raw image.
+    const bool labelled = headerEnd != end && (Find(bytes, headerEnd, PRODUCT_LABEL) != headerEnd ||
+                                               Find(bytes, headerEnd, COMPONENT_LABEL) != headerEnd);
     bool header = true;
     bool product = false, component = false;
     for (const uint8_t* line = bytes; line < headerEnd && !(product && component);) {
@@ -88,8 +92,8 @@ int QvParseFirmware(const uint8_t* bytes, size_t size, QvFwLayout& out)
         for (const uint8_t* p = line; text && p < lineEnd; ++p)
             text = IsText(*p);
         // A file that is not header text before any version line is a raw
-        // image; a header line too long after one is a broken header.
-        if ((line == bytes && !text) || (!fits && !product && !component)) {
+        // image; a header line too long is a broken header.
+        if (!labelled && ((line == bytes && !text) || (!fits && !product && !component))) {
             header = false;
             break;
         }

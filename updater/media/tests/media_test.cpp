@@ -278,6 +278,30 @@ TEST_F(FirmwareFile, LongestHeaderLineWithEitherLineEnd)
     }
 }
 
+TEST_F(FirmwareFile, HeaderFilesAreNeverTakenForRawImages)
+{
+    // A file whose version lines stand before the marker is a header file,
+    // whatever its first line: its text must never reach the player as part
+    // of the image.
+    const std::string versions = "Product Version: 1.2.3\r\nComponent Version: 4.5.6\r\n";
+    const std::string image(64, '\x33');
+    // A first line that is not plain ASCII: a UTF-8 byte order mark, a
+    // Latin-1 copyright sign.
+    for (const std::string& first : {std::string("\xef\xbb\xbf"), std::string("\xa9 2004 Vilo\r\n")}) {
+        auto c = Load(first + versions + Marker() + image);
+        ASSERT_EQ(c->LastError(), 0);
+        EXPECT_EQ(c->FileKind(), QV_FW_KIND_BOTH);
+        EXPECT_EQ(c->ImageSize(), image.size());
+        CQvVersionInfo v;
+        c->ComponentVersion(v);
+        EXPECT_EQ(v.ToText(), u"004.005.006");
+    }
+    // A header line too long, even before the version lines: refused.
+    auto c = Load(std::string(120, '#') + "\r\n" + versions + Marker() + image);
+    EXPECT_EQ(c->LastError(), QV_E_FILE_FORMAT);
+    EXPECT_EQ(c->ImageSize(), 0u);
+}
+
 TEST_F(FirmwareFile, RawImagesLoadWhole)
 {
     std::string binary = std::string("\x00\x01\x02", 3) + std::string(500, 'A') + "\n" + Marker() + "tail";
@@ -291,8 +315,9 @@ TEST_F(FirmwareFile, RawImagesLoadWhole)
     ASSERT_EQ(c->LastError(), 0);
     EXPECT_EQ(c->FileKind(), QV_FW_KIND_RAW);
     EXPECT_EQ(c->ImageSize(), text.size());
-    // A first line longer than a header line holds is no header.
-    std::string longLine = std::string(200, 'x') + "\nProduct Version: 1.2.3\n" + Marker() + "x";
+    // A first line longer than a header line holds, with no version line
+    // before the marker, is no header.
+    std::string longLine = std::string(200, 'x') + "\nno version here\n" + Marker() + "x";
     c = Load(longLine);
     ASSERT_EQ(c->LastError(), 0);
     EXPECT_EQ(c->ImageSize(), longLine.size());
