@@ -28,12 +28,13 @@ std::u16string NextToken(const std::u16string& text, size_t& pos)
 // The next path at or after pos: a blank-separated token, or the text
 // between double quotes (blanks and all; an unclosed quote runs to the end).
 // pos moves past it; start receives where it begins.
-std::u16string NextPath(const std::u16string& text, size_t& pos, size_t& start)
+std::u16string NextPath(const std::u16string& text, size_t& pos, size_t& start, bool& quoted)
 {
     while (pos < text.size() && IsBlank(text[pos]))
         ++pos;
     start = pos;
-    if (pos < text.size() && text[pos] == u'"') {
+    quoted = pos < text.size() && text[pos] == u'"';
+    if (quoted) {
         size_t close = text.find(u'"', pos + 1);
         size_t end = close == std::u16string::npos ? text.size() : close;
         std::u16string path = text.substr(pos + 1, end - pos - 1);
@@ -165,16 +166,23 @@ int CmdLineOptions::ReadLogPath(const std::u16string& commandLine, size_t& pathS
     if (pos == std::u16string::npos)
         return QV_E_BAD_OPTION;
     size_t start = 0;
-    std::u16string path = NextPath(line, pos, start);
+    bool quoted = false;
+    std::u16string path = NextPath(line, pos, start, quoted);
     if (m_logEnglish && !english.empty()) {
         std::u16string bare = path;
         if (!bare.empty() && IsOptionMark(bare[0]))
             bare.erase(0, 1);
-        if (bare == english)
-            path = NextPath(line, pos, start);
+        if (!quoted && bare == english)
+            path = NextPath(line, pos, start, quoted);
     }
     if (path.empty())
         return QV_E_BAD_OPTION;
+    // Another option where the path belongs: the log option has no value
+    // (rather than a log file named after that option, which then is lost).
+    if (!quoted && IsOptionMark(path[0]))
+        for (const std::u16string& k : m_keywords)
+            if (!k.empty() && path.compare(1, std::u16string::npos, k) == 0)
+                return QV_E_BAD_OPTION;
     pathStart = start;
     pathEnd = pos;
     m_logPath = path;

@@ -161,6 +161,10 @@ TEST(CmdLineOptions, LogPathFollowsTheLogOption)
         {u"/log /english \"c:\\a b.log\"", 0, u"c:\\a b.log", 1},
         {u"/log \"c:\\open ended.log", 0, u"c:\\open ended.log", 0},  // no closing quote: to the end
         {u"/log \"\" /quiet", -42, u"", 0},                                 // quotes around nothing
+        {u"/log /quiet c:\\x.log", -42, u"", 0},   // another option where the path belongs: no value
+        {u"/autorun /log -Format", -42, u"", 0},
+        {u"/log /english", -42, u"", 1},
+        {u"/log \"/quiet\"", 0, u"/quiet", 0},     // quoted, it is a path
     };
     for (const Case& c : cases) {
         Options o;
