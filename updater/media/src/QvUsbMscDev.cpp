@@ -175,6 +175,11 @@ int CQvUsbMscDev::OpenDevice()
 {
     if (!m_transport)
         return Fail(QV_E_NO_TRANSPORT);
+    // A sequence starts afresh: what the last search found (-43 for a table
+    // the format is about to repair) is no error of this run, and must not
+    // outlive a run that succeeds. The unreadable table stays known through
+    // its own flag.
+    SetLastError(0);
     Phase(2, 1);
     int r = m_transport->Open();
     Step();

@@ -822,6 +822,27 @@ TEST_F(MediaFormat, EmptyLabelAfterUnreadableOpen)
     EXPECT_EQ(FsckComplaints(fsck.substr(0, fsck.rfind("rc=")), true), "") << fsck;
 }
 
+TEST_F(MediaFormat, FormatThatRepairsAnUnreadableTableLeavesNoStaleError)
+{
+    // The open before the run found the table unusable; the format repairs
+    // it, so the versions the dialog shows afterwards are read without that
+    // old complaint.
+    AttachImage(32ull * 1024 * 1024);
+    player.faults.unreadableTable = true;
+    ASSERT_EQ(updater.OpenUsbMscDevice(), QV_E_TABLE);
+    player.faults.unreadableTable = false;
+    ASSERT_EQ(updater.FormatMedia(), 0);
+    CQvVersionInfo device, file;
+    EXPECT_EQ(updater.GetProductVersions(device, file), 0);
+    EXPECT_EQ(device.ToText(), u"003.001.004");
+    EXPECT_EQ(file.ToText(), u"003.001.004");
+    // A failing run still leaves its error for the dialog.
+    player.faults.unreadableTable = true;
+    ASSERT_EQ(updater.OpenUsbMscDevice(), QV_E_TABLE);
+    EXPECT_NE(updater.FormatMedia(), 0);
+    EXPECT_NE(updater.GetProductVersions(device, file), 0);
+}
+
 TEST_F(MediaFormat, UndersizedAllocationFailsBeforeWriting)
 {
     AttachImage(32ull * 1024 * 1024);
