@@ -135,6 +135,10 @@ int CQvUsbMscDev::ReadVersions(int skipDevice, int tableUnreadable)
     m_fileVersions.reset(new (std::nothrow) CQvVersionInfoPtrArray(m_systemDriveCount));
     if (!m_deviceVersions || !m_fileVersions || m_deviceVersions->LastError() || m_fileVersions->LastError())
         return Fail(QV_E_NOMEM);
+    // Like the arrays, the product versions are this reading's only: a
+    // player drive not read now has no version, not the one read before.
+    m_deviceProduct.Set(0, 0, 0);
+    m_fileProduct.Set(0, 0, 0);
     bool readDevice = !skipDevice && !tableUnreadable;
     for (size_t i = 0; i < m_systemDriveCount; ++i) {
         CQvSystemDrive* drive = m_systemDrives->At(i);

@@ -637,6 +637,30 @@ TEST_F(Media, SystemDriveWithoutTableEntry)
     EXPECT_EQ(updater.UpdateFirmware(), QV_E_TABLE);
 }
 
+TEST_F(Media, PlayerVersionIsNotKeptFromAnEarlierOpen)
+{
+    // The player's version was read once; then its media lost the player
+    // drive (an interrupted format). The next open must not show the old
+    // version as the one on the player.
+    ASSERT_EQ(updater.OpenUsbMscDevice(), 0);
+    CQvVersionInfo device, file;
+    ASSERT_EQ(updater.GetProductVersions(device, file), 0);
+    ASSERT_EQ(device.ToText(), u"002.000.000");
+    CSimTransport direct(nullptr, &player);
+    CQvEraseLogicalMedia erase;
+    ASSERT_EQ(direct.Execute(erase), 0);
+    LogicalMediaTable table = {};
+    table.count = 2;
+    table.entries[0] = {0, 1, 0x01, 256 * 1024};
+    table.entries[1] = {0, 0, 0x0A, 0};
+    CQvAllocateLogicalMedia allocate(table);
+    ASSERT_EQ(direct.Execute(allocate), 0);
+    ASSERT_EQ(updater.OpenUsbMscDevice(), 0);
+    ASSERT_EQ(updater.GetProductVersions(device, file), 0);
+    EXPECT_EQ(device.ToText(), u"000.000.000");
+    EXPECT_EQ(file.ToText(), u"003.001.004");
+}
+
 TEST_F(Media, NoPlayerAndNoTransport)
 {
     binding.present = false;
