@@ -86,6 +86,10 @@ int CQvUsbMscDev::Open()
     m_fileVersions.reset();
     m_tableUnreadable = 0;
     std::memset(&m_table, 0, sizeof m_table);
+    // What the last search found belongs to that search: a player that is
+    // gone now has no chip revision and no drive.
+    m_chipRevision = 0;
+    m_driveLetter = 0;
 
     int r = CreateTransport();
     if (r != 0)

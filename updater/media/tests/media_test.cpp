@@ -661,6 +661,23 @@ TEST_F(Media, PlayerVersionIsNotKeptFromAnEarlierOpen)
     EXPECT_EQ(file.ToText(), u"003.001.004");
 }
 
+TEST_F(Media, NothingOfAPlayerThatIsGoneIsKept)
+{
+    // Found once, then unplugged: the next search must not go on naming the
+    // old player's chip revision and drive.
+    ASSERT_EQ(updater.OpenUsbMscDevice(), 0);
+    uint16_t chip = 0;
+    ASSERT_EQ(updater.ChipRevision(chip), 0);
+    ASSERT_NE(chip, 0);
+    ASSERT_NE(updater.DriveLetter(), 0);
+    ASSERT_TRUE(binding.last);
+    binding.last->present = false;
+    EXPECT_EQ(updater.OpenUsbMscDevice(), QV_E_NO_DEVICE);
+    ASSERT_EQ(updater.ChipRevision(chip), 0);
+    EXPECT_EQ(chip, 0);
+    EXPECT_EQ(updater.DriveLetter(), 0);
+}
+
 TEST_F(Media, NoPlayerAndNoTransport)
 {
     binding.present = false;
