@@ -6,7 +6,7 @@ namespace {
 const char PRODUCT_LABEL[] = "Product Version:";
 const char COMPONENT_LABEL[] = "Component Version:";
 
-bool IsText(uint8_t c) { return c == '\t' || c == '\r' || (c >= 0x20 && c < 0x7F); }
+bool IsText(uint8_t c) { return c == '\t' || c == '\r' || c == 0x1A || (c >= 0x20 && c < 0x7F); }
 
 // Where label occurs in [begin, end), or end.
 const uint8_t* Find(const uint8_t* begin, const uint8_t* end, const char* label)
@@ -70,24 +70,30 @@ int QvParseFirmware(const uint8_t* bytes, size_t size, QvFwLayout& out)
     if (!bytes || size == 0)
         return QV_E_FILE_FORMAT;
     const uint8_t* end = bytes + size;
-    // The header is text and ends at the first 0x1A (the marker's first
-    // byte); its lines are read only up to there.
-    const uint8_t* headerEnd = static_cast<const uint8_t*>(std::memchr(bytes, 0x1A, size));
+    // The header is text and ends at the marker; its lines are read only up
+    // to there. A lone 0x1A in a line is header text like any other byte.
+    const uint8_t* headerEnd = FindMarker(bytes, end);
     if (!headerEnd)
         headerEnd = end;
 
+    // Version lines before the marker make a header file, whatever else its
+    // lines hold: only a file without them may be a raw image.
+    const bool labelled = headerEnd != end && (Find(bytes, headerEnd, PRODUCT_LABEL) != headerEnd ||
+                                               Find(bytes, headerEnd, COMPONENT_LABEL) != headerEnd);
     bool header = true;
     bool product = false, component = false;
     for (const uint8_t* line = bytes; line < headerEnd && !(product && component);) {
         const uint8_t* lf = static_cast<const uint8_t*>(std::memchr(line, '\n', size_t(headerEnd - line)));
         const uint8_t* lineEnd = lf ? lf : headerEnd;
-        bool fits = size_t(lineEnd - line) <= QV_FW_HEADER_LINE;
+        // A CR before the line feed is the line end's, not the line's.
+        const uint8_t* textEnd = lf && lineEnd > line && lineEnd[-1] == '\r' ? lineEnd - 1 : lineEnd;
+        bool fits = size_t(textEnd - line) <= QV_FW_HEADER_LINE;
         bool text = fits;
         for (const uint8_t* p = line; text && p < lineEnd; ++p)
             text = IsText(*p);
         // A file that is not header text before any version line is a raw
-        // image; a header line too long after one is a broken header.
-        if ((line == bytes && !text) || (!fits && !product && !component)) {
+        // image; a header line too long is a broken header.
+        if (!labelled && ((line == bytes && !text) || (!fits && !product && !component))) {
             header = false;
             break;
         }
@@ -118,7 +124,7 @@ int QvParseFirmware(const uint8_t* bytes, size_t size, QvFwLayout& out)
         out.imageSize = size;
         return 0;
     }
-    const uint8_t* marker = FindMarker(bytes, end);
+    const uint8_t* marker = headerEnd != end ? headerEnd : nullptr;
     if (!marker)
         return QV_E_FILE_FORMAT;
     out.imageOffset = size_t(marker - bytes) + sizeof QV_FW_MARKER;

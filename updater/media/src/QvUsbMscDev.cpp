@@ -86,6 +86,10 @@ int CQvUsbMscDev::Open()
     m_fileVersions.reset();
     m_tableUnreadable = 0;
     std::memset(&m_table, 0, sizeof m_table);
+    // What the last search found belongs to that search: a player that is
+    // gone now has no chip revision and no drive.
+    m_chipRevision = 0;
+    m_driveLetter = 0;
 
     int r = CreateTransport();
     if (r != 0)
@@ -135,6 +139,10 @@ int CQvUsbMscDev::ReadVersions(int skipDevice, int tableUnreadable)
     m_fileVersions.reset(new (std::nothrow) CQvVersionInfoPtrArray(m_systemDriveCount));
     if (!m_deviceVersions || !m_fileVersions || m_deviceVersions->LastError() || m_fileVersions->LastError())
         return Fail(QV_E_NOMEM);
+    // Like the arrays, the product versions are this reading's only: a
+    // player drive not read now has no version, not the one read before.
+    m_deviceProduct.Set(0, 0, 0);
+    m_fileProduct.Set(0, 0, 0);
     bool readDevice = !skipDevice && !tableUnreadable;
     for (size_t i = 0; i < m_systemDriveCount; ++i) {
         CQvSystemDrive* drive = m_systemDrives->At(i);
@@ -175,6 +183,11 @@ int CQvUsbMscDev::OpenDevice()
 {
     if (!m_transport)
         return Fail(QV_E_NO_TRANSPORT);
+    // A sequence starts afresh: what the last search found (-43 for a table
+    // the format is about to repair) is no error of this run, and must not
+    // outlive a run that succeeds. The unreadable table stays known through
+    // its own flag.
+    SetLastError(0);
     Phase(2, 1);
     int r = m_transport->Open();
     Step();

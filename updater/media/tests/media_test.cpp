@@ -237,6 +237,71 @@ TEST_F(FirmwareFile, EndOfFileCharacterInsideHeaderAndImage)
     EXPECT_EQ(v.ToText(), u"006.005.004");
 }
 
+TEST_F(FirmwareFile, LoneEndOfFileCharacterBeforeTheVersionLines)
+{
+    // Only the whole marker ends the header: a lone 0x1A in a header line
+    // must neither hide the version lines after it nor turn the header text
+    // into part of the image.
+    struct Case { std::string header; const char16_t* product; const char16_t* component; };
+    const Case cases[] = {
+        {"Product Version: 1.2.3\nnote \x1a here\nComponent Version: 4.5.6\n", u"001.002.003", u"004.005.006"},
+        {"title \x1a\nProduct Version: 1.2.3\nComponent Version: 4.5.6\n", u"001.002.003", u"004.005.006"},
+        {"\x1a\nComponent Version: 4.5.6\nProduct Version: 1.2.3\n", u"001.002.003", u"004.005.006"},
+    };
+    const std::string image(100, '\x5a');
+    for (const Case& c : cases) {
+        auto fw = Load(c.header + Marker() + image);
+        ASSERT_EQ(fw->LastError(), 0) << c.header;
+        EXPECT_EQ(fw->FileKind(), QV_FW_KIND_BOTH) << c.header;
+        EXPECT_EQ(fw->ImageSize(), image.size()) << c.header;
+        CQvVersionInfo p, v;
+        fw->ProductVersion(p);
+        fw->ComponentVersion(v);
+        EXPECT_EQ(p.ToText(), c.product) << c.header;
+        EXPECT_EQ(v.ToText(), c.component) << c.header;
+    }
+}
+
+TEST_F(FirmwareFile, LongestHeaderLineWithEitherLineEnd)
+{
+    // 79 characters before the line end fit, whether the file was written
+    // with LF or with CR LF line ends; 80 do not.
+    const std::string fits(79, 'n'), tooLong(80, 'n');
+    for (const char* eol : {"\n", "\r\n"}) {
+        auto c = Load("Product Version: 1.2.3" + std::string(eol) + fits + eol + "Component Version: 4.5.6" + eol +
+                      Marker() + "xy");
+        EXPECT_EQ(c->LastError(), 0) << int(eol[0]);
+        EXPECT_EQ(c->ImageSize(), 2u) << int(eol[0]);
+        c = Load("Product Version: 1.2.3" + std::string(eol) + tooLong + eol + "Component Version: 4.5.6" + eol +
+                 Marker() + "xy");
+        EXPECT_EQ(c->LastError(), QV_E_FILE_FORMAT) << int(eol[0]);
+    }
+}
+
+TEST_F(FirmwareFile, HeaderFilesAreNeverTakenForRawImages)
+{
+    // A file whose version lines stand before the marker is a header file,
+    // whatever its first line: its text must never reach the player as part
+    // of the image.
+    const std::string versions = "Product Version: 1.2.3\r\nComponent Version: 4.5.6\r\n";
+    const std::string image(64, '\x33');
+    // A first line that is not plain ASCII: a UTF-8 byte order mark, a
+    // Latin-1 copyright sign.
+    for (const std::string& first : {std::string("\xef\xbb\xbf"), std::string("\xa9 2004 Vilo\r\n")}) {
+        auto c = Load(first + versions + Marker() + image);
+        ASSERT_EQ(c->LastError(), 0);
+        EXPECT_EQ(c->FileKind(), QV_FW_KIND_BOTH);
+        EXPECT_EQ(c->ImageSize(), image.size());
+        CQvVersionInfo v;
+        c->ComponentVersion(v);
+        EXPECT_EQ(v.ToText(), u"004.005.006");
+    }
+    // A header line too long, even before the version lines: refused.
+    auto c = Load(std::string(120, '#') + "\r\n" + versions + Marker() + image);
+    EXPECT_EQ(c->LastError(), QV_E_FILE_FORMAT);
+    EXPECT_EQ(c->ImageSize(), 0u);
+}
+
 TEST_F(FirmwareFile, RawImagesLoadWhole)
 {
     std::string binary = std::string("\x00\x01\x02", 3) + std::string(500, 'A') + "\n" + Marker() + "tail";
@@ -250,8 +315,9 @@ TEST_F(FirmwareFile, RawImagesLoadWhole)
     ASSERT_EQ(c->LastError(), 0);
     EXPECT_EQ(c->FileKind(), QV_FW_KIND_RAW);
     EXPECT_EQ(c->ImageSize(), text.size());
-    // A first line longer than a header line holds is no header.
-    std::string longLine = std::string(200, 'x') + "\nProduct Version: 1.2.3\n" + Marker() + "x";
+    // A first line longer than a header line holds, with no version line
+    // before the marker, is no header.
+    std::string longLine = std::string(200, 'x') + "\nno version here\n" + Marker() + "x";
     c = Load(longLine);
     ASSERT_EQ(c->LastError(), 0);
     EXPECT_EQ(c->ImageSize(), longLine.size());
@@ -571,6 +637,47 @@ TEST_F(Media, SystemDriveWithoutTableEntry)
     EXPECT_EQ(updater.UpdateFirmware(), QV_E_TABLE);
 }
 
+TEST_F(Media, PlayerVersionIsNotKeptFromAnEarlierOpen)
+{
+    // The player's version was read once; then its media lost the player
+    // drive (an interrupted format). The next open must not show the old
+    // version as the one on the player.
+    ASSERT_EQ(updater.OpenUsbMscDevice(), 0);
+    CQvVersionInfo device, file;
+    ASSERT_EQ(updater.GetProductVersions(device, file), 0);
+    ASSERT_EQ(device.ToText(), u"002.000.000");
+    CSimTransport direct(nullptr, &player);
+    CQvEraseLogicalMedia erase;
+    ASSERT_EQ(direct.Execute(erase), 0);
+    LogicalMediaTable table = {};
+    table.count = 2;
+    table.entries[0] = {0, 1, 0x01, 256 * 1024};
+    table.entries[1] = {0, 0, 0x0A, 0};
+    CQvAllocateLogicalMedia allocate(table);
+    ASSERT_EQ(direct.Execute(allocate), 0);
+    ASSERT_EQ(updater.OpenUsbMscDevice(), 0);
+    ASSERT_EQ(updater.GetProductVersions(device, file), 0);
+    EXPECT_EQ(device.ToText(), u"000.000.000");
+    EXPECT_EQ(file.ToText(), u"003.001.004");
+}
+
+TEST_F(Media, NothingOfAPlayerThatIsGoneIsKept)
+{
+    // Found once, then unplugged: the next search must not go on naming the
+    // old player's chip revision and drive.
+    ASSERT_EQ(updater.OpenUsbMscDevice(), 0);
+    uint16_t chip = 0;
+    ASSERT_EQ(updater.ChipRevision(chip), 0);
+    ASSERT_NE(chip, 0);
+    ASSERT_NE(updater.DriveLetter(), 0);
+    ASSERT_TRUE(binding.last);
+    binding.last->present = false;
+    EXPECT_EQ(updater.OpenUsbMscDevice(), QV_E_NO_DEVICE);
+    ASSERT_EQ(updater.ChipRevision(chip), 0);
+    EXPECT_EQ(chip, 0);
+    EXPECT_EQ(updater.DriveLetter(), 0);
+}
+
 TEST_F(Media, NoPlayerAndNoTransport)
 {
     binding.present = false;
@@ -754,6 +861,27 @@ TEST_F(MediaFormat, EmptyLabelAfterUnreadableOpen)
     std::string fsck = Fsck(image, first, sectors);
     EXPECT_NE(fsck.find(" 0 files"), std::string::npos) << fsck;
     EXPECT_EQ(FsckComplaints(fsck.substr(0, fsck.rfind("rc=")), true), "") << fsck;
+}
+
+TEST_F(MediaFormat, FormatThatRepairsAnUnreadableTableLeavesNoStaleError)
+{
+    // The open before the run found the table unusable; the format repairs
+    // it, so the versions the dialog shows afterwards are read without that
+    // old complaint.
+    AttachImage(32ull * 1024 * 1024);
+    player.faults.unreadableTable = true;
+    ASSERT_EQ(updater.OpenUsbMscDevice(), QV_E_TABLE);
+    player.faults.unreadableTable = false;
+    ASSERT_EQ(updater.FormatMedia(), 0);
+    CQvVersionInfo device, file;
+    EXPECT_EQ(updater.GetProductVersions(device, file), 0);
+    EXPECT_EQ(device.ToText(), u"003.001.004");
+    EXPECT_EQ(file.ToText(), u"003.001.004");
+    // A failing run still leaves its error for the dialog.
+    player.faults.unreadableTable = true;
+    ASSERT_EQ(updater.OpenUsbMscDevice(), QV_E_TABLE);
+    EXPECT_NE(updater.FormatMedia(), 0);
+    EXPECT_NE(updater.GetProductVersions(device, file), 0);
 }
 
 TEST_F(MediaFormat, UndersizedAllocationFailsBeforeWriting)

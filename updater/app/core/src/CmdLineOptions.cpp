@@ -25,6 +25,25 @@ std::u16string NextToken(const std::u16string& text, size_t& pos)
     return text.substr(start, pos - start);
 }
 
+// The next path at or after pos: a blank-separated token, or the text
+// between double quotes (blanks and all; an unclosed quote runs to the end).
+// pos moves past it; start receives where it begins.
+std::u16string NextPath(const std::u16string& text, size_t& pos, size_t& start, bool& quoted)
+{
+    while (pos < text.size() && IsBlank(text[pos]))
+        ++pos;
+    start = pos;
+    quoted = pos < text.size() && text[pos] == u'"';
+    if (quoted) {
+        size_t close = text.find(u'"', pos + 1);
+        size_t end = close == std::u16string::npos ? text.size() : close;
+        std::u16string path = text.substr(pos + 1, end - pos - 1);
+        pos = close == std::u16string::npos ? text.size() : close + 1;
+        return path;
+    }
+    return NextToken(text, pos);
+}
+
 bool IsOptionMark(char16_t c) { return c == u'-' || c == u'/'; }
 } // namespace
 
@@ -38,13 +57,21 @@ CmdLineOptions::CmdLineOptions(const std::u16string& commandLine, CQvConfigInfo*
 
 std::vector<std::u16string> CmdLineOptions::Split(const std::u16string& commandLine)
 {
+    std::vector<size_t> starts;
+    return Split(commandLine, starts);
+}
+
+std::vector<std::u16string> CmdLineOptions::Split(const std::u16string& commandLine, std::vector<size_t>& starts)
+{
     std::vector<std::u16string> tokens;
+    starts.clear();
     size_t pos = 0;
     for (;;) {
         std::u16string token = NextToken(commandLine, pos);
         if (token.empty())
             break;
         tokens.push_back(QvLower(token));
+        starts.push_back(pos - token.size());
     }
     return tokens;
 }
@@ -81,30 +108,44 @@ bool CmdLineOptions::MatchesEither(UPDATER_OPTION option) const
     return Matches(option) || Matches(OPTION_UNATTENDED);
 }
 
+bool CmdLineOptions::HoldsEnglish() const
+{
+    // The English-log keyword counts without a prefix: any token that holds it.
+    const std::u16string& english = m_keywords[OPTION_LOG_ENGLISH];
+    if (!english.empty())
+        for (const std::u16string& token : m_tokens)
+            if (token.find(english) != std::u16string::npos)
+                return true;
+    return false;
+}
+
 int CmdLineOptions::Parse(const std::u16string& commandLine)
 {
-    m_tokens = Split(commandLine);
+    std::vector<size_t> starts;
+    m_tokens = Split(commandLine, starts);
+    if (Matches(OPTION_LOG)) {
+        m_log = 1;
+        m_logEnglish = HoldsEnglish();
+        size_t pathStart = 0, pathEnd = 0;
+        int r = ReadLogPath(commandLine, pathStart, pathEnd);
+        if (r != 0)
+            return r;
+        // The path is the log option's value, never an option: a file name
+        // such as "pre-format.log" must not format the data area.
+        for (size_t i = starts.size(); i-- > 0;)
+            if (starts[i] >= pathStart && starts[i] < pathEnd)
+                m_tokens.erase(m_tokens.begin() + std::ptrdiff_t(i));
+        m_logEnglish = HoldsEnglish();
+    }
     m_autoRun = MatchesEither(OPTION_AUTO_RUN);
     m_closeWhenDone = MatchesEither(OPTION_CLOSE_WHEN_DONE);
     m_noQuestions = MatchesEither(OPTION_NO_QUESTIONS);
-    if (Matches(OPTION_LOG)) {
-        m_log = 1;
-        // The English-log keyword counts without a prefix: any token that holds it.
-        const std::u16string& english = m_keywords[OPTION_LOG_ENGLISH];
-        if (!english.empty())
-            for (const std::u16string& token : m_tokens)
-                if (token.find(english) != std::u16string::npos)
-                    m_logEnglish = 1;
-        int r = ReadLogPath(commandLine);
-        if (r != 0)
-            return r;
-    }
     m_help = Matches(OPTION_HELP);
     m_formatDataArea = Matches(OPTION_FORMAT_DATA_AREA);
     return 0;
 }
 
-int CmdLineOptions::ReadLogPath(const std::u16string& commandLine)
+int CmdLineOptions::ReadLogPath(const std::u16string& commandLine, size_t& pathStart, size_t& pathEnd)
 {
     // The path is the token after the log option itself (its "-" or "/"
     // form), so a folder or another keyword that merely contains the log
@@ -124,16 +165,26 @@ int CmdLineOptions::ReadLogPath(const std::u16string& commandLine)
     }
     if (pos == std::u16string::npos)
         return QV_E_BAD_OPTION;
-    std::u16string path = NextToken(line, pos);
+    size_t start = 0;
+    bool quoted = false;
+    std::u16string path = NextPath(line, pos, start, quoted);
     if (m_logEnglish && !english.empty()) {
         std::u16string bare = path;
         if (!bare.empty() && IsOptionMark(bare[0]))
             bare.erase(0, 1);
-        if (bare == english)
-            path = NextToken(line, pos);
+        if (!quoted && bare == english)
+            path = NextPath(line, pos, start, quoted);
     }
     if (path.empty())
         return QV_E_BAD_OPTION;
+    // Another option where the path belongs: the log option has no value
+    // (rather than a log file named after that option, which then is lost).
+    if (!quoted && IsOptionMark(path[0]))
+        for (const std::u16string& k : m_keywords)
+            if (!k.empty() && path.compare(1, std::u16string::npos, k) == 0)
+                return QV_E_BAD_OPTION;
+    pathStart = start;
+    pathEnd = pos;
     m_logPath = path;
     return 0;
 }

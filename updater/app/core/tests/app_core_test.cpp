@@ -156,6 +156,15 @@ TEST(CmdLineOptions, LogPathFollowsTheLogOption)
         {u"/log", -42, u"", 0},                                      // no value
         {u"/log   ", -42, u"", 0},
         {u"c:\\blog\\x /log f:\\c.txt", 0, u"f:\\c.txt", 0},          // "log" inside a folder name
+        // A quoted path keeps its blanks and loses its quotes.
+        {u"/log \"C:\\My Logs\\up.log\" /quiet", 0, u"c:\\my logs\\up.log", 0},
+        {u"/log /english \"c:\\a b.log\"", 0, u"c:\\a b.log", 1},
+        {u"/log \"c:\\open ended.log", 0, u"c:\\open ended.log", 0},  // no closing quote: to the end
+        {u"/log \"\" /quiet", -42, u"", 0},                                 // quotes around nothing
+        {u"/log /quiet c:\\x.log", -42, u"", 0},   // another option where the path belongs: no value
+        {u"/autorun /log -Format", -42, u"", 0},
+        {u"/log /english", -42, u"", 1},
+        {u"/log \"/quiet\"", 0, u"/quiet", 0},     // quoted, it is a path
     };
     for (const Case& c : cases) {
         Options o;
@@ -163,6 +172,31 @@ TEST(CmdLineOptions, LogPathFollowsTheLogOption)
         EXPECT_EQ(options.LastError(), c.error) << Narrow(c.line);
         EXPECT_EQ(options.LogPath(), c.path) << Narrow(c.line);
         EXPECT_EQ(options.LogEnglish(), c.english) << Narrow(c.line);
+    }
+}
+
+TEST(CmdLineOptions, TheLogFileNameSelectsNoOption)
+{
+    // The log path is the log option's value: a file or folder name that
+    // happens to hold "-format" or "/quiet" must not format the player's
+    // data area or silence its questions.
+    const std::pair<const char16_t*, Flags> cases[] = {
+        {u"/log d:\\logs\\pre-format.txt", {0, 0, 0, 0, 1, 0, 0}},
+        {u"/log c:/fw/format/up.log", {0, 0, 0, 0, 1, 0, 0}},
+        {u"/log c:\\a-quiet-help.log /autorun", {1, 0, 0, 0, 1, 0, 0}},
+        {u"/autoclose /log c:\\x-unattended.log", {0, 1, 0, 0, 1, 0, 0}},
+        {u"/log /english c:\\x-format.log", {0, 0, 0, 0, 1, 0, 1}},
+        // The same word as an option of its own still counts.
+        {u"/log c:\\x-format.log /format", {0, 0, 0, 1, 1, 0, 0}},
+        {u"/format /log c:\\x.log", {0, 0, 0, 1, 1, 0, 0}},
+        // Nor does any word of a quoted path with blanks in it.
+        {u"/log \"c:\\documents and settings\\me\\pre-format -quiet.log\" /autorun", {1, 0, 0, 0, 1, 0, 0}},
+    };
+    Options o;
+    for (const auto& c : cases) {
+        CmdLineOptions options = o.Parse(c.first);
+        EXPECT_EQ(options.LastError(), 0) << Narrow(c.first);
+        EXPECT_EQ(Read(options), c.second) << Narrow(c.first);
     }
 }
 

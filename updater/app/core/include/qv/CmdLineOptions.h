@@ -54,7 +54,11 @@ private:
     bool MatchesWithPrefix(const std::u16string& token, UPDATER_OPTION option) const;
     bool Matches(UPDATER_OPTION option) const;
     bool MatchesEither(UPDATER_OPTION option) const;
-    int ReadLogPath(const std::u16string& commandLine);
+    // [pathStart, pathEnd): where the path (its quotes included) lies in the
+    // command line.
+    int ReadLogPath(const std::u16string& commandLine, size_t& pathStart, size_t& pathEnd);
+    bool HoldsEnglish() const;
+    static std::vector<std::u16string> Split(const std::u16string& commandLine, std::vector<size_t>& starts);
 
     int m_noQuestions = 0;
     int m_autoRun = 0;
