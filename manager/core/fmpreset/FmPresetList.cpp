@@ -38,8 +38,9 @@ bool ParseRowText(const std::string& line, PresetRow* row)
     const std::size_t eq = line.find('=');
     if (eq == std::string::npos)
         return false;
-    const std::size_t semi = line.find(';', eq);
-    if (semi == std::string::npos)
+    // The line's last ";" ends it: a comment may hold ";" of its own.
+    const std::size_t semi = line.rfind(';');
+    if (semi == std::string::npos || semi < eq)
         return false;
     std::string freq = line.substr(0, eq);
     while (!freq.empty() && (freq.back() == ' ' || freq.back() == '\t'))
