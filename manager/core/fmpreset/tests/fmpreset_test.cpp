@@ -274,10 +274,11 @@ TEST(FmList, WritingReplacesOnlyThatGroupsBody)
     EXPECT_EQ(before, text);
 }
 
-// What a user may type as a comment comes back from the list file as typed.
+// What a user may type as a comment comes back from the list file as typed,
+// and never changes which groups the file holds.
 TEST(FmList, TypedCommentsRoundTripWithoutBreakingTheFile)
 {
-    const std::string comments[] = {"Rock; Pop", "a;b;c;", "x = y", " lead"};
+    const std::string comments[] = {"Rock; Pop", "a;b;c;", "[#. Fake]", "see [#. B] too", "x = y", " lead"};
     for (const std::string& comment : comments) {
         std::string text = "[#. A]\r\n1 : 90.10 = old;\r\n\r\n[#. B]\r\n2 : 92.10 = b;\r\n";
         std::vector<PresetRow> rows(ENTRY_COUNT);
