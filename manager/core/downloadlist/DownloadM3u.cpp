@@ -76,12 +76,23 @@ std::string Entry(std::string line, std::string folder)
         // "C:name" (drive-relative) is taken as "C:\name".
         root = line.substr(0, 2) + "\\";
         rest = line.substr(2);
-    } else {
+    } else if (HasDrive(folder)) {
         // Relative to the playlist's folder, or to its drive's root ("\x").
-        if (!HasDrive(folder))
-            return std::string();
         root = folder.substr(0, 2) + "\\";
         rest = line[0] == '\\' ? line : folder.substr(2) + "\\" + line;
+    } else if (folder.compare(0, 2, "\\\\") == 0) {
+        // A playlist on a network share: its share is the root.
+        const std::size_t server = folder.find('\\', 2);
+        if (server == std::string::npos || server == 2)
+            return std::string();
+        const std::size_t share = folder.find('\\', server + 1);
+        const std::size_t shareEnd = share == std::string::npos ? folder.size() : share;
+        if (shareEnd == server + 1)
+            return std::string();
+        root = folder.substr(0, shareEnd) + "\\";
+        rest = line[0] == '\\' ? line : folder.substr(shareEnd) + "\\" + line;
+    } else {
+        return std::string();
     }
     std::string out;
     if (!Resolve(root, rest, out) || out.size() > CDownloadM3u::MAX_ENTRY)

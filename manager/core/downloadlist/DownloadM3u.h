@@ -26,7 +26,8 @@ public:
     // CR, and the last one needs no end; lines starting with "#" are comments
     // (the "#EXTM3U" header, "#EXTINF" lines), blank lines are ignored. Paths
     // without a drive resolve against folder (the playlist's own folder,
-    // "C:\Lists"); "/" counts as "\", and "." and ".." are resolved. A line
+    // "C:\Lists" or "\\server\share\Lists", whose share is then the root);
+    // "/" counts as "\", and "." and ".." are resolved. A line
     // longer than MAX_ENTRY, or one that resolves to nothing usable, is left
     // out.
     static std::vector<std::string> Read(const std::string& bytes, const std::string& folder);

@@ -8,18 +8,32 @@ namespace {
 
 const char kHeaderStart[] = "[#.";
 
+// The first pattern at or after from that starts a line (blanks before it
+// allowed), or npos. A header is a line of its own: "[#. " inside a row's
+// comment is text of that row, not the start of another group.
+std::size_t FindAtLineStart(const std::string& text, const std::string& pattern, std::size_t from)
+{
+    for (std::size_t at = text.find(pattern, from); at != std::string::npos; at = text.find(pattern, at + 1)) {
+        std::size_t before = at;
+        while (before > 0 && (text[before - 1] == ' ' || text[before - 1] == '\t'))
+            --before;
+        if (before == 0 || text[before - 1] == '\r' || text[before - 1] == '\n')
+            return at;
+    }
+    return std::string::npos;
+}
+
 // Where the header line "[#. name]" starts, or npos. The name must fill the
 // brackets: "Seoul" is not the group "Seoul FM".
 std::size_t FindHeader(const std::string& text, const std::string& name)
 {
-    const std::string header = "[#. " + name + "]";
-    return text.find(header);
+    return FindAtLineStart(text, "[#. " + name + "]", 0);
 }
 
 // The end of the group body that starts at from: the next header or the end.
 std::size_t BodyEnd(const std::string& text, std::size_t from)
 {
-    const std::size_t next = text.find(kHeaderStart, from);
+    const std::size_t next = FindAtLineStart(text, kHeaderStart, from);
     return next == std::string::npos ? text.size() : next;
 }
 
@@ -38,8 +52,9 @@ bool ParseRowText(const std::string& line, PresetRow* row)
     const std::size_t eq = line.find('=');
     if (eq == std::string::npos)
         return false;
-    const std::size_t semi = line.find(';', eq);
-    if (semi == std::string::npos)
+    // The line's last ";" ends it: a comment may hold ";" of its own.
+    const std::size_t semi = line.rfind(';');
+    if (semi == std::string::npos || semi < eq)
         return false;
     std::string freq = line.substr(0, eq);
     while (!freq.empty() && (freq.back() == ' ' || freq.back() == '\t'))
@@ -57,7 +72,7 @@ bool ParseRowText(const std::string& line, PresetRow* row)
 bool ReadGroupNames(const std::string& text, std::vector<std::string>* names)
 {
     names->clear();
-    std::size_t at = text.find(kHeaderStart);
+    std::size_t at = FindAtLineStart(text, kHeaderStart, 0);
     if (at == std::string::npos)
         return false;
     while (at != std::string::npos) {
@@ -72,7 +87,7 @@ bool ReadGroupNames(const std::string& text, std::vector<std::string>* names)
                 break;
             names->push_back(name);
         }
-        at = text.find(kHeaderStart, close);
+        at = FindAtLineStart(text, kHeaderStart, close);
     }
     return true;
 }
@@ -131,7 +146,7 @@ bool WriteGroup(std::string& text, const std::string& name, const std::vector<Pr
     if (header == std::string::npos)
         return false;
     const std::size_t bodyStart = header + name.size() + 5;
-    const std::size_t next = text.find("[#. ", bodyStart);
+    const std::size_t next = FindAtLineStart(text, "[#. ", bodyStart);
     const std::size_t bodyEnd = next == std::string::npos ? text.size() : next;
     std::string body = "\r\n";
     for (std::size_t i = 0; i < rows.size() && i < static_cast<std::size_t>(ENTRY_COUNT); ++i) {

@@ -89,6 +89,24 @@ unsigned long long FreeBytes(const std::string& folder)
     return available.QuadPart;
 }
 
+// A folder's full form, without its trailing "\", for comparing two
+// spellings of one folder ("c:\music\." is "C:\Music").
+std::string FullFolder(const std::string& folder)
+{
+    char full[MAX_PATH * 2] = {};
+    char* name = nullptr;
+    const DWORD got = ::GetFullPathNameA(folder.c_str(), sizeof full, full, &name);
+    std::string out = got && got < sizeof full ? std::string(full, got) : folder;
+    while (out.size() > 3 && (out.back() == '\\' || out.back() == '/'))
+        out.pop_back();
+    return out;
+}
+
+bool SameFolder(const std::string& a, const std::string& b)
+{
+    return ::lstrcmpiA(FullFolder(a).c_str(), FullFolder(b).c_str()) == 0;
+}
+
 }  // namespace
 
 MB_BEGIN_MESSAGE_MAP(CTestPanelDlg, CDialog)
@@ -229,6 +247,12 @@ void CTestPanelDlg::OnStartCycle()
     const std::vector<int> rows = SelectedRows();
     if (rows.empty()) {
         ShowMessage("Select file(s)!");
+        return;
+    }
+    // The "same-named files" deleted below would be the selected files
+    // themselves, and every copy would truncate its own source.
+    if (SameFolder(m_source, m_target)) {
+        ShowMessage("The PC folder is the target folder!");
         return;
     }
     std::vector<std::string> names;

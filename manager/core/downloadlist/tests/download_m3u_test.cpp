@@ -80,6 +80,19 @@ TEST(DownloadM3uRead, RelativeEntriesNeedAPlaylistFolderWithADrive)
     EXPECT_EQ(Paths{"D:\\a.mp3"}, CDownloadM3u::Read("a.mp3\r\n", "D:\\"));
 }
 
+// A playlist kept on a network share names its tracks relative to itself as
+// one on a drive does; the share is the root ".." cannot climb above.
+TEST(DownloadM3uRead, RelativeEntriesOfAPlaylistOnANetworkShare)
+{
+    const std::string list = "a.mp3\r\n..\\b.mp3\r\n\\c.mp3\r\n..\\..\\..\\d.mp3\r\n";
+    EXPECT_EQ((Paths{"\\\\srv\\music\\lists\\a.mp3", "\\\\srv\\music\\b.mp3", "\\\\srv\\music\\c.mp3"}),
+              CDownloadM3u::Read(list, "\\\\srv\\music\\lists"));
+    EXPECT_EQ((Paths{"\\\\srv\\music\\a.mp3", "\\\\srv\\music\\c.mp3"}), CDownloadM3u::Read(list, "\\\\srv\\music"));
+    // No share named: nothing to resolve against.
+    EXPECT_TRUE(CDownloadM3u::Read(list, "\\\\srv").empty());
+    EXPECT_TRUE(CDownloadM3u::Read(list, "\\\\").empty());
+}
+
 TEST(DownloadM3uWma, PlayTimeIsComputedIn64Bits)
 {
     EXPECT_EQ(0, CDownloadM3u::WmaSeconds(1000000, 0));

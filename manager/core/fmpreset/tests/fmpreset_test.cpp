@@ -273,3 +273,32 @@ TEST(FmList, WritingReplacesOnlyThatGroupsBody)
     EXPECT_FALSE(WriteGroup(text, "C", rows));
     EXPECT_EQ(before, text);
 }
+
+// What a user may type as a comment comes back from the list file as typed,
+// and never changes which groups the file holds.
+TEST(FmList, TypedCommentsRoundTripWithoutBreakingTheFile)
+{
+    const std::string comments[] = {"Rock; Pop", "a;b;c;", "[#. Fake]", "see [#. B] too", "x = y", " lead"};
+    for (const std::string& comment : comments) {
+        std::string text = "[#. A]\r\n1 : 90.10 = old;\r\n\r\n[#. B]\r\n2 : 92.10 = b;\r\n";
+        std::vector<PresetRow> rows(ENTRY_COUNT);
+        rows[0] = {"90.10", comment};
+        rows[4] = {"95.50", "after"};
+        ASSERT_TRUE(WriteGroup(text, "A", rows)) << comment;
+        // Written twice: the second write must replace the first whole.
+        ASSERT_TRUE(WriteGroup(text, "A", rows)) << comment;
+        std::vector<std::string> names;
+        ASSERT_TRUE(ReadGroupNames(text, &names)) << comment;
+        EXPECT_EQ((std::vector<std::string>{"A", "B"}), names) << comment << "\n" << text;
+        std::vector<PresetRow> back;
+        ASSERT_TRUE(ReadGroup(text, "A", &back)) << comment;
+        EXPECT_EQ("90.10", back[0].Frequency) << comment;
+        EXPECT_EQ(comment, back[0].Comment) << text;
+        EXPECT_EQ("95.50", back[4].Frequency) << comment << "\n" << text;
+        EXPECT_EQ("after", back[4].Comment) << comment;
+        ASSERT_TRUE(ReadGroup(text, "B", &back)) << comment;
+        EXPECT_EQ("92.10", back[1].Frequency) << comment;
+        EXPECT_EQ("", back[0].Frequency) << comment;
+    }
+}
+

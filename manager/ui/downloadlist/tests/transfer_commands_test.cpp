@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -498,6 +499,47 @@ TEST_F(TransferWindow, SaveAndOpenListsOfThisProgramAndOthers)
     EXPECT_EQ("001 m2.wma [];002 m9.mp3 [];003 m3.wav [];", Rows(dlg.m_downloadList));
     EXPECT_FALSE(dlg.OpenDownloadListFrom(Pc("missing.m3u")));
     EXPECT_TRUE(SaidStarting("Failed to open 'missing.m3u'."));
+}
+
+// A save that runs out of room keeps the playlist that was there: the old
+// list is replaced only by a whole new one.
+TEST_F(TransferWindow, AFailedSaveKeepsTheOldPlaylist)
+{
+    // Rows with long paths, so the list is far larger than the room left.
+    const std::size_t room = 240 - (Work().size() + 5 + 12);
+    const std::string folder = std::string(room < 120 ? room : 120, 'p');
+    CreateDirectoryA(Pc(folder).c_str(), nullptr);
+    for (int i = 0; i < 40; ++i)
+        dlg.AddDownloadListItem(MakePc(folder + "\\track" + std::to_string(100 + i) + ".wav", 10, i));
+    ASSERT_EQ(40, dlg.m_downloadList.GetItemCount());
+    const std::string old = "#EXTM3U\r\n#EXTINF:0,old.mp3\r\nC:\\old.mp3\r\n";
+    ASSERT_TRUE(WriteBytes("H:\\keep.m3u", std::vector<unsigned char>(old.begin(), old.end())));
+    ULARGE_INTEGER available = {}, total = {}, totalFree = {};
+    ASSERT_TRUE(GetDiskFreeSpaceExA("H:\\", &available, &total, &totalFree));
+    ASSERT_GT(available.QuadPart, 4096u);
+    ASSERT_TRUE(WriteBytes("H:\\filler.bin", std::vector<unsigned char>(std::size_t(available.QuadPart) - 4096, 0x55)));
+    EXPECT_FALSE(dlg.SaveDownloadListTo("H:\\keep.m3u"));
+    EXPECT_TRUE(SaidStarting("Failed to create 'keep.m3u'."));
+    EXPECT_EQ(old, ReadText("H:\\keep.m3u"));
+    // Nothing but the old list and the filler is left on the memory.
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA("H:\\*", &found);
+    std::string names;
+    if (find != INVALID_HANDLE_VALUE) {
+        do
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                names += std::string(found.cFileName) + ";";
+        while (FindNextFileA(find, &found));
+        FindClose(find);
+    }
+    EXPECT_EQ("filler.bin;keep.m3u;", names);
+    DeleteFileA("H:\\filler.bin");
+    // With room again the new list replaces the old one whole.
+    ASSERT_TRUE(dlg.SaveDownloadListTo("H:\\keep.m3u"));
+    const std::string saved = ReadText("H:\\keep.m3u");
+    EXPECT_EQ(0u, saved.find("#EXTM3U\r\n#EXTINF:0,track100.wav\r\n"));
+    EXPECT_EQ(81u, std::size_t(std::count(saved.begin(), saved.end(), '\n')));
+    DeleteFileA("H:\\keep.m3u");
 }
 
 TEST_F(TransferWindow, SavedListsCarryThePlayTimesOfRealRecordings)

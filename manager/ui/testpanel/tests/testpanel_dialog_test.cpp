@@ -229,6 +229,34 @@ TEST_F(TestPanel, FullMemoryStopsWithD)
     dlg.DestroyWindow();
 }
 
+// The PC folder shown is the memory itself (the player's drive browsed on
+// the PC side): the cycle would delete the very files it copies, so it
+// refuses before deleting anything, whatever the spelling of the folder.
+TEST_F(TestPanel, CycleRefusesWhenThePcFolderIsTheTarget)
+{
+    const std::string source = SourceFolder("same");
+    MakeFile(source + "keep.bin", 30000);
+    std::vector<std::string> names{"keep.bin"}, sizes{"30 KB"};
+    std::string upper = source;
+    for (char& c : upper)
+        c = char(::toupper(static_cast<unsigned char>(c)));
+    for (const std::string& target : {source, upper, source + ".\\"}) {
+        CTestPanelDlg dlg;
+        dlg.SetSelection(source, &names, &sizes, 0, target);
+        dlg.m_freeSpace = &Plenty;
+        ASSERT_TRUE(dlg.Create());
+        SelectRows(dlg, {0});
+        const std::size_t before = m_prompter.Count();
+        dlg.OnStartCycle();
+        ASSERT_EQ(before + 2, m_prompter.Count()) << target;
+        EXPECT_EQ("The PC folder is the target folder!", m_prompter.Text(before + 1)) << target;
+        EXPECT_EQ(30000ull, FileSize(source + "keep.bin")) << target;
+        EXPECT_EQ(0u, dlg.m_flags & CTestPanelDlg::FLAG_PLAYER);
+        dlg.DestroyWindow();
+    }
+    ::DeleteFileA((source + "keep.bin").c_str());
+}
+
 // "~name" grows by whole copies of the source until End; Close while a run
 // is active stops it and keeps the panel open.
 TEST_F(TestPanel, MakeFileGrowsUntilEnd)
