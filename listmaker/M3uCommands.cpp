@@ -6,6 +6,7 @@
 #include <cctype>
 #include <new>
 
+#include "FileReplace.h"
 #include "ListForgeDlg.h"
 #include "M3uCodec.h"
 #include "Shell.h"
@@ -65,64 +66,11 @@ std::string ListForgeDlg::AskSavePath()
     return paths.empty() ? std::string() : paths[0];
 }
 
-namespace {
-
-// Writes a file whole; false, and no file of that name left, on any failure.
-bool WriteWhole(const std::string& path, const std::string& text)
-{
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = ::WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr) && written == text.size();
-    ok = ::FlushFileBuffers(file) && ok;
-    ok = ::CloseHandle(file) && ok;
-    if (!ok) {
-        // A cut list must not pass for the saved one.
-        ::DeleteFileA(path.c_str());
-    }
-    return ok;
-}
-
-// Puts a written file in the place of another of the same folder.
-bool ReplaceWith(const std::string& from, const std::string& target)
-{
-    if ((::GetVersion() & 0x80000000u) == 0) {
-        // Looked up, so that the import table holds nothing 98 and ME lack.
-        using MoveEx = BOOL(WINAPI*)(const char*, const char*, DWORD);
-        auto moveEx = reinterpret_cast<MoveEx>(
-            reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "MoveFileExA")));
-        if (moveEx)
-            return moveEx(from.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-    }
-    return ::DeleteFileA(target.c_str()) && ::MoveFileA(from.c_str(), target.c_str());
-}
-
-}  // namespace
-
 bool ListForgeDlg::WriteM3uFile(const std::string& path, const std::string& text)
 {
-    if (!Exists(path))
-        return WriteWhole(path, text);
-    // An existing list is replaced only by a whole new one: the text goes to
-    // a file beside it first, so that a save that fails (a full memory, a
-    // player pulled out) leaves the old list as it was.
-    size_t slash = path.find_last_of("\\/");
-    std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    if (folder.size() >= MAX_PATH - 14)
-        return WriteWhole(path, text);  // no room beside it for another name
-    char temp[MAX_PATH] = {};
-    if (!::GetTempFileNameA(folder.c_str(), "lf", 0, temp))
-        return false;
-    if (!WriteWhole(temp, text)) {
-        ::DeleteFileA(temp);
-        return false;
-    }
-    if (!ReplaceWith(temp, path)) {
-        ::DeleteFileA(temp);
-        return false;
-    }
-    return true;
+    // An existing list is replaced only by a whole new one, so that a save
+    // that fails (a full memory, a player pulled out) leaves it as it was.
+    return mb::ReplaceFileWithText(path, text);
 }
 
 void ListForgeDlg::SaveM3u()

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "FileReplace.h"
 #include "Gdi.h"
 #include "QvMp3.h"
 #include "Shell.h"
@@ -359,25 +360,23 @@ void CFmPresetDlg::OnModify()
     if (DeviceItemChosen())
         return;
     const std::string name = m_presets.GetItemText(m_presets.GetCurSel());
-    HANDLE file = ::CreateFileA(ListFilePath().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = ::CreateFileA(ListFilePath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
     std::vector<std::uint8_t> bytes;
+    const bool read = ReadWhole(file, &bytes);
+    ::CloseHandle(file);
     bool done = false;
-    if (ReadWhole(file, &bytes)) {
+    if (read) {
         std::string text(bytes.begin(), bytes.end());
         std::vector<PresetRow> rows(ENTRY_COUNT);
         for (int n = 0; n < ENTRY_COUNT; ++n)
             rows[n] = PresetRow{m_list.GetItemText(n, 1), m_list.GetItemText(n, 2)};
-        if (WriteGroup(text, name, rows)) {
-            // Written first, cut after: a failed write never leaves the list
-            // shorter than its text.
-            done = ::SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
-                   WriteAll(file, text.data(), static_cast<DWORD>(text.size())) && ::SetEndOfFile(file);
-        }
+        // The list is replaced whole or not at all: a write that fails half
+        // way (a full disk) leaves the list as it was.
+        done = WriteGroup(text, name, rows) && mb::ReplaceFileWithText(ListFilePath(), text);
     }
-    ::CloseHandle(file);
     if (done)
         ShowMessage(mb::Format(mb::LoadText(IDS_FM_MODIFIED).c_str(), name.c_str()));
 }

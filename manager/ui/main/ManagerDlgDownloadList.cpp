@@ -10,6 +10,7 @@
 
 #include "DownloadListRules.h"
 #include "DownloadM3u.h"
+#include "FileReplace.h"
 #include "Shell.h"
 #include "StringIds.h"
 #include "Text.h"
@@ -33,53 +34,6 @@ long long ItemBytes(const std::string& path)
 }
 
 const char kListFilter[] = "File List (*.m3u)|*.m3u|";
-
-bool WriteAllTo(const std::string& path, DWORD creation, const std::string& text)
-{
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok = ::WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr) && written == text.size();
-    return ::CloseHandle(file) != 0 && ok;
-}
-
-// Puts text in the file at path. The text goes to a new file beside it
-// first, and takes the old file's place only once it is whole on disk: a
-// full disk or a failed write leaves the list that was there as it was.
-bool ReplaceFileWith(const std::string& path, const std::string& text)
-{
-    const std::size_t slash = path.find_last_of('\\');
-    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    char temp[MAX_PATH] = {};
-    if (!::GetTempFileNameA(folder.c_str(), "m3u", 0, temp)) {
-        // No room for a second name beside it (a folder path near the
-        // longest a path may be): written in place, as nothing else can.
-        if (WriteAllTo(path, CREATE_ALWAYS, text))
-            return true;
-        ::DeleteFileA(path.c_str());
-        return false;
-    }
-    if (!WriteAllTo(temp, TRUNCATE_EXISTING, text)) {
-        ::DeleteFileA(temp);
-        return false;
-    }
-    const DWORD old = ::GetFileAttributesA(path.c_str());
-    if (old != INVALID_FILE_ATTRIBUTES) {
-        // A read-only list is not overwritten, as creating over it fails.
-        if ((old & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) || !::DeleteFileA(path.c_str())) {
-            ::DeleteFileA(temp);
-            return false;
-        }
-    }
-    // Should the rename fail now, the new list stays under its temporary
-    // name rather than being lost with the old one.
-    if (!::MoveFileA(temp, path.c_str()))
-        return false;
-    if (old != INVALID_FILE_ATTRIBUTES && (old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
-        ::SetFileAttributesA(path.c_str(), old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
-    return true;
-}
 
 }  // namespace
 
@@ -339,7 +293,7 @@ bool CManagerDlg::SaveDownloadListTo(const std::string& path)
         rows.push_back(entry);
     }
     const std::string text = CDownloadM3u::Write(rows);
-    if (!ReplaceFileWith(path, text)) {
+    if (!mb::ReplaceFileWithText(path, text)) {
         ShowMessage(m_message = mb::Format(mb::LoadText(IDS_FILE_CREATE_FAILED).c_str(),
                                            CTransferPaths::NameOf(path).c_str()));
         return false;

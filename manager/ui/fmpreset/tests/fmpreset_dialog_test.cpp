@@ -317,6 +317,26 @@ TEST_F(FmDialogGroups, ModifyRewritesOnlyTheChosenGroup)
     ASSERT_NE(std::string::npos, at);
     expected.replace(at, oldBody.size(), "[#. A]\r\n1 : 88.10 = short name;\r\n2 : 99.10 = new two;\r\n\r\n");
     EXPECT_EQ(expected, ReadText(folder + "FMInfo.ini"));
+    // The list was replaced whole: nothing else is left in its folder.
+    WIN32_FIND_DATAA found;
+    HANDLE find = ::FindFirstFileA((folder + "*").c_str(), &found);
+    std::string names;
+    if (find != INVALID_HANDLE_VALUE) {
+        do
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                names += std::string(found.cFileName) + ";";
+        while (::FindNextFileA(find, &found));
+        ::FindClose(find);
+    }
+    EXPECT_EQ("FMInfo.ini;", names);
+    // A list that cannot be replaced stays as it was, and nothing is said.
+    ::SetFileAttributesA((folder + "FMInfo.ini").c_str(), FILE_ATTRIBUTE_READONLY);
+    ClickCell(dlg, 1, 2);
+    Type(dlg, "newer");
+    mbtest::Click(dlg.m_hWnd, IDC_FM_MODIFY);
+    EXPECT_EQ(1u, m_prompter.Count());
+    EXPECT_EQ(expected, ReadText(folder + "FMInfo.ini"));
+    ::SetFileAttributesA((folder + "FMInfo.ini").c_str(), FILE_ATTRIBUTE_NORMAL);
     dlg.DestroyWindow();
 }
 
