@@ -12,12 +12,13 @@ namespace listforge {
 std::string BuildM3uText(const std::vector<std::string>& paths);
 
 // The entries of an M3U text, relative to the player root. Lines end in CR LF,
-// LF alone or CR alone; a leading UTF-8 byte-order mark is skipped; lines beginning with '#' are comments. A line holding ":\"
-// is absolute and keeps what follows the drive (a drive letter in the file is
-// never used); a line beginning with a backslash is relative to the root; any
-// other line is relative to m3uFolder (the M3U file's folder below its drive
-// root, empty at a root), with "." and ".." resolved. Reading stops at the first line that
-// is neither absolute nor followed anywhere by a backslash, so a file of bare
+// LF alone or CR alone; a leading UTF-8 byte-order mark is skipped; lines
+// beginning with '#' are comments. A line holding ":\" is absolute and keeps
+// what follows the drive (a drive letter in the file is never used); a line
+// beginning with a backslash is relative to the root; any other line is
+// relative to m3uFolder (the M3U file's folder below its drive root, empty at a
+// root), with "." and ".." resolved. Reading stops at the first line that is
+// neither absolute nor followed anywhere by a backslash, so a file of bare
 // names gives no entry. Empty lines and lines holding a NUL are not entries.
 std::vector<std::string> ParseM3uText(const std::string& text, const std::string& m3uFolder);
 

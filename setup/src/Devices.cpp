@@ -191,10 +191,7 @@ int EnumAndDestroyKeys(HKEY root, const std::string& parent, const std::string& 
 void EnumAndDestroySCSIKeys(const std::string& prefix) {
     if (prefix.empty())
         return;
-    // 95/98 and ME alike keep their device keys in HKLM\Enum.
-    const WIN_LINE line = CurrentLine();
-    const bool nine = line == WINLINE_9X || line == WINLINE_ME;
-    std::string parent = nine ? "Enum\\SCSI" : "SYSTEM\\CurrentControlSet\\Enum\\SCSI";
+    std::string parent = HasNineLayout() ? "Enum\\SCSI" : "SYSTEM\\CurrentControlSet\\Enum\\SCSI";
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parent.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return;

@@ -158,10 +158,8 @@ int __stdcall RemoveLegacyPlayerHook(void) {
 
 int __stdcall RemoveLegacyPlayerDrivers(void) {
     std::string classRoot;
-    // Windows ME keeps the 95/98 layout: its miniports are numbered
-    // SCSIAdapter keys and its class keys live under Services\Class.
-    const WIN_LINE line = CurrentLine();
-    const bool nine = line == WINLINE_9X || line == WINLINE_ME;
+    // Windows ME keeps the 95/98 layout.
+    const bool nine = HasNineLayout();
     if (nine) {
         classRoot = "SYSTEM\\CurrentControlSet\\Services\\Class";
         for (int index = 0; index <= 37; ++index) {

@@ -23,6 +23,9 @@ WIN_LINE CurrentLine();
 inline bool IsNt() { return CurrentLine() == WINLINE_NT; }
 inline bool Is9x() { return CurrentLine() == WINLINE_9X; }
 inline bool IsMe() { return CurrentLine() == WINLINE_ME; }
+// 95/98 and ME alike keep device keys under HKLM\Enum, miniports as numbered
+// SCSIAdapter keys and class keys under Services\Class.
+inline bool HasNineLayout() { return Is9x() || IsMe(); }
 
 // Registry steps. Parent paths are our own fixed texts; every part that
 // comes from the registry, the table or a caller goes through JoinKey, so an
