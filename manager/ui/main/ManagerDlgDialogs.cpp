@@ -11,10 +11,12 @@
 void CManagerDlg::ShowAboutBox()
 {
     ++m_aboutShown;
-    int x = 0, y = 0, cx = 0, cy = 0;
+    // [ABOUT] holds the version (x, y) and the product text only: asking for
+    // a cx or cy it does not have would fail the read and show no version.
+    int x = 0, y = 0;
     std::string text;
     CAboutDlg about(m_hWnd);
-    if (ReadSkinValues("ABOUT", &x, &y, &cx, &cy, false, &text))
+    if (ReadSkinValues("ABOUT", &x, &y, nullptr, nullptr, false, &text))
         about.SetSkinValues(x, y, text);
     about.m_imagesFolder = g_imagesFolder;
     about.DoModal();

@@ -270,6 +270,36 @@ TEST_F(ManagerDialog, EscapeAndOkNeverCloseAndF1OpensAbout)
     dlg.DestroyWindow();
 }
 
+// The About box shows the version and product text of the skin's [ABOUT]
+// (x=1;y=100;str=Vilo Music Bridge; in the shipped SKIN.INI).
+TEST_F(ManagerDialog, AboutShowsTheSkinVersionAndText)
+{
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    std::atomic<bool> closing{true};
+    std::wstring version, text;
+    mb::CWorkerThread closer;
+    closer.Start([&] {
+        while (closing) {
+            HWND about = ::FindWindowW(nullptr, L"About Vilo Music Bridge");
+            if (about && ::IsWindowVisible(about)) {
+                version = mbtest::ItemText(about, 1493);
+                text = mbtest::ItemText(about, 1494);
+                ::PostMessageW(about, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            ::Sleep(50);
+        }
+    });
+    Click(dlg, 1212);
+    EXPECT_EQ(1, dlg.m_aboutShown);
+    closing = false;
+    closer.Join();
+    EXPECT_EQ(L"(Version 1.1)", version);
+    EXPECT_EQ(L"Vilo Music Bridge", text);
+    dlg.DestroyWindow();
+}
+
 TEST_F(ManagerDialog, SkinButtonsDispatch)
 {
     CManagerDlg dlg;
