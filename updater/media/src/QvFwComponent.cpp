@@ -3,6 +3,7 @@
 #include "qv/QvErrors.h"
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -33,6 +34,10 @@ int CQvFwComponent::Load()
     file.seekg(0, std::ios::beg);
     if (length < 0)
         return QV_E_FILE_FORMAT;
+    // A file larger than the address space cannot be held, and on the 32-bit
+    // build its length would otherwise wrap to a small buffer the read overruns.
+    if (static_cast<unsigned long long>(length) > std::numeric_limits<size_t>::max())
+        return QV_E_NOMEM;
     std::vector<uint8_t> bytes;
     try {
         bytes.resize(size_t(length));

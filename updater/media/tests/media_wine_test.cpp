@@ -5,6 +5,7 @@
 #include "SimDeviceIo.h"
 #include "UpdaterTestOwners.h"
 #include "qv/QvErrors.h"
+#include "qv/QvFwComponent.h"
 #include "qv/QvSystemBinding.h"
 #include "qv/QvUpdater.h"
 #include <gtest/gtest.h>
@@ -119,4 +120,38 @@ TEST_F(WineMedia, RecoveryStreamsTheMassStorageFirmware)
     EXPECT_TRUE(device.PlayerBack());
     // A second stream needs the device opened again.
     EXPECT_NE(updater.RecoverUsbMsc(&progress), 0);
+}
+
+// A firmware file longer than the 32-bit build can address is refused before
+// anything is read. The 64-bit build can hold such a file, so only the
+// shipped width runs the case (the i686 stage).
+TEST(WineFirmwareFile, AFileLongerThanTheAddressSpaceIsRefused)
+{
+    if (sizeof(size_t) > 4)
+        GTEST_SKIP() << "a 64-bit build can address the file";
+    wchar_t temp[MAX_PATH] = L"";
+    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
+    std::wstring folder = std::wstring(temp) + L"qv-huge-fw-" + std::to_wstring(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    HANDLE h = CreateFileW(L"bootmanager.sb", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    const char header[] = "Product Version: 1.2.3\r\nComponent Version: 4.5.6\r\n";
+    DWORD put = 0;
+    EXPECT_TRUE(WriteFile(h, header, DWORD(sizeof header - 1), &put, nullptr));
+    LARGE_INTEGER end;
+    end.QuadPart = (1LL << 32) + 16; // wraps to 16 bytes in a 32-bit size
+    EXPECT_TRUE(SetFilePointerEx(h, end, nullptr, FILE_BEGIN));
+    EXPECT_TRUE(SetEndOfFile(h));
+    CloseHandle(h);
+
+    CQvConfigInfo config;
+    CQvErrorInfo info;
+    CQvFwComponent component(&config, 1, &info);
+    EXPECT_EQ(component.LastError(), QV_E_NOMEM);
+    EXPECT_EQ(component.ImageSize(), 0u);
+
+    SetCurrentDirectoryW(temp);
+    DeleteFileW((folder + L"\\bootmanager.sb").c_str());
+    RemoveDirectoryW(folder.c_str());
 }
