@@ -17,7 +17,15 @@ CLogFile::CLogFile(const std::wstring& path) : CQvBase("CQvBase")
         DWORD put = 0;
         WriteFile(m_file, bom, 2, &put, nullptr);
     } else {
-        SetFilePointer(m_file, 0, nullptr, FILE_END);
+        // With no high word the call fails for a log past 4 GB and leaves
+        // the pointer at the start, so new entries would overwrite old ones.
+        LONG moveHigh = 0;
+        if (SetFilePointer(m_file, 0, &moveHigh, FILE_END) == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
+            SetSystemError(GetLastError());
+            CloseHandle(m_file);
+            m_file = INVALID_HANDLE_VALUE;
+            Fail(-11);
+        }
     }
 }
 
