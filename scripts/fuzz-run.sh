@@ -16,9 +16,9 @@ fi
 if [ -z "$(ls -A "$work/corpus")" ]; then
     echo "fuzz-run: $(basename "$fuzzer") has no seeds in $seeds; it starts from an empty corpus" >&2
 fi
+status=0
 "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -artifact_prefix="$work/artifacts/" -print_final_stats=1 "$work/corpus" >"$work/log" 2>&1
-status=$?
+    -artifact_prefix="$work/artifacts/" -print_final_stats=1 "$work/corpus" >"$work/log" 2>&1 || status=$?
 tail -n 40 "$work/log"
 if ls "$work/artifacts"/* >/dev/null 2>&1; then
     echo "fuzz-run: the fuzzer left crash inputs:" >&2
