@@ -300,8 +300,10 @@ void DirEntryList::GiveShortName(DirEntryGroup& group) const
         for (char16_t c : text) {
             if (c == u' ' || (skipDots && c == u'.')) continue;
             if (c == u'+' || c == u',' || c == u'.' || c == u';' || c == u'=' || c == u'[' || c == u']') {
-                out.push_back('_');
+                // A field already full takes no more: "song.mp3[" must not
+                // spill a fourth character past the 11-byte name.
                 if (out.size() >= limit) break;
+                out.push_back('_');
                 continue;
             }
             if (c >= u'a' && c <= u'z') c = char16_t(c - 0x20);

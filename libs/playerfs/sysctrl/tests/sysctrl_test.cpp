@@ -229,14 +229,27 @@ TEST(LongNames, FindFoldsAsciiOnlyAndSkipsTakenGroups)
 
 TEST(GeneratedNames, BlankShortNameGetsOneFromTheLongName)
 {
-    const Bytes dir = Join({Group(u"my song.mp3", "           ")}, 4);
-    DirEntryList list(TableCodePage);
-    list.Parse(dir.data(), 4);
-    ASSERT_EQ(1, list.GroupCount);
-    const DirEntryGroup* g = list.GetGroup(0);
-    EXPECT_EQ(0, std::memcmp(g->ShortEntry(), "MYSONG  MP3", 11));
-    EXPECT_EQ(DirEntry::ShortNameChecksum(g->ShortEntry()), g->Bytes()[13]);
-    EXPECT_EQ("my song.mp3", Narrow(list.GetLongName(*g)));
+    // A character replaced by "_" after a full name or extension is dropped,
+    // like any other character past the field.
+    const struct {
+        std::u16string longName;
+        const char* shortName;
+    } cases[] = {
+        {u"my song.mp3", "MYSONG  MP3"},
+        {u"song.mp3[", "SONG    MP3"},
+        {u"abcdefgh+x.wma", "ABCDEFGHWMA"},
+        {u"a.b;;", "A       B__"},
+    };
+    for (const auto& c : cases) {
+        const Bytes dir = Join({Group(c.longName, "           ")}, 4);
+        DirEntryList list(TableCodePage);
+        list.Parse(dir.data(), 4);
+        ASSERT_EQ(1, list.GroupCount);
+        const DirEntryGroup* g = list.GetGroup(0);
+        EXPECT_EQ(std::string(c.shortName), std::string(reinterpret_cast<const char*>(g->ShortEntry()), 11));
+        EXPECT_EQ(DirEntry::ShortNameChecksum(g->ShortEntry()), g->Bytes()[13]);
+        EXPECT_EQ(Narrow(c.longName), Narrow(list.GetLongName(*g)));
+    }
 }
 
 TEST(GeneratedNames, CollisionGetsANumericTail)
