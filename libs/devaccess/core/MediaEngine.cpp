@@ -518,6 +518,11 @@ PROGRAM_MEDIA_STATUS CMediaEngine::Program(const uint32_t* indices, uint8_t medi
     if (!WriteFiles(geometry, prepared, true, &cursor))
         return PROGRAM_MEDIA_WRITE_FAILED;
     m_host.SetPhase(PHASE_LOGICAL_FORMAT, 0);
+    // The rest of the reserved area is prepared from the block after the
+    // files. When no file carried anything the cursor still stands at block
+    // 100, in the middle of the player's disk: those blocks are not ours.
+    if (cursor < m_flash.ReservedStart)
+        cursor = m_flash.ReservedStart;
     if (!PrepareReservedArea(geometry, cursor, prepared.Count ? prepared.Codes[prepared.Count - 1] : static_cast<uint8_t>(BLOCK_RESERVED)))
         return PROGRAM_MEDIA_WRITE_FAILED;
     return PROGRAM_MEDIA_OK;
