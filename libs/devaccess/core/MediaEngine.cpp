@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "BlockTable.h"
+#include "CardFormat.h"
 #include "FirmwareImage.h"
 #include "FlashDevice.h"
 #include "FlashPage.h"
@@ -454,6 +455,11 @@ PROGRAM_MEDIA_STATUS CMediaEngine::QuickFormat(const uint32_t* indices, uint8_t 
         uint32_t blocks = 0;
         if (!card.Detect(&blocks, nullptr, nullptr, nullptr))
             return PROGRAM_MEDIA_ERASE_FAILED;
+        // A card the format would refuse keeps its file system: nothing is
+        // erased that cannot be written again.
+        CardFormat plan;
+        if (!PlanCardFormat(blocks, &plan))
+            return PROGRAM_MEDIA_ERASE_FAILED;
         double percent = 0;
         m_host.SetPhase(PHASE_ERASE_FIRST_ZONE, 0);
         if (!card.EraseFileSystemSectors(blocks, &percent))
@@ -465,6 +471,12 @@ PROGRAM_MEDIA_STATUS CMediaEngine::QuickFormat(const uint32_t* indices, uint8_t 
     } else {
         if (!m_flash.HasTable || m_flash.Index != geometry.Index)
             return PROGRAM_MEDIA_NO_DEVICE_INFO;
+        // The layout is settled before the first zone, which holds the
+        // player's file system, is erased: a reserve that leaves no disk is
+        // refused with the media as it was.
+        DiskLayout layout;
+        if (!PlanQuickFormat(geometry.Index, mode, RegistryReserved(geometry), m_flash.ReservedFound, &layout))
+            return PROGRAM_MEDIA_ERASE_FAILED;
         CFlashDevice device(m_host.Channel(), media, geometry, m_host.ChipVersion());
         device.SetProgress(AddProgressTo, &m_host);
         m_host.SetPhase(PHASE_ERASE_FIRST_ZONE, 0);
@@ -480,9 +492,6 @@ PROGRAM_MEDIA_STATUS CMediaEngine::QuickFormat(const uint32_t* indices, uint8_t 
             m_host.AddPercent(100.0 / zone);
         }
         m_host.SetPhase(PHASE_QUICK_FORMAT, 0);
-        DiskLayout layout;
-        if (!PlanQuickFormat(geometry.Index, mode, RegistryReserved(geometry), m_flash.ReservedFound, &layout))
-            return PROGRAM_MEDIA_ERASE_FAILED;
         if (!QuickFormatDisk(device, geometry, layout, m_flash.Table, &m_flash.CardInfoBlock))
             return PROGRAM_MEDIA_ERASE_FAILED;
     }

@@ -191,3 +191,42 @@ TEST_F(MediaEngine, ProgrammingFilesThatCarryNothingLeavesThePlayersDataAlone)
     EXPECT_EQ(engine->Flash().Table[200], qvmp3::BLOCK_FREE);
     EXPECT_EQ(engine->Flash().Table[1015], qvmp3::BLOCK_FREE);
 }
+
+TEST_F(MediaEngine, AQuickFormatItCannotLayOutTouchesNothing)
+{
+    ASSERT_EQ(engine->BuildBlockStatus(indices, qvmp3::MEDIA_FLASH, nullptr), PROGRAM_MEDIA_OK);
+    ASSERT_EQ(engine->QuickFormat(indices, qvmp3::MEDIA_FLASH, 0), PROGRAM_MEDIA_OK);
+    PutDataPage(300, 280, 0x3C);
+    const std::vector<uint32_t> boot = Holders(1, 1024);
+    ASSERT_EQ(boot.size(), 1u);
+    const std::vector<uint8_t> bootPage = Page(boot[0], 9), song = Page(300, 0);
+
+    // A registry reserve that leaves no disk on this media: refused, and the
+    // player's disk and songs are still there.
+    host->ReserveKb = 999 * 8;
+    ASSERT_EQ(engine->BuildBlockStatus(indices, qvmp3::MEDIA_FLASH, nullptr), PROGRAM_MEDIA_OK);
+    EXPECT_EQ(engine->QuickFormat(indices, qvmp3::MEDIA_FLASH, 1), PROGRAM_MEDIA_ERASE_FAILED);
+    EXPECT_TRUE(Page(boot[0], 9) == bootPage);
+    EXPECT_TRUE(Page(300, 0) == song);
+}
+
+TEST_F(MediaEngine, ACardTooLargeForItsFormatKeepsItsFileSystem)
+{
+    // A 1.5 GB card: more clusters than FAT16 holds at 32 sectors a cluster.
+    CSparseStore cardStore(0);
+    vilosim::SimMediaImage image = {0, 3 * 1024 * 1024, 0, 0, 0, 32};
+    card.Attach(&cardStore, image);
+    std::vector<uint8_t> table(512, 0x11), boot(512, 0x22);
+    table[510] = boot[510] = 0x55;
+    table[511] = boot[511] = 0xAA;
+    cardStore.Write(0, table.data(), 512);
+    cardStore.Write(512, boot.data(), 512);
+
+    uint32_t cardIndices[qvmp3::MEDIA_COUNT] = {36, 35};
+    EXPECT_EQ(engine->QuickFormat(cardIndices, qvmp3::MEDIA_CARD, 0), PROGRAM_MEDIA_ERASE_FAILED);
+    std::vector<uint8_t> block(512);
+    cardStore.Read(0, block.data(), 512);
+    EXPECT_TRUE(block == table);
+    cardStore.Read(512, block.data(), 512);
+    EXPECT_TRUE(block == boot);
+}
