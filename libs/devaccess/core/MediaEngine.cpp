@@ -484,11 +484,14 @@ PROGRAM_MEDIA_STATUS CMediaEngine::QuickFormat(const uint32_t* indices, uint8_t 
         if (zone > geometry.PhysicalBlocks)
             zone = geometry.PhysicalBlocks;
         for (uint32_t b = 0; b < zone; b++) {
-            if (m_flash.Table[b] != BLOCK_FREE)
+            // Blocks an earlier quick format took for its disk are good
+            // blocks as well: left as they are, their pages would name the
+            // same logical blocks as the new disk's, old FAT and all.
+            uint8_t& byte = m_flash.Table[b];
+            if (byte != BLOCK_FREE && byte != BLOCK_DISK)
                 continue;
             bool erased = false;
-            if (!device.EraseBlock(b, &erased) || !erased)
-                m_flash.Table[b] = BLOCK_BAD;
+            byte = device.EraseBlock(b, &erased) && erased ? BLOCK_FREE : BLOCK_BAD;
             m_host.AddPercent(100.0 / zone);
         }
         m_host.SetPhase(PHASE_QUICK_FORMAT, 0);

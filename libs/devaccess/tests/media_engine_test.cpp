@@ -230,3 +230,16 @@ TEST_F(MediaEngine, ACardTooLargeForItsFormatKeepsItsFileSystem)
     cardStore.Read(512, block.data(), 512);
     EXPECT_TRUE(block == boot);
 }
+
+TEST_F(MediaEngine, ASecondQuickFormatLeavesEachLogicalBlockInOnePhysicalBlock)
+{
+    ASSERT_EQ(engine->BuildBlockStatus(indices, qvmp3::MEDIA_FLASH, nullptr), PROGRAM_MEDIA_OK);
+    ASSERT_EQ(engine->QuickFormat(indices, qvmp3::MEDIA_FLASH, 0), PROGRAM_MEDIA_OK);
+    ASSERT_EQ(Holders(0, 1024).size(), 1u);
+    // Formatted again with the same block table (the user formats twice):
+    // the first disk's blocks must not still name the disk's logical blocks
+    // beside the new ones, or the player may read the old FAT.
+    ASSERT_EQ(engine->QuickFormat(indices, qvmp3::MEDIA_FLASH, 0), PROGRAM_MEDIA_OK);
+    for (uint16_t logical = 0; logical < 4; logical++)
+        EXPECT_EQ(Holders(logical, 1024).size(), 1u) << "logical block " << logical;
+}
