@@ -243,3 +243,31 @@ TEST_F(MediaEngine, ASecondQuickFormatLeavesEachLogicalBlockInOnePhysicalBlock)
     for (uint16_t logical = 0; logical < 4; logical++)
         EXPECT_EQ(Holders(logical, 1024).size(), 1u) << "logical block " << logical;
 }
+
+TEST_F(MediaEngine, AFullFormatWhoseFilesCannotAllBeWrittenIsRefusedBeforeItErases)
+{
+    // 8 reserved blocks, 7 of them usable (the last block never takes a
+    // file); the first file takes 3 blocks and is written twice, the second
+    // takes 2: 8 blocks in all.
+    host->ReserveKb = RESERVE_KB;
+    info.FileCount = 2;
+    info.LeadFile = 1;
+    info.AreaTag[0] = 'A';
+    info.AreaTag[1] = 'B';
+    std::vector<uint8_t> first(3 * PAGES * 510, 0x5A), second(2 * PAGES * 510, 0xA5);
+    const uint8_t* images[2] = {first.data(), second.data()};
+    uint32_t sizes[2] = {static_cast<uint32_t>(first.size()), static_cast<uint32_t>(second.size())};
+    qvmp3::FirmwareFiles files;
+    files.Images = images;
+    files.Sizes = sizes;
+    files.Info = &info;
+    PutDataPage(300, 280, 0x3C);
+    const std::vector<uint8_t> song = Page(300, 0);
+    ASSERT_EQ(engine->BuildBlockStatus(indices, qvmp3::MEDIA_FLASH, &info), PROGRAM_MEDIA_OK);
+    EXPECT_EQ(engine->FatFormat(indices, qvmp3::MEDIA_FLASH, true, files), PROGRAM_MEDIA_NO_SPACE);
+    EXPECT_TRUE(Page(300, 0) == song);
+
+    // One block less for the second file and they all go in.
+    sizes[1] = PAGES * 510;
+    ASSERT_EQ(engine->FatFormat(indices, qvmp3::MEDIA_FLASH, true, files), PROGRAM_MEDIA_OK);
+}
