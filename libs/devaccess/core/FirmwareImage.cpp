@@ -98,6 +98,23 @@ bool ForEachRecord(const uint8_t* text, size_t length, Visit visit)
     return true;
 }
 
+// True when an end record follows the last data record. A file cut short at
+// a line's end (a copy or download broken off) holds only sound records and
+// converts to the front part of the program; only the missing end record
+// tells it from a whole one.
+bool EndsWithEndRecord(const uint8_t* text, size_t length)
+{
+    bool ended = false;
+    ForEachRecord(text, length, [&](size_t, uint8_t type) {
+        if (type == '1')
+            ended = false;
+        else if (type == '9')
+            ended = true;
+        return true;
+    });
+    return ended;
+}
+
 } // namespace
 
 bool ConvertSRecords(const uint8_t* text, size_t length, std::vector<uint8_t>* blocks)
@@ -198,7 +215,7 @@ PROGRAM_MEDIA_STATUS SRecordPageImage(const uint8_t* header, size_t headerLength
         image->push_back(header[i]);
     }
     std::vector<uint8_t> blocks;
-    if (!ConvertSRecords(text, length, &blocks))
+    if (!ConvertSRecords(text, length, &blocks) || !EndsWithEndRecord(text, length))
         return PROGRAM_MEDIA_BAD_IMAGE;
     image->insert(image->end(), blocks.begin(), blocks.end());
     static const uint8_t END_MARK[6] = {0xFF, 0xFF, 0xFF, 0, 0, 0};

@@ -35,7 +35,8 @@ FileVersion RawImageVersion(const uint8_t* image, size_t length);
 // The page image of an S-record file: the caller's header (3-byte groups with
 // their outer bytes swapped), the converted blocks, the end mark and the three
 // front words, shifted by one bit. PROGRAM_MEDIA_BAD_IMAGE for a header not in
-// whole 3-byte groups, a bad record or blocks not in whole words.
+// whole 3-byte groups, a bad record, no end record after the last data record
+// or blocks not in whole words.
 PROGRAM_MEDIA_STATUS SRecordPageImage(const uint8_t* header, size_t headerLength, const uint8_t* text,
                                       size_t length, std::vector<uint8_t>* image);
 // Puts the three front words before an image of whole 24-bit words.

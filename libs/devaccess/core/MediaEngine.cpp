@@ -2,7 +2,10 @@
 
 #include <string.h>
 
+#include <utility>
+
 #include "BlockTable.h"
+#include "CardFormat.h"
 #include "FirmwareImage.h"
 #include "FlashDevice.h"
 #include "FlashPage.h"
@@ -48,6 +51,16 @@ void AddProgressTo(void* host, double delta)
 uint32_t BlocksOfPages(size_t pages, uint32_t pagesPerBlock)
 {
     return static_cast<uint32_t>((pages + pagesPerBlock - 1) / pagesPerBlock);
+}
+
+// The next reserved block a file block goes to, from the cursor on; last when
+// none is left before the last block.
+uint32_t NextReservedBlock(const std::vector<uint8_t>& table, uint32_t cursor, uint32_t last)
+{
+    uint32_t b = cursor;
+    while (b < last && table[b] != BLOCK_RESERVED)
+        b++;
+    return b;
 }
 
 } // namespace
@@ -241,13 +254,11 @@ bool CMediaEngine::EraseForFormat(const MediaGeometry& geometry, const PreparedF
     return true;
 }
 
-bool CMediaEngine::LogicalFormat(const MediaGeometry& geometry, const PreparedFiles& prepared)
+void CMediaEngine::MarkFormatTable(std::vector<uint8_t>& table, const PreparedFiles& prepared) const
 {
-    std::vector<uint8_t>& table = m_flash.Table;
-    const uint32_t last = geometry.PhysicalBlocks - 1;
-    const uint32_t card = m_flash.CardInfoBlock;
+    const uint32_t last = static_cast<uint32_t>(table.size() - 1);
     uint32_t marked = 0;
-    for (uint32_t b = card + 1; b <= last && marked < 3; b++) {
+    for (uint32_t b = m_flash.CardInfoBlock + 1; b <= last && marked < 3; b++) {
         if (table[b] != BLOCK_BAD) {
             table[b] = prepared.LeadCode;
             marked++;
@@ -256,6 +267,14 @@ bool CMediaEngine::LogicalFormat(const MediaGeometry& geometry, const PreparedFi
     for (uint32_t b = m_flash.ReservedStart; b <= last; b++)
         if (table[b] != BLOCK_BAD)
             table[b] = BLOCK_RESERVED;
+}
+
+bool CMediaEngine::LogicalFormat(const MediaGeometry& geometry, const PreparedFiles& prepared)
+{
+    std::vector<uint8_t>& table = m_flash.Table;
+    const uint32_t last = geometry.PhysicalBlocks - 1;
+    const uint32_t card = m_flash.CardInfoBlock;
+    MarkFormatTable(table, prepared);
 
     bool ok = true;
     uint32_t toWrite = 0;
@@ -311,9 +330,7 @@ bool CMediaEngine::WriteFile(const MediaGeometry& geometry, const PreparedFiles&
             memcpy(page + PAGE_BYTES, spare, SPARE_BYTES);
         }
         for (;;) {
-            uint32_t b = *cursor;
-            while (b < last && table[b] != BLOCK_RESERVED)
-                b++;
+            const uint32_t b = NextReservedBlock(table, *cursor, last);
             if (b >= last)
                 return false;
             *cursor = b + 1;
@@ -371,20 +388,41 @@ bool CMediaEngine::WriteFiles(const MediaGeometry& geometry, const PreparedFiles
     if (prepared.Count)
         blocks += BlocksOfPages(prepared.Pages[0].size() / PAGE_BYTES, geometry.PagesPerBlock);
     m_blockStep = blocks ? 100.0 / static_cast<double>(blocks) : 100.0;
+    return InFileOrder(prepared, cursorAlways100, cursor, [&](uint32_t file, uint32_t* at) {
+        return WriteFile(geometry, prepared, file, at) && WriteVersion(geometry, prepared, file);
+    });
+}
+
+template <typename Place>
+bool CMediaEngine::InFileOrder(const PreparedFiles& prepared, bool cursorAlways100, uint32_t* cursor, Place place)
+{
     *cursor = 0;
-    if (prepared.Count && !prepared.Pages[0].empty()) {
-        if (!WriteFile(geometry, prepared, 0, cursor) || !WriteVersion(geometry, prepared, 0))
-            return false;
-    }
+    if (prepared.Count && !prepared.Pages[0].empty() && !place(0, cursor))
+        return false;
     if (cursorAlways100 || *cursor < 100)
         *cursor = 100;
-    for (uint32_t i = 0; i < prepared.Count; i++) {
-        if (prepared.Pages[i].empty())
-            continue;
-        if (!WriteFile(geometry, prepared, i, cursor) || !WriteVersion(geometry, prepared, i))
+    for (uint32_t i = 0; i < prepared.Count; i++)
+        if (!prepared.Pages[i].empty() && !place(i, cursor))
             return false;
-    }
     return true;
+}
+
+bool CMediaEngine::FilesFindBlocks(std::vector<uint8_t> table, const MediaGeometry& geometry,
+                                   const PreparedFiles& prepared, bool cursorAlways100)
+{
+    const uint32_t last = geometry.PhysicalBlocks - 1;
+    uint32_t cursor = 0;
+    return InFileOrder(prepared, cursorAlways100, &cursor, [&](uint32_t file, uint32_t* at) {
+        const uint32_t blocks = BlocksOfPages(prepared.Pages[file].size() / PAGE_BYTES, geometry.PagesPerBlock);
+        for (uint32_t k = 0; k < blocks; k++) {
+            const uint32_t b = NextReservedBlock(table, *at, last);
+            if (b >= last)
+                return false;
+            table[b] = prepared.Codes[file];
+            *at = b + 1;
+        }
+        return true;
+    });
 }
 
 bool CMediaEngine::PrepareReservedArea(const MediaGeometry& geometry, uint32_t first, uint8_t areaCode)
@@ -427,6 +465,20 @@ PROGRAM_MEDIA_STATUS CMediaEngine::FatFormat(const uint32_t* indices, uint8_t me
         return PROGRAM_MEDIA_NO_DEVICE_INFO;
     if (!m_flash.HasTable || m_flash.Index != geometry.Index)
         return PROGRAM_MEDIA_NO_DEVICE_INFO;
+    if (withFiles) {
+        // The first file goes in twice, and the last block takes none: the
+        // files' blocks are placed on the table as the format will leave it
+        // (every erase taken to succeed), so that a set that cannot all go
+        // in is refused before the media is erased, not half-way through
+        // writing the firmware.
+        std::vector<uint8_t> planned = m_flash.Table;
+        for (uint32_t b = m_flash.CardInfoBlock + 1; b < geometry.PhysicalBlocks; b++)
+            if (prepared.IsFileCode(planned[b], nullptr))
+                planned[b] = BLOCK_FREE;
+        MarkFormatTable(planned, prepared);
+        if (!FilesFindBlocks(std::move(planned), geometry, prepared, false))
+            return PROGRAM_MEDIA_NO_SPACE;
+    }
     m_host.SetPhase(PHASE_ERASE, 0);
     if (!EraseForFormat(geometry, prepared))
         return PROGRAM_MEDIA_ERASE_FAILED;
@@ -454,6 +506,11 @@ PROGRAM_MEDIA_STATUS CMediaEngine::QuickFormat(const uint32_t* indices, uint8_t 
         uint32_t blocks = 0;
         if (!card.Detect(&blocks, nullptr, nullptr, nullptr))
             return PROGRAM_MEDIA_ERASE_FAILED;
+        // A card the format would refuse keeps its file system: nothing is
+        // erased that cannot be written again.
+        CardFormat plan;
+        if (!PlanCardFormat(blocks, &plan))
+            return PROGRAM_MEDIA_ERASE_FAILED;
         double percent = 0;
         m_host.SetPhase(PHASE_ERASE_FIRST_ZONE, 0);
         if (!card.EraseFileSystemSectors(blocks, &percent))
@@ -465,6 +522,12 @@ PROGRAM_MEDIA_STATUS CMediaEngine::QuickFormat(const uint32_t* indices, uint8_t 
     } else {
         if (!m_flash.HasTable || m_flash.Index != geometry.Index)
             return PROGRAM_MEDIA_NO_DEVICE_INFO;
+        // The layout is settled before the first zone, which holds the
+        // player's file system, is erased: a reserve that leaves no disk is
+        // refused with the media as it was.
+        DiskLayout layout;
+        if (!PlanQuickFormat(geometry.Index, mode, RegistryReserved(geometry), m_flash.ReservedFound, &layout))
+            return PROGRAM_MEDIA_ERASE_FAILED;
         CFlashDevice device(m_host.Channel(), media, geometry, m_host.ChipVersion());
         device.SetProgress(AddProgressTo, &m_host);
         m_host.SetPhase(PHASE_ERASE_FIRST_ZONE, 0);
@@ -472,17 +535,17 @@ PROGRAM_MEDIA_STATUS CMediaEngine::QuickFormat(const uint32_t* indices, uint8_t 
         if (zone > geometry.PhysicalBlocks)
             zone = geometry.PhysicalBlocks;
         for (uint32_t b = 0; b < zone; b++) {
-            if (m_flash.Table[b] != BLOCK_FREE)
+            // Blocks an earlier quick format took for its disk are good
+            // blocks as well: left as they are, their pages would name the
+            // same logical blocks as the new disk's, old FAT and all.
+            uint8_t& byte = m_flash.Table[b];
+            if (byte != BLOCK_FREE && byte != BLOCK_DISK)
                 continue;
             bool erased = false;
-            if (!device.EraseBlock(b, &erased) || !erased)
-                m_flash.Table[b] = BLOCK_BAD;
+            byte = device.EraseBlock(b, &erased) && erased ? BLOCK_FREE : BLOCK_BAD;
             m_host.AddPercent(100.0 / zone);
         }
         m_host.SetPhase(PHASE_QUICK_FORMAT, 0);
-        DiskLayout layout;
-        if (!PlanQuickFormat(geometry.Index, mode, RegistryReserved(geometry), m_flash.ReservedFound, &layout))
-            return PROGRAM_MEDIA_ERASE_FAILED;
         if (!QuickFormatDisk(device, geometry, layout, m_flash.Table, &m_flash.CardInfoBlock))
             return PROGRAM_MEDIA_ERASE_FAILED;
     }
@@ -513,11 +576,19 @@ PROGRAM_MEDIA_STATUS CMediaEngine::Program(const uint32_t* indices, uint8_t medi
         return PROGRAM_MEDIA_NO_DEVICE_INFO;
     if (m_flash.ReservedFound != reserved)
         return PROGRAM_MEDIA_RESERVED_MISMATCH;
+    // Refused before the old firmware's blocks are overwritten, as the format does.
+    if (!FilesFindBlocks(m_flash.Table, geometry, prepared, true))
+        return PROGRAM_MEDIA_NO_SPACE;
     m_host.SetPhase(PHASE_WRITE_FILES, 0);
     uint32_t cursor = 0;
     if (!WriteFiles(geometry, prepared, true, &cursor))
         return PROGRAM_MEDIA_WRITE_FAILED;
     m_host.SetPhase(PHASE_LOGICAL_FORMAT, 0);
+    // The rest of the reserved area is prepared from the block after the
+    // files. When no file carried anything the cursor still stands at block
+    // 100, in the middle of the player's disk: those blocks are not ours.
+    if (cursor < m_flash.ReservedStart)
+        cursor = m_flash.ReservedStart;
     if (!PrepareReservedArea(geometry, cursor, prepared.Count ? prepared.Codes[prepared.Count - 1] : static_cast<uint8_t>(BLOCK_RESERVED)))
         return PROGRAM_MEDIA_WRITE_FAILED;
     return PROGRAM_MEDIA_OK;

@@ -89,7 +89,15 @@ private:
     bool Fits(const PreparedFiles& prepared, const MediaGeometry& geometry, uint32_t reserved);
     uint32_t RegistryReserved(const MediaGeometry& geometry);
     bool EraseForFormat(const MediaGeometry& geometry, const PreparedFiles& prepared);
+    // The lead file's three blocks and the reserved area, as the logical format marks them.
+    void MarkFormatTable(std::vector<uint8_t>& table, const PreparedFiles& prepared) const;
     bool LogicalFormat(const MediaGeometry& geometry, const PreparedFiles& prepared);
+    // Calls place(file, cursor) for each file in the order they are written.
+    template <typename Place>
+    static bool InFileOrder(const PreparedFiles& prepared, bool cursorAlways100, uint32_t* cursor, Place place);
+    // Whether every block of the files finds a reserved block on this table.
+    static bool FilesFindBlocks(std::vector<uint8_t> table, const MediaGeometry& geometry,
+                                const PreparedFiles& prepared, bool cursorAlways100);
     bool WriteFiles(const MediaGeometry& geometry, const PreparedFiles& prepared, bool cursorAlways100,
                     uint32_t* cursor);
     bool WriteFile(const MediaGeometry& geometry, const PreparedFiles& prepared, uint32_t file, uint32_t* cursor);

@@ -214,8 +214,28 @@ TEST(PageImage, HeadersNotInWholeWordsAndBrokenRecordsAreRefused)
     std::vector<uint8_t> cut(text.begin(), text.begin() + 30);
     EXPECT_EQ(SRecordPageImage(header, 3, cut.data(), cut.size(), &image), PROGRAM_MEDIA_BAD_IMAGE);
     // Data that is not whole 24-bit words has no front words.
-    std::vector<uint8_t> odd = Bytes("S10500101122B7\n");
+    std::vector<uint8_t> odd = Bytes("S10500101122B7\nS9030000FC\n");
     EXPECT_EQ(SRecordPageImage(nullptr, 0, odd.data(), odd.size(), &image), PROGRAM_MEDIA_BAD_IMAGE);
+}
+
+TEST(PageImage, AFileCutShortAtALineEndIsRefused)
+{
+    // Every record that is there is sound, but the end record and the data
+    // before it are missing: the player must not get the front half of its
+    // firmware.
+    std::vector<uint8_t> text = Fixture("program.s19");
+    std::vector<uint8_t> image;
+    ASSERT_EQ(SRecordPageImage(nullptr, 0, text.data(), text.size(), &image), PROGRAM_MEDIA_OK);
+    const std::string whole(text.begin(), text.end());
+    for (size_t at = whole.find("\nS1"); at != std::string::npos; at = whole.find("\nS1", at + 1)) {
+        std::vector<uint8_t> cut(text.begin(), text.begin() + static_cast<long>(at) + 1);
+        EXPECT_EQ(SRecordPageImage(nullptr, 0, cut.data(), cut.size(), &image), PROGRAM_MEDIA_BAD_IMAGE) << at;
+    }
+    std::vector<uint8_t> noEnd(text.begin(), text.begin() + static_cast<long>(whole.find("S9")));
+    EXPECT_EQ(SRecordPageImage(nullptr, 0, noEnd.data(), noEnd.size(), &image), PROGRAM_MEDIA_BAD_IMAGE);
+    // objcopy's own end record (count 3) closes a file as well.
+    std::vector<uint8_t> plain = Fixture("plain-end.s19");
+    EXPECT_EQ(SRecordPageImage(nullptr, 0, plain.data(), plain.size(), &image), PROGRAM_MEDIA_OK);
 }
 
 TEST(PageImage, RawImagesGo510BytesToAPage)
