@@ -190,6 +190,8 @@ public:
     commands::MenuState ContextMenuState(int submenu, POINT screen);
     // Drops the drop highlight of the context items and forgets them.
     void ClearContextItems();
+    // A tree item that goes is no longer a context menu's item.
+    void OnTreeItemDeleted(HWND tree, HTREEITEM item);
     void CollectToClipboard(int operation);
     void PasteByLastView();
     void PasteIntoPlayerList();

@@ -93,6 +93,8 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
             BeginImageDrag(UINT(nm->idFrom), screen);
             return 0;
         }
+        if (nm && (nm->code == TVN_DELETEITEMA || nm->code == TVN_DELETEITEMW))
+            OnTreeItemDeleted(nm->hwndFrom, reinterpret_cast<const NMTREEVIEWA*>(lp)->itemOld.hItem);
         LRESULT result = 0;
         if (lp && OnPcPaneNotify(reinterpret_cast<NMHDR*>(lp), &result))
             return result;

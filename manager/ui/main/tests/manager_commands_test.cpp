@@ -101,6 +101,18 @@ void CALLBACK CloseMenu(HWND, UINT, UINT_PTR id, DWORD)
     EndMenu();
 }
 
+// The player tree filled again from inside an open context menu's loop (as
+// a timer there does), then the menu closed.
+CManagerDlg* g_refillUnderMenu = nullptr;
+std::string g_refillFolder;
+void CALLBACK RefillTreeThenCloseMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    if (g_refillUnderMenu)
+        g_refillUnderMenu->RebuildPlayerTree(g_refillUnderMenu->m_memories[0], g_refillFolder);
+    EndMenu();
+}
+
 // No player is found by detection: the tests show the served memory
 // themselves, as detection would.
 class CNoPlayerCalls : public CPlayerCalls {
@@ -432,6 +444,38 @@ TEST_F(ManagerCommands, EachPaneOpensItsMenuWithTheRightEntriesGreyed)
               RightClick(dlg, dlg.m_pcList, EmptyPoint(dlg.m_pcList)));
     EXPECT_TRUE(g_menuShot);
     EXPECT_EQ(1u, m_prompter.Count()) << m_prompter.Text(m_prompter.Count() - 1);
+    EXPECT_EQ("", FsckProblems());
+    dlg.DestroyWindow();
+}
+
+// The player tree filled again while its context menu is open: the chosen
+// command finds no item and deletes nothing.
+TEST_F(ManagerCommands, TreeMenuCommandAfterTheTreeWasFilledAgainDoesNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(MakeFolders("REFILL", "mmd -i " + mbtest::ShellQuote(kImage) + " ::/REFILL/Inner"));
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ASSERT_NO_FATAL_FAILURE(ShowPlayer(dlg, "REFILL"));
+    HTREEITEM inner = dlg.FindPlayerTreeChild(dlg.m_playerItem, "Inner");
+    ASSERT_NE(nullptr, inner);
+    dlg.m_playerTree.EnsureVisible(inner);
+    mbtest::PumpFor(100);
+
+    dlg.m_lastMenu = -1;
+    g_refillUnderMenu = &dlg;
+    g_refillFolder = "F:\\REFILL\\";
+    SetTimer(nullptr, 0, 300, RefillTreeThenCloseMenu);
+    const POINT at = ItemPoint(dlg.m_playerTree, inner);
+    dlg.Send(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(dlg.m_playerTree.m_hWnd), MAKELPARAM(at.x, at.y));
+    g_refillUnderMenu = nullptr;
+    mbtest::PumpFor(100);
+    EXPECT_EQ(MENU_PLAYER_TREE, dlg.m_lastMenu);
+    EXPECT_EQ(nullptr, dlg.m_playerContextItem);
+    dlg.m_calls.clear();
+    Command(dlg, ID_PDTREE_DELETE);
+    mbtest::PumpFor(100);
+    EXPECT_TRUE(dlg.m_calls.empty());
+    EXPECT_EQ("s1.mp3 s2.mp3 s3.mp3 Inner", DiskOrder("REFILL"));
     EXPECT_EQ("", FsckProblems());
     dlg.DestroyWindow();
 }
