@@ -358,9 +358,10 @@ void CManagerDlg::DropAt(HWND window, POINT screen)
         AddPcSelectionToDownloadList();
         break;
     case ACT_UPLOAD_TREE_FOLDER:
-        m_uploadFolder = GetPcTreeItemPath(item);
+        // Into the folder under the point (drop-highlighted), not the one
+        // the PC list happens to show.
         Reached("StartUpload");
-        StartUpload(TRANSFER_UPLOAD);
+        StartUpload(TRANSFER_UPLOAD, true);
         break;
     case ACT_UPLOAD_SHOWN_FOLDER:
         m_uploadFolder = GetPcFolderPath();

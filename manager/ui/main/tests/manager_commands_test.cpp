@@ -252,6 +252,24 @@ protected:
         return POINT{r.right - 8, r.bottom - 8};
     }
 
+    // The window's own image drag of a list row to a screen point: the
+    // begin-drag notification, then the captured window's mouse messages.
+    static void Drag(CManagerDlg& dlg, CListCtrl& from, int row, POINT to)
+    {
+        NMLISTVIEW nm{};
+        nm.hdr.hwndFrom = from.m_hWnd;
+        nm.hdr.idFrom = from.GetDlgCtrlID();
+        nm.hdr.code = LVN_BEGINDRAG;
+        nm.iItem = row;
+        RECT r = from.GetItemRect(row, LVIR_LABEL);
+        nm.ptAction = POINT{r.left + 4, r.top + 2};
+        dlg.Send(WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+        POINT client = to;
+        ScreenToClient(dlg.m_hWnd, &client);
+        dlg.Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(client.x, client.y));
+        dlg.Send(WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
+    }
+
     // A right click: the menu opens and is closed from its own loop.
     static std::vector<unsigned> RightClick(CManagerDlg& dlg, CWnd& control, POINT screen)
     {
@@ -757,20 +775,7 @@ TEST_F(ManagerCommands, ImageDragBetweenThePanes)
     // this one.
     dlg.SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     mbtest::PumpFor(100);
-    auto drag = [&](CListCtrl& from, int row, POINT to) {
-        NMLISTVIEW nm{};
-        nm.hdr.hwndFrom = from.m_hWnd;
-        nm.hdr.idFrom = from.GetDlgCtrlID();
-        nm.hdr.code = LVN_BEGINDRAG;
-        nm.iItem = row;
-        RECT r = from.GetItemRect(row, LVIR_LABEL);
-        nm.ptAction = POINT{r.left + 4, r.top + 2};
-        dlg.Send(WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
-        POINT client = to;
-        ScreenToClient(dlg.m_hWnd, &client);
-        dlg.Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(client.x, client.y));
-        dlg.Send(WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
-    };
+    auto drag = [&](CListCtrl& from, int row, POINT to) { Drag(dlg, from, row, to); };
 
     // Nothing selected: nothing starts.
     drag(dlg.m_pcList, 0, RowPoint(dlg.m_playerList, 0));
@@ -857,6 +862,35 @@ TEST_F(ManagerCommands, ImageDragBetweenThePanes)
     EXPECT_EQ(0, dlg.m_shellDrags);
     EXPECT_EQ("", FsckProblems());
     mbtest::SaveScreenshot(dlg, "commands_after_drag");
+    dlg.DestroyWindow();
+}
+
+// Rows dropped on the PC tree go to the folder of the item under the point,
+// whatever folder the PC list shows.
+TEST_F(ManagerCommands, DropsOnThePcTreeGoToTheItemUnderThePoint)
+{
+    ASSERT_NO_FATAL_FAILURE(MakeFolders("TREEDROP"));
+    ASSERT_TRUE(CreateDirectoryA((m_pc + "\\Sub").c_str(), nullptr));
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ASSERT_NO_FATAL_FAILURE(ShowAll(dlg));
+    dlg.SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    HTREEITEM sub = dlg.FindPcTreeItem(m_pc + "\\Sub");
+    ASSERT_NE(nullptr, sub);
+    ASSERT_NE(sub, dlg.m_pcItem);
+    dlg.m_pcTree.EnsureVisible(sub);
+    mbtest::PumpFor(100);
+
+    // A player row onto the subfolder: uploaded there, not into the shown
+    // folder.
+    SelectOnly(dlg.m_playerList, {"s1.mp3"});
+    Drag(dlg, dlg.m_playerList, RowOf(dlg.m_playerList, "s1.mp3"), ItemPoint(dlg.m_pcTree, sub));
+    EXPECT_EQ("StartUpload", LastCall(dlg));
+    ASSERT_TRUE(WaitDone(dlg));
+    EXPECT_EQ(ImageHash("TREEDROP/s1.mp3"), PcHash("TREEDROP/Sub/s1.mp3"));
+    EXPECT_EQ("missing PC TREEDROP/s1.mp3", PcHash("TREEDROP/s1.mp3"));
+
+    EXPECT_EQ("", FsckProblems());
     dlg.DestroyWindow();
 }
 
