@@ -112,10 +112,7 @@ void CManagerDlg::OnControlDropFiles(HWND control, HDROP drop)
         if (!item)
             break;
         std::string folder = GetPcTreeItemPath(item);
-        // A server's bare root (\\server\) takes no files.
-        bool bareServer = folder.size() > 2 && folder.compare(0, 2, "\\\\") == 0 &&
-                          folder.find('\\', 2) == folder.size() - 1;
-        if (folder.empty() || folder.find('?') != std::string::npos || bareServer) {
+        if (!TakesPcFiles(folder)) {
             ShowMessage(mb::LoadText(IDS_COPY_FAILED) + "\r\n" + mb::LoadText(IDS_INVALID_DIRECTORY));
             break;
         }
@@ -326,13 +323,21 @@ void CManagerDlg::DropAt(HWND window, POINT screen)
         }
         break;
     }
-    case ACT_PC_COPY_TO_TREE:
+    case ACT_PC_COPY_TO_TREE: {
+        // An item without a folder of its own (My Computer, a network
+        // place) would have the copy land in the current drive's root.
+        const std::string folder = GetPcTreeItemPath(item);
+        if (!TakesPcFiles(folder)) {
+            ShowMessage(mb::LoadText(IDS_COPY_FAILED) + "\r\n" + mb::LoadText(IDS_INVALID_DIRECTORY));
+            break;
+        }
         Reached("CollectSelection");
         if (fail(CollectSelection(TRANSFER_PC_COPY, m_clipboard, nullptr) != 0)) {
             Reached("PastePc");
-            fail(PastePc(GetPcTreeItemPath(item), false) != 0);
+            fail(PastePc(folder, false) != 0);
         }
         break;
+    }
     case ACT_DOWNLOAD_SHOWN_FOLDER:
         Reached("StartDownload");
         StartDownload(std::vector<std::string>(), shown, TRANSFER_DOWNLOAD);

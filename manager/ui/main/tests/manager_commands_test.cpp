@@ -871,6 +871,8 @@ TEST_F(ManagerCommands, DropsOnThePcTreeGoToTheItemUnderThePoint)
 {
     ASSERT_NO_FATAL_FAILURE(MakeFolders("TREEDROP"));
     ASSERT_TRUE(CreateDirectoryA((m_pc + "\\Sub").c_str(), nullptr));
+    const std::string probe = "treedrop probe.txt";
+    ASSERT_TRUE(CopyFileA((m_pc + "\\a.txt").c_str(), (m_pc + "\\" + probe).c_str(), FALSE));
     CManagerDlg dlg;
     ASSERT_TRUE(Open(dlg));
     ASSERT_NO_FATAL_FAILURE(ShowAll(dlg));
@@ -890,6 +892,24 @@ TEST_F(ManagerCommands, DropsOnThePcTreeGoToTheItemUnderThePoint)
     EXPECT_EQ(ImageHash("TREEDROP/s1.mp3"), PcHash("TREEDROP/Sub/s1.mp3"));
     EXPECT_EQ("missing PC TREEDROP/s1.mp3", PcHash("TREEDROP/s1.mp3"));
 
+    // A PC row onto My Computer, which has no folder of its own: refused as
+    // a shell drop there is; nothing lands in the current drive's root.
+    ASSERT_NE(nullptr, dlg.m_pcRootItem);
+    dlg.m_pcTree.EnsureVisible(dlg.m_pcRootItem);
+    mbtest::PumpFor(100);
+    dlg.m_calls.clear();
+    SelectOnly(dlg.m_pcList, {probe});
+    Drag(dlg, dlg.m_pcList, RowOf(dlg.m_pcList, probe), ItemPoint(dlg.m_pcTree, dlg.m_pcRootItem));
+    mbtest::PumpFor(200);
+    const std::string atRoot = "\\" + probe;
+    const bool landed = GetFileAttributesA(atRoot.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (landed)
+        DeleteFileA(atRoot.c_str());
+    EXPECT_FALSE(landed);
+    EXPECT_TRUE(dlg.m_calls.empty());
+    ASSERT_LT(0u, m_prompter.Count());
+    EXPECT_EQ(mb::LoadText(IDS_COPY_FAILED) + "\r\n" + mb::LoadText(IDS_INVALID_DIRECTORY),
+              m_prompter.Text(m_prompter.Count() - 1));
     EXPECT_EQ("", FsckProblems());
     dlg.DestroyWindow();
 }
