@@ -101,8 +101,10 @@ void CManagerDlg::OnControlDropFiles(HWND control, HDROP drop)
 
     switch (DropTargetOf(control)) {
     case TGT_PC_LIST: {
+        // A shell folder without a path of its own (its name alone) would
+        // take the copy into a folder of that name in the current directory.
         std::string folder = GetPcFolderPath();
-        if (!folder.empty() && !paths.empty())
+        if (TakesPcFiles(folder) && !paths.empty())
             mb::FileOperation(m_hWnd, FO_COPY, paths, folder, FOF_ALLOWUNDO);
         Send(WM_PC_FILES_DROPPED);
         break;

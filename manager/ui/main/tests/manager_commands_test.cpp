@@ -963,6 +963,23 @@ TEST_F(ManagerCommands, FilesDroppedFromTheShellReachTheirDropMessages)
     PostMessageW(dlg.m_pcList.m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({outside}, POINT{5, 5})), 0);
     ASSERT_TRUE(mbtest::PumpUntil([&] { return RowOf(dlg.m_pcList, "outside.mp3") >= 0; }, 20000));
     EXPECT_EQ(PcHash("DROP/a.txt"), PcHash("DROP/outside.mp3"));
+    // ... unless the list shows a shell folder that has no path, only its
+    // name: nothing is copied, least of all into the current directory.
+    const std::string shown = dlg.m_pcFolderPath;
+    dlg.m_pcFolderPath = "DROPPED INTO A NAME";
+    const std::string second = mbtest::HostWinPath(kPcHost) + "\\second.mp3";
+    ASSERT_TRUE(CopyFileA((m_pc + "\\a.txt").c_str(), second.c_str(), FALSE));
+    dlg.m_calls.clear();
+    PostMessageW(dlg.m_pcList.m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({second}, POINT{5, 5})), 0);
+    mbtest::PumpFor(500);
+    const DWORD named = GetFileAttributesA("DROPPED INTO A NAME");
+    if (named != INVALID_FILE_ATTRIBUTES) {
+        DeleteFileA("DROPPED INTO A NAME\\second.mp3");
+        RemoveDirectoryA("DROPPED INTO A NAME");
+        DeleteFileA("DROPPED INTO A NAME");
+    }
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, named);
+    dlg.m_pcFolderPath = shown;
     for (size_t i = 0; i < m_prompter.Count(); ++i)
         EXPECT_EQ(mb::LoadText(IDS_DOWNLOAD_STARTED), m_prompter.Text(i));
     EXPECT_EQ("", FsckProblems());
