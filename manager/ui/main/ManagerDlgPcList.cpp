@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "CommandRules.h"
 #include "fileutil/FileUtil.h"
 #include "ManagerGlobals.h"
 #include "PcPaneRules.h"
@@ -619,6 +620,13 @@ bool CManagerDlg::PastePc(const std::string& targetPath, bool refreshList)
     if (sources.empty()) {
         m_message = mb::LoadText(IDS_NO_SELECTION);
         ShowMessage(m_message);
+        return false;
+    }
+    // A PC pane item without a path (My Computer, a shell folder known only
+    // by its name) would take the files into the current drive's root or a
+    // folder of that name in the current directory.
+    if (!commands::TakesPcFiles(targetPath)) {
+        m_message = mb::LoadText(IDS_COPY_FAILED) + "\r\n" + mb::LoadText(IDS_INVALID_DIRECTORY);
         return false;
     }
     const bool move = m_clipboard.Operation == 2;

@@ -986,6 +986,34 @@ TEST_F(ManagerCommands, FilesDroppedFromTheShellReachTheirDropMessages)
     dlg.DestroyWindow();
 }
 
+// The PC list showing a shell folder known only by its name: Paste copies
+// nothing, least of all into a folder of that name in the current directory.
+TEST_F(ManagerCommands, PasteIntoAShellFolderWithoutAPathCopiesNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(MakeFolders("NAMEONLY"));
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ASSERT_NO_FATAL_FAILURE(ShowPc(dlg, m_pc));
+    SelectOnly(dlg.m_pcList, {"a.txt"});
+    Command(dlg, ID_PCLIST_COPY);
+    ASSERT_EQ(1, dlg.m_clipboard.Operation);
+    const char* name = "PASTED INTO A NAME";
+    dlg.m_pcFolderPath = name;
+    Command(dlg, ID_PCLIST_PASTE);
+    mbtest::PumpFor(300);
+    const DWORD made = GetFileAttributesA(name);
+    if (made != INVALID_FILE_ATTRIBUTES) {
+        DeleteFileA((std::string(name) + "\\a.txt").c_str());
+        RemoveDirectoryA(name);
+        DeleteFileA(name);
+    }
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, made);
+    ASSERT_LT(0u, m_prompter.Count());
+    EXPECT_EQ(mb::LoadText(IDS_COPY_FAILED) + "\r\n" + mb::LoadText(IDS_INVALID_DIRECTORY),
+              m_prompter.Text(m_prompter.Count() - 1));
+    dlg.DestroyWindow();
+}
+
 // The playlist maker (the real ListForge.exe of the program folder, started
 // on the memory F:): the window is disabled while it runs and enabled again
 // by timer 3 once it has ended, whether the user closed it or timer 20 did
