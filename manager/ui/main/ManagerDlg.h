@@ -375,6 +375,9 @@ public:
     int ShowPcFolder(HTREEITEM item);
     void ShowDriveList();
     void FillFolderList(const std::string& path, int kindFilter, bool addSpecialRows);
+    // One file or folder row of the PC list as a listing shows it (size,
+    // type, time, icon) at index at; the row's index or -1.
+    int InsertPcListRow(int at, const std::string& path, const std::string& name, bool folder);
     bool FillShellList(IShellFolder* folder, HTREEITEM item);
     void SetPcListView(int view);
     void SortPcList(int column, bool fromRefill);

@@ -253,7 +253,13 @@ void CManagerDlg::OnUploadFileDone(int index, bool replaced)
     } else {
         m_rowsAdded = true;
     }
-    int row = m_pcList.InsertItem(at, name);
+    // The row a listing would show: a row without its size is taken for a
+    // folder's (Open would try to enter the file, a sort would put it with
+    // the folders).
+    const std::string path = target + name;
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    int row = InsertPcListRow(at, path, name, folder);
     if (row >= 0)
         m_pcList.Select(row);
 }

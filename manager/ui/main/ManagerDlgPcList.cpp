@@ -187,6 +187,12 @@ void CManagerDlg::ShowDriveList()
     m_pcListKind = 1;
 }
 
+int CManagerDlg::InsertPcListRow(int at, const std::string& path, const std::string& name, bool folder)
+{
+    const int next = InsertRows(m_pcList, at, {FileRow(path, name, folder)});
+    return next > at ? next - 1 : -1;
+}
+
 void CManagerDlg::FillFolderList(const std::string& path, int kindFilter, bool addSpecialRows)
 {
     if (path.find('?') != std::string::npos)

@@ -814,6 +814,17 @@ TEST_F(ManagerCommands, ImageDragBetweenThePanes)
     EXPECT_EQ("StartUpload", dlg.m_calls.back());
     ASSERT_TRUE(WaitDone(dlg));
     EXPECT_EQ(ImageHash("DRAG/s1.mp3"), PcHash("DRAG/s1.mp3"));
+    // Its new row is the row a fresh listing shows: a file's, with its size.
+    auto rowTexts = [&](const std::string& name) {
+        const int row = RowOf(dlg.m_pcList, name);
+        std::string texts = row < 0 ? "no row" : "";
+        for (int c = 0; row >= 0 && c < 4; ++c)
+            texts += dlg.m_pcList.GetItemText(row, c) + "|";
+        return texts;
+    };
+    const std::string added = rowTexts("s1.mp3");
+    dlg.ReopenPcFolder();
+    EXPECT_EQ(rowTexts("s1.mp3"), added);
     // ... onto the download list: refused, nothing happens.
     size_t calls = dlg.m_calls.size();
     SelectOnly(dlg.m_playerList, {"s2.mp3"});
