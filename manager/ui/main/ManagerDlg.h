@@ -215,6 +215,9 @@ public:
     void BeginImageDrag(UINT sourceList, POINT screen);
     void OnDragMouseMove(POINT screen);
     void OnDragButtonUp(POINT screen);
+    // The mouse taken by another window mid-drag (a message box, a switch
+    // to another program): the drag ends without a drop.
+    void OnDragCaptureLost(HWND taker);
     bool CanDropAt(HWND window, POINT screen, bool* leaveWindow);
     void DropAt(HWND window, POINT screen);
     void StartShellDrag();

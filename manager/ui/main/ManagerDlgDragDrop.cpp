@@ -238,8 +238,9 @@ void CManagerDlg::OnDragMouseMove(POINT screen)
     } else if (leave) {
         CImageList::DragLeave(::GetDesktopWindow());
         CImageList::EndDrag();
-        ::ReleaseCapture();
+        // Cleared before the capture goes, as at the button's release.
         m_dragging = false;
+        ::ReleaseCapture();
         StartShellDrag();
     } else {
         ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
@@ -259,6 +260,20 @@ void CManagerDlg::OnDragButtonUp(POINT screen)
     bool leave = false;
     if (CanDropAt(window, screen, &leave) && !leave)
         DropAt(window, screen);
+    m_pcTree.SelectDropTarget(nullptr);
+    m_playerTree.SelectDropTarget(nullptr);
+}
+
+void CManagerDlg::OnDragCaptureLost(HWND taker)
+{
+    // Left going, the image would stay on the screen and the next mouse
+    // move over the window, with no button held, would go on dragging and
+    // could hand the files to the shell wherever the pointer is.
+    if (!m_dragging || taker == m_hWnd)
+        return;
+    m_dragging = false;
+    CImageList::DragLeave(::GetDesktopWindow());
+    CImageList::EndDrag();
     m_pcTree.SelectDropTarget(nullptr);
     m_playerTree.SelectDropTarget(nullptr);
 }

@@ -112,6 +112,9 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
             return 0;
         }
         break;
+    case WM_CAPTURECHANGED:
+        OnDragCaptureLost(reinterpret_cast<HWND>(lp));
+        break;
     case WM_LBUTTONUP:
         if (m_dragging) {
             POINT screen{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};

@@ -254,7 +254,7 @@ protected:
 
     // The window's own image drag of a list row to a screen point: the
     // begin-drag notification, then the captured window's mouse messages.
-    static void Drag(CManagerDlg& dlg, CListCtrl& from, int row, POINT to)
+    static void BeginDrag(CManagerDlg& dlg, CListCtrl& from, int row)
     {
         NMLISTVIEW nm{};
         nm.hdr.hwndFrom = from.m_hWnd;
@@ -264,9 +264,20 @@ protected:
         RECT r = from.GetItemRect(row, LVIR_LABEL);
         nm.ptAction = POINT{r.left + 4, r.top + 2};
         dlg.Send(WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+    }
+    static void Drag(CManagerDlg& dlg, CListCtrl& from, int row, POINT to)
+    {
         POINT client = to;
         ScreenToClient(dlg.m_hWnd, &client);
-        dlg.Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(client.x, client.y));
+        // A window of another program coming to the front takes the mouse,
+        // which ends a drag: it is begun again then (a drag that is refused
+        // does not start at all, however often begun).
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            BeginDrag(dlg, from, row);
+            dlg.Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(client.x, client.y));
+            if (dlg.m_dragging)
+                break;
+        }
         dlg.Send(WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
     }
 
@@ -870,6 +881,20 @@ TEST_F(ManagerCommands, ImageDragBetweenThePanes)
         EXPECT_TRUE(m_prompter.Text(i) == mb::LoadText(IDS_DOWNLOAD_STARTED) ||
                     m_prompter.Text(i) == mb::LoadText(IDS_UPLOAD_STARTED))
             << m_prompter.Text(i);
+    // Another window takes the mouse mid-drag: the drag ends there, and a
+    // later move out of the window, no button held, hands nothing to the
+    // shell.
+    SelectOnly(dlg.m_pcList, {"a.txt"});
+    for (int attempt = 0; attempt < 3 && !dlg.m_dragging; ++attempt)
+        BeginDrag(dlg, dlg.m_pcList, RowOf(dlg.m_pcList, "a.txt"));
+    ASSERT_TRUE(dlg.m_dragging);
+    SetCapture(dlg.m_pcList.m_hWnd);
+    ReleaseCapture();
+    ASSERT_FALSE(dlg.m_dragging);
+    const RECT window = dlg.GetWindowRect();
+    POINT outside{window.right + 40, window.top + 40};
+    ScreenToClient(dlg.m_hWnd, &outside);
+    dlg.Send(WM_MOUSEMOVE, 0, MAKELPARAM(outside.x, outside.y));
     EXPECT_EQ(0, dlg.m_shellDrags);
     EXPECT_EQ("", FsckProblems());
     mbtest::SaveScreenshot(dlg, "commands_after_drag");
