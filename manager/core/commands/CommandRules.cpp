@@ -1,6 +1,7 @@
 #include "CommandRules.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace commands {
@@ -181,6 +182,16 @@ void SplitPcPane(int listLeft, int listRight, int crossX, int crossY, int crossC
         *tree = t;
     if (list)
         *list = l;
+}
+
+bool TakesPcFiles(const std::string& folder)
+{
+    const bool server = folder.size() > 2 && folder.compare(0, 2, "\\\\") == 0;
+    const bool bareServer = server && folder.find('\\', 2) == folder.size() - 1;
+    const bool drive = folder.size() >= 3 && std::isalpha(static_cast<unsigned char>(folder[0])) && folder[1] == ':' &&
+                       folder[2] == '\\';
+    // A shell item's display name alone ("Network") is no path at all.
+    return (drive || (server && !bareServer)) && folder.find('?') == std::string::npos;
 }
 
 std::uint64_t KilobytesRoundedUp(std::uint64_t bytes)

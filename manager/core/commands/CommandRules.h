@@ -135,6 +135,12 @@ struct Span {
 };
 void SplitPcPane(int listLeft, int listRight, int crossX, int crossY, int crossCy, Span* tree, Span* list);
 
+// Whether files may be copied into a PC tree item's path: a plain folder
+// path (a drive's or a server share's), without the "?" of a special item's
+// name and not a bare server root (two backslashes, a server name and a
+// backslash).
+bool TakesPcFiles(const std::string& folder);
+
 // The folder-size box: bytes in whole KB, rounded up (0 stays 0).
 std::uint64_t KilobytesRoundedUp(std::uint64_t bytes);
 

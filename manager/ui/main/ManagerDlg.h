@@ -190,6 +190,8 @@ public:
     commands::MenuState ContextMenuState(int submenu, POINT screen);
     // Drops the drop highlight of the context items and forgets them.
     void ClearContextItems();
+    // A tree item that goes is no longer a context menu's item.
+    void OnTreeItemDeleted(HWND tree, HTREEITEM item);
     void CollectToClipboard(int operation);
     void PasteByLastView();
     void PasteIntoPlayerList();
@@ -213,6 +215,9 @@ public:
     void BeginImageDrag(UINT sourceList, POINT screen);
     void OnDragMouseMove(POINT screen);
     void OnDragButtonUp(POINT screen);
+    // The mouse taken by another window mid-drag (a message box, a switch
+    // to another program): the drag ends without a drop.
+    void OnDragCaptureLost(HWND taker);
     bool CanDropAt(HWND window, POINT screen, bool* leaveWindow);
     void DropAt(HWND window, POINT screen);
     void StartShellDrag();
@@ -373,6 +378,9 @@ public:
     int ShowPcFolder(HTREEITEM item);
     void ShowDriveList();
     void FillFolderList(const std::string& path, int kindFilter, bool addSpecialRows);
+    // One file or folder row of the PC list as a listing shows it (size,
+    // type, time, icon) at index at; the row's index or -1.
+    int InsertPcListRow(int at, const std::string& path, const std::string& name, bool folder);
     bool FillShellList(IShellFolder* folder, HTREEITEM item);
     void SetPcListView(int view);
     void SortPcList(int column, bool fromRefill);

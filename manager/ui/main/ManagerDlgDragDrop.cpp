@@ -101,8 +101,10 @@ void CManagerDlg::OnControlDropFiles(HWND control, HDROP drop)
 
     switch (DropTargetOf(control)) {
     case TGT_PC_LIST: {
+        // A shell folder without a path of its own (its name alone) would
+        // take the copy into a folder of that name in the current directory.
         std::string folder = GetPcFolderPath();
-        if (!folder.empty() && !paths.empty())
+        if (TakesPcFiles(folder) && !paths.empty())
             mb::FileOperation(m_hWnd, FO_COPY, paths, folder, FOF_ALLOWUNDO);
         Send(WM_PC_FILES_DROPPED);
         break;
@@ -112,10 +114,7 @@ void CManagerDlg::OnControlDropFiles(HWND control, HDROP drop)
         if (!item)
             break;
         std::string folder = GetPcTreeItemPath(item);
-        // A server's bare root (\\server\) takes no files.
-        bool bareServer = folder.size() > 2 && folder.compare(0, 2, "\\\\") == 0 &&
-                          folder.find('\\', 2) == folder.size() - 1;
-        if (folder.empty() || folder.find('?') != std::string::npos || bareServer) {
+        if (!TakesPcFiles(folder)) {
             ShowMessage(mb::LoadText(IDS_COPY_FAILED) + "\r\n" + mb::LoadText(IDS_INVALID_DIRECTORY));
             break;
         }
@@ -239,8 +238,9 @@ void CManagerDlg::OnDragMouseMove(POINT screen)
     } else if (leave) {
         CImageList::DragLeave(::GetDesktopWindow());
         CImageList::EndDrag();
-        ::ReleaseCapture();
+        // Cleared before the capture goes, as at the button's release.
         m_dragging = false;
+        ::ReleaseCapture();
         StartShellDrag();
     } else {
         ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
@@ -260,6 +260,20 @@ void CManagerDlg::OnDragButtonUp(POINT screen)
     bool leave = false;
     if (CanDropAt(window, screen, &leave) && !leave)
         DropAt(window, screen);
+    m_pcTree.SelectDropTarget(nullptr);
+    m_playerTree.SelectDropTarget(nullptr);
+}
+
+void CManagerDlg::OnDragCaptureLost(HWND taker)
+{
+    // Left going, the image would stay on the screen and the next mouse
+    // move over the window, with no button held, would go on dragging and
+    // could hand the files to the shell wherever the pointer is.
+    if (!m_dragging || taker == m_hWnd)
+        return;
+    m_dragging = false;
+    CImageList::DragLeave(::GetDesktopWindow());
+    CImageList::EndDrag();
     m_pcTree.SelectDropTarget(nullptr);
     m_playerTree.SelectDropTarget(nullptr);
 }
@@ -326,13 +340,21 @@ void CManagerDlg::DropAt(HWND window, POINT screen)
         }
         break;
     }
-    case ACT_PC_COPY_TO_TREE:
+    case ACT_PC_COPY_TO_TREE: {
+        // An item without a folder of its own (My Computer, a network
+        // place) would have the copy land in the current drive's root.
+        const std::string folder = GetPcTreeItemPath(item);
+        if (!TakesPcFiles(folder)) {
+            ShowMessage(mb::LoadText(IDS_COPY_FAILED) + "\r\n" + mb::LoadText(IDS_INVALID_DIRECTORY));
+            break;
+        }
         Reached("CollectSelection");
         if (fail(CollectSelection(TRANSFER_PC_COPY, m_clipboard, nullptr) != 0)) {
             Reached("PastePc");
-            fail(PastePc(GetPcTreeItemPath(item), false) != 0);
+            fail(PastePc(folder, false) != 0);
         }
         break;
+    }
     case ACT_DOWNLOAD_SHOWN_FOLDER:
         Reached("StartDownload");
         StartDownload(std::vector<std::string>(), shown, TRANSFER_DOWNLOAD);
@@ -358,9 +380,10 @@ void CManagerDlg::DropAt(HWND window, POINT screen)
         AddPcSelectionToDownloadList();
         break;
     case ACT_UPLOAD_TREE_FOLDER:
-        m_uploadFolder = GetPcTreeItemPath(item);
+        // Into the folder under the point (drop-highlighted), not the one
+        // the PC list happens to show.
         Reached("StartUpload");
-        StartUpload(TRANSFER_UPLOAD);
+        StartUpload(TRANSFER_UPLOAD, true);
         break;
     case ACT_UPLOAD_SHOWN_FOLDER:
         m_uploadFolder = GetPcFolderPath();

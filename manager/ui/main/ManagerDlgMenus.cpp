@@ -141,3 +141,14 @@ void CManagerDlg::ClearContextItems()
     m_pcContextItem = nullptr;
     m_playerContextItem = nullptr;
 }
+
+void CManagerDlg::OnTreeItemDeleted(HWND tree, HTREEITEM item)
+{
+    // The menu's own loop runs the timers: a tree filled again while the
+    // menu is open leaves the handle of a deleted item, which the chosen
+    // command would otherwise act on (or on a new item at its address).
+    if (item && tree == m_pcTree.m_hWnd && item == m_pcContextItem)
+        m_pcContextItem = nullptr;
+    if (item && tree == m_playerTree.m_hWnd && item == m_playerContextItem)
+        m_playerContextItem = nullptr;
+}

@@ -93,6 +93,8 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
             BeginImageDrag(UINT(nm->idFrom), screen);
             return 0;
         }
+        if (nm && (nm->code == TVN_DELETEITEMA || nm->code == TVN_DELETEITEMW))
+            OnTreeItemDeleted(nm->hwndFrom, reinterpret_cast<const NMTREEVIEWA*>(lp)->itemOld.hItem);
         LRESULT result = 0;
         if (lp && OnPcPaneNotify(reinterpret_cast<NMHDR*>(lp), &result))
             return result;
@@ -109,6 +111,9 @@ LRESULT CManagerDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp)
             OnDragMouseMove(screen);
             return 0;
         }
+        break;
+    case WM_CAPTURECHANGED:
+        OnDragCaptureLost(reinterpret_cast<HWND>(lp));
         break;
     case WM_LBUTTONUP:
         if (m_dragging) {
@@ -251,7 +256,13 @@ void CManagerDlg::OnUploadFileDone(int index, bool replaced)
     } else {
         m_rowsAdded = true;
     }
-    int row = m_pcList.InsertItem(at, name);
+    // The row a listing would show: a row without its size is taken for a
+    // folder's (Open would try to enter the file, a sort would put it with
+    // the folders).
+    const std::string path = target + name;
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    int row = InsertPcListRow(at, path, name, folder);
     if (row >= 0)
         m_pcList.Select(row);
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "CommandRules.h"
 #include "fileutil/FileUtil.h"
 #include "ManagerGlobals.h"
 #include "PcPaneRules.h"
@@ -184,6 +185,12 @@ void CManagerDlg::ShowDriveList()
     m_recentPaths.SetCurSel(0);
     m_pcFolderPath.clear();
     m_pcListKind = 1;
+}
+
+int CManagerDlg::InsertPcListRow(int at, const std::string& path, const std::string& name, bool folder)
+{
+    const int next = InsertRows(m_pcList, at, {FileRow(path, name, folder)});
+    return next > at ? next - 1 : -1;
 }
 
 void CManagerDlg::FillFolderList(const std::string& path, int kindFilter, bool addSpecialRows)
@@ -619,6 +626,13 @@ bool CManagerDlg::PastePc(const std::string& targetPath, bool refreshList)
     if (sources.empty()) {
         m_message = mb::LoadText(IDS_NO_SELECTION);
         ShowMessage(m_message);
+        return false;
+    }
+    // A PC pane item without a path (My Computer, a shell folder known only
+    // by its name) would take the files into the current drive's root or a
+    // folder of that name in the current directory.
+    if (!commands::TakesPcFiles(targetPath)) {
+        m_message = mb::LoadText(IDS_COPY_FAILED) + "\r\n" + mb::LoadText(IDS_INVALID_DIRECTORY);
         return false;
     }
     const bool move = m_clipboard.Operation == 2;

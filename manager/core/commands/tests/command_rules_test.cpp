@@ -178,6 +178,19 @@ TEST(FolderSize, RoundedUpToWholeKilobytes)
     EXPECT_EQ(4194304u, KilobytesRoundedUp(4294967296ull));
 }
 
+TEST(DragAndDrop, OnlyPlainFoldersTakePcFiles)
+{
+    EXPECT_TRUE(TakesPcFiles("C:\\"));
+    EXPECT_TRUE(TakesPcFiles("D:\\Music\\Old\\"));
+    EXPECT_TRUE(TakesPcFiles("\\\\server\\share\\"));
+    // My Computer, a special item, a bare server, a display name alone.
+    EXPECT_FALSE(TakesPcFiles(""));
+    EXPECT_FALSE(TakesPcFiles("1?Control Panel"));
+    EXPECT_FALSE(TakesPcFiles("\\\\server\\"));
+    EXPECT_FALSE(TakesPcFiles("Network"));
+    EXPECT_FALSE(TakesPcFiles("\\"));
+}
+
 TEST(DragAndDrop, WhereADragMayDrop)
 {
     struct Case {

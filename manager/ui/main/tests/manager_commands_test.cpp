@@ -101,6 +101,18 @@ void CALLBACK CloseMenu(HWND, UINT, UINT_PTR id, DWORD)
     EndMenu();
 }
 
+// The player tree filled again from inside an open context menu's loop (as
+// a timer there does), then the menu closed.
+CManagerDlg* g_refillUnderMenu = nullptr;
+std::string g_refillFolder;
+void CALLBACK RefillTreeThenCloseMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    if (g_refillUnderMenu)
+        g_refillUnderMenu->RebuildPlayerTree(g_refillUnderMenu->m_memories[0], g_refillFolder);
+    EndMenu();
+}
+
 // No player is found by detection: the tests show the served memory
 // themselves, as detection would.
 class CNoPlayerCalls : public CPlayerCalls {
@@ -238,6 +250,35 @@ protected:
     {
         RECT r = control.GetWindowRect();
         return POINT{r.right - 8, r.bottom - 8};
+    }
+
+    // The window's own image drag of a list row to a screen point: the
+    // begin-drag notification, then the captured window's mouse messages.
+    static void BeginDrag(CManagerDlg& dlg, CListCtrl& from, int row)
+    {
+        NMLISTVIEW nm{};
+        nm.hdr.hwndFrom = from.m_hWnd;
+        nm.hdr.idFrom = from.GetDlgCtrlID();
+        nm.hdr.code = LVN_BEGINDRAG;
+        nm.iItem = row;
+        RECT r = from.GetItemRect(row, LVIR_LABEL);
+        nm.ptAction = POINT{r.left + 4, r.top + 2};
+        dlg.Send(WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+    }
+    static void Drag(CManagerDlg& dlg, CListCtrl& from, int row, POINT to)
+    {
+        POINT client = to;
+        ScreenToClient(dlg.m_hWnd, &client);
+        // A window of another program coming to the front takes the mouse,
+        // which ends a drag: it is begun again then (a drag that is refused
+        // does not start at all, however often begun).
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            BeginDrag(dlg, from, row);
+            dlg.Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(client.x, client.y));
+            if (dlg.m_dragging)
+                break;
+        }
+        dlg.Send(WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
     }
 
     // A right click: the menu opens and is closed from its own loop.
@@ -432,6 +473,38 @@ TEST_F(ManagerCommands, EachPaneOpensItsMenuWithTheRightEntriesGreyed)
               RightClick(dlg, dlg.m_pcList, EmptyPoint(dlg.m_pcList)));
     EXPECT_TRUE(g_menuShot);
     EXPECT_EQ(1u, m_prompter.Count()) << m_prompter.Text(m_prompter.Count() - 1);
+    EXPECT_EQ("", FsckProblems());
+    dlg.DestroyWindow();
+}
+
+// The player tree filled again while its context menu is open: the chosen
+// command finds no item and deletes nothing.
+TEST_F(ManagerCommands, TreeMenuCommandAfterTheTreeWasFilledAgainDoesNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(MakeFolders("REFILL", "mmd -i " + mbtest::ShellQuote(kImage) + " ::/REFILL/Inner"));
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ASSERT_NO_FATAL_FAILURE(ShowPlayer(dlg, "REFILL"));
+    HTREEITEM inner = dlg.FindPlayerTreeChild(dlg.m_playerItem, "Inner");
+    ASSERT_NE(nullptr, inner);
+    dlg.m_playerTree.EnsureVisible(inner);
+    mbtest::PumpFor(100);
+
+    dlg.m_lastMenu = -1;
+    g_refillUnderMenu = &dlg;
+    g_refillFolder = "F:\\REFILL\\";
+    SetTimer(nullptr, 0, 300, RefillTreeThenCloseMenu);
+    const POINT at = ItemPoint(dlg.m_playerTree, inner);
+    dlg.Send(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(dlg.m_playerTree.m_hWnd), MAKELPARAM(at.x, at.y));
+    g_refillUnderMenu = nullptr;
+    mbtest::PumpFor(100);
+    EXPECT_EQ(MENU_PLAYER_TREE, dlg.m_lastMenu);
+    EXPECT_EQ(nullptr, dlg.m_playerContextItem);
+    dlg.m_calls.clear();
+    Command(dlg, ID_PDTREE_DELETE);
+    mbtest::PumpFor(100);
+    EXPECT_TRUE(dlg.m_calls.empty());
+    EXPECT_EQ("s1.mp3 s2.mp3 s3.mp3 Inner", DiskOrder("REFILL"));
     EXPECT_EQ("", FsckProblems());
     dlg.DestroyWindow();
 }
@@ -713,20 +786,7 @@ TEST_F(ManagerCommands, ImageDragBetweenThePanes)
     // this one.
     dlg.SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     mbtest::PumpFor(100);
-    auto drag = [&](CListCtrl& from, int row, POINT to) {
-        NMLISTVIEW nm{};
-        nm.hdr.hwndFrom = from.m_hWnd;
-        nm.hdr.idFrom = from.GetDlgCtrlID();
-        nm.hdr.code = LVN_BEGINDRAG;
-        nm.iItem = row;
-        RECT r = from.GetItemRect(row, LVIR_LABEL);
-        nm.ptAction = POINT{r.left + 4, r.top + 2};
-        dlg.Send(WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
-        POINT client = to;
-        ScreenToClient(dlg.m_hWnd, &client);
-        dlg.Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(client.x, client.y));
-        dlg.Send(WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
-    };
+    auto drag = [&](CListCtrl& from, int row, POINT to) { Drag(dlg, from, row, to); };
 
     // Nothing selected: nothing starts.
     drag(dlg.m_pcList, 0, RowPoint(dlg.m_playerList, 0));
@@ -765,6 +825,17 @@ TEST_F(ManagerCommands, ImageDragBetweenThePanes)
     EXPECT_EQ("StartUpload", dlg.m_calls.back());
     ASSERT_TRUE(WaitDone(dlg));
     EXPECT_EQ(ImageHash("DRAG/s1.mp3"), PcHash("DRAG/s1.mp3"));
+    // Its new row is the row a fresh listing shows: a file's, with its size.
+    auto rowTexts = [&](const std::string& name) {
+        const int row = RowOf(dlg.m_pcList, name);
+        std::string texts = row < 0 ? "no row" : "";
+        for (int c = 0; row >= 0 && c < 4; ++c)
+            texts += dlg.m_pcList.GetItemText(row, c) + "|";
+        return texts;
+    };
+    const std::string added = rowTexts("s1.mp3");
+    dlg.ReopenPcFolder();
+    EXPECT_EQ(rowTexts("s1.mp3"), added);
     // ... onto the download list: refused, nothing happens.
     size_t calls = dlg.m_calls.size();
     SelectOnly(dlg.m_playerList, {"s2.mp3"});
@@ -810,9 +881,72 @@ TEST_F(ManagerCommands, ImageDragBetweenThePanes)
         EXPECT_TRUE(m_prompter.Text(i) == mb::LoadText(IDS_DOWNLOAD_STARTED) ||
                     m_prompter.Text(i) == mb::LoadText(IDS_UPLOAD_STARTED))
             << m_prompter.Text(i);
+    // Another window takes the mouse mid-drag: the drag ends there, and a
+    // later move out of the window, no button held, hands nothing to the
+    // shell.
+    SelectOnly(dlg.m_pcList, {"a.txt"});
+    for (int attempt = 0; attempt < 3 && !dlg.m_dragging; ++attempt)
+        BeginDrag(dlg, dlg.m_pcList, RowOf(dlg.m_pcList, "a.txt"));
+    ASSERT_TRUE(dlg.m_dragging);
+    SetCapture(dlg.m_pcList.m_hWnd);
+    ReleaseCapture();
+    ASSERT_FALSE(dlg.m_dragging);
+    const RECT window = dlg.GetWindowRect();
+    POINT outside{window.right + 40, window.top + 40};
+    ScreenToClient(dlg.m_hWnd, &outside);
+    dlg.Send(WM_MOUSEMOVE, 0, MAKELPARAM(outside.x, outside.y));
     EXPECT_EQ(0, dlg.m_shellDrags);
     EXPECT_EQ("", FsckProblems());
     mbtest::SaveScreenshot(dlg, "commands_after_drag");
+    dlg.DestroyWindow();
+}
+
+// Rows dropped on the PC tree go to the folder of the item under the point,
+// whatever folder the PC list shows.
+TEST_F(ManagerCommands, DropsOnThePcTreeGoToTheItemUnderThePoint)
+{
+    ASSERT_NO_FATAL_FAILURE(MakeFolders("TREEDROP"));
+    ASSERT_TRUE(CreateDirectoryA((m_pc + "\\Sub").c_str(), nullptr));
+    const std::string probe = "treedrop probe.txt";
+    ASSERT_TRUE(CopyFileA((m_pc + "\\a.txt").c_str(), (m_pc + "\\" + probe).c_str(), FALSE));
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ASSERT_NO_FATAL_FAILURE(ShowAll(dlg));
+    dlg.SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    HTREEITEM sub = dlg.FindPcTreeItem(m_pc + "\\Sub");
+    ASSERT_NE(nullptr, sub);
+    ASSERT_NE(sub, dlg.m_pcItem);
+    dlg.m_pcTree.EnsureVisible(sub);
+    mbtest::PumpFor(100);
+
+    // A player row onto the subfolder: uploaded there, not into the shown
+    // folder.
+    SelectOnly(dlg.m_playerList, {"s1.mp3"});
+    Drag(dlg, dlg.m_playerList, RowOf(dlg.m_playerList, "s1.mp3"), ItemPoint(dlg.m_pcTree, sub));
+    EXPECT_EQ("StartUpload", LastCall(dlg));
+    ASSERT_TRUE(WaitDone(dlg));
+    EXPECT_EQ(ImageHash("TREEDROP/s1.mp3"), PcHash("TREEDROP/Sub/s1.mp3"));
+    EXPECT_EQ("missing PC TREEDROP/s1.mp3", PcHash("TREEDROP/s1.mp3"));
+
+    // A PC row onto My Computer, which has no folder of its own: refused as
+    // a shell drop there is; nothing lands in the current drive's root.
+    ASSERT_NE(nullptr, dlg.m_pcRootItem);
+    dlg.m_pcTree.EnsureVisible(dlg.m_pcRootItem);
+    mbtest::PumpFor(100);
+    dlg.m_calls.clear();
+    SelectOnly(dlg.m_pcList, {probe});
+    Drag(dlg, dlg.m_pcList, RowOf(dlg.m_pcList, probe), ItemPoint(dlg.m_pcTree, dlg.m_pcRootItem));
+    mbtest::PumpFor(200);
+    const std::string atRoot = "\\" + probe;
+    const bool landed = GetFileAttributesA(atRoot.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (landed)
+        DeleteFileA(atRoot.c_str());
+    EXPECT_FALSE(landed);
+    EXPECT_TRUE(dlg.m_calls.empty());
+    ASSERT_LT(0u, m_prompter.Count());
+    EXPECT_EQ(mb::LoadText(IDS_COPY_FAILED) + "\r\n" + mb::LoadText(IDS_INVALID_DIRECTORY),
+              m_prompter.Text(m_prompter.Count() - 1));
+    EXPECT_EQ("", FsckProblems());
     dlg.DestroyWindow();
 }
 
@@ -865,9 +999,54 @@ TEST_F(ManagerCommands, FilesDroppedFromTheShellReachTheirDropMessages)
     PostMessageW(dlg.m_pcList.m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({outside}, POINT{5, 5})), 0);
     ASSERT_TRUE(mbtest::PumpUntil([&] { return RowOf(dlg.m_pcList, "outside.mp3") >= 0; }, 20000));
     EXPECT_EQ(PcHash("DROP/a.txt"), PcHash("DROP/outside.mp3"));
+    // ... unless the list shows a shell folder that has no path, only its
+    // name: nothing is copied, least of all into the current directory.
+    const std::string shown = dlg.m_pcFolderPath;
+    dlg.m_pcFolderPath = "DROPPED INTO A NAME";
+    const std::string second = mbtest::HostWinPath(kPcHost) + "\\second.mp3";
+    ASSERT_TRUE(CopyFileA((m_pc + "\\a.txt").c_str(), second.c_str(), FALSE));
+    dlg.m_calls.clear();
+    PostMessageW(dlg.m_pcList.m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({second}, POINT{5, 5})), 0);
+    mbtest::PumpFor(500);
+    const DWORD named = GetFileAttributesA("DROPPED INTO A NAME");
+    if (named != INVALID_FILE_ATTRIBUTES) {
+        DeleteFileA("DROPPED INTO A NAME\\second.mp3");
+        RemoveDirectoryA("DROPPED INTO A NAME");
+        DeleteFileA("DROPPED INTO A NAME");
+    }
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, named);
+    dlg.m_pcFolderPath = shown;
     for (size_t i = 0; i < m_prompter.Count(); ++i)
         EXPECT_EQ(mb::LoadText(IDS_DOWNLOAD_STARTED), m_prompter.Text(i));
     EXPECT_EQ("", FsckProblems());
+    dlg.DestroyWindow();
+}
+
+// The PC list showing a shell folder known only by its name: Paste copies
+// nothing, least of all into a folder of that name in the current directory.
+TEST_F(ManagerCommands, PasteIntoAShellFolderWithoutAPathCopiesNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(MakeFolders("NAMEONLY"));
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ASSERT_NO_FATAL_FAILURE(ShowPc(dlg, m_pc));
+    SelectOnly(dlg.m_pcList, {"a.txt"});
+    Command(dlg, ID_PCLIST_COPY);
+    ASSERT_EQ(1, dlg.m_clipboard.Operation);
+    const char* name = "PASTED INTO A NAME";
+    dlg.m_pcFolderPath = name;
+    Command(dlg, ID_PCLIST_PASTE);
+    mbtest::PumpFor(300);
+    const DWORD made = GetFileAttributesA(name);
+    if (made != INVALID_FILE_ATTRIBUTES) {
+        DeleteFileA((std::string(name) + "\\a.txt").c_str());
+        RemoveDirectoryA(name);
+        DeleteFileA(name);
+    }
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, made);
+    ASSERT_LT(0u, m_prompter.Count());
+    EXPECT_EQ(mb::LoadText(IDS_COPY_FAILED) + "\r\n" + mb::LoadText(IDS_INVALID_DIRECTORY),
+              m_prompter.Text(m_prompter.Count() - 1));
     dlg.DestroyWindow();
 }
 
