@@ -445,6 +445,9 @@ public:
     CProgressCtl m_progress;
     CComboBoxEx m_pcPath;        // 1183
     CComboBox m_recentPaths;     // 1193
+    // Set once the stored recent paths are in the box: only then does the
+    // end write the box back over them.
+    bool m_recentPathsRead = false;
     CEdit m_pathEdit;            // 1194
     CTreeCtrl m_pcTree;          // 1003
     CListCtrl m_pcList;          // 1001

@@ -21,6 +21,10 @@ bool CManagerDlg::FormatMemory(int memory)
         m_recentPaths.SetCurSel(0);
         return false;
     }
+    // The tool locks the memory as soon as it runs, while its start is still
+    // awaited here: a presence tick then would find the memory unreachable
+    // and release it as pulled. The watch stops before the start.
+    KillTimer(1);
     CFormatDlg dlg(m_hWnd);
     dlg.SetParams(m_memories[memory].Root, label, m_hWnd, memory);
     dlg.m_osLevel = OsLevel;
@@ -29,6 +33,7 @@ bool CManagerDlg::FormatMemory(int memory)
     RedrawNow();
     m_recentPaths.SetCurSel(0);
     const LONG result = dlg.m_result;
+    if (result != FORMAT_START_STARTED) SetTimer(1, 1500);
     if (result == FORMAT_START_FAILED || result == FORMAT_START_FAILED_AFTER_CANCEL) {
         ShowMessage(mb::LoadText(IDS_NO_FORMATTER));
         return false;
@@ -39,7 +44,6 @@ bool CManagerDlg::FormatMemory(int memory)
     m_formatTool = dlg.TakeProcess();
     m_formatMemory = memory;
     m_formatLabel = label.substr(0, 11);
-    KillTimer(1);
     EnableWindow(false);
     if (m_formatTool)
         SetTimer(14, 200);

@@ -19,10 +19,14 @@ void CManagerDlg::ReadSettings()
 void CManagerDlg::LoadSaveRecentPaths(const std::string& how)
 {
     if (how == "read") {
-        for (const std::string& path : CManagerSettings::ReadRecentPaths())
+        for (const std::string& path : CManagerSettings::ReadRecentPaths()) {
             if (m_recentPaths.FindStringExact(path) < 0)
                 m_recentPaths.InsertString(0, path);
-    } else if (how == "write" && m_recentPaths.m_hWnd) {
+        }
+        m_recentPathsRead = true;
+    } else if (how == "write" && m_recentPaths.m_hWnd && m_recentPathsRead) {
+        // A window that ended before its lists were filled (a broken skin)
+        // never read them: its empty box would wipe the stored paths.
         std::vector<std::string> entries;
         for (int i = 0; i < m_recentPaths.GetCount() && i < 10; ++i)
             entries.push_back(m_recentPaths.GetLBText(i));

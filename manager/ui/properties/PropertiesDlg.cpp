@@ -49,7 +49,9 @@ void CPropertiesDlg::OnTimer(UINT_PTR id)
 std::string CPropertiesDlg::SizeText(unsigned long long readerSize) const
 {
     unsigned long long size = readerSize;
-    if (size == 0) {
+    // The readers keep a 32-bit size and hold a file of 4 GB or more at its
+    // largest value: such a file's size is the file's own.
+    if (size == 0 || size >= 0xFFFFFFFFull) {
         WIN32_FILE_ATTRIBUTE_DATA data = {};
         if (::GetFileAttributesExA(m_path.c_str(), GetFileExInfoStandard, &data))
             size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;

@@ -51,9 +51,25 @@ std::string NormalizeVolumeLabel(const std::string& label)
     return out;
 }
 
+bool IsValidVolumeLabel(const std::string& label)
+{
+    if (!label.empty() && label[0] == ' ') return false;
+    for (char c : label) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F || std::strchr("\"*+,./:;<=>?[\\]|", c)) return false;
+    }
+    return true;
+}
+
 int FormatVolume(ISectorDevice& device, int drive, uint64_t volumeSectors, uint32_t hiddenSectors,
                  const std::string& label, VOLUME_LAYOUT* layout, std::string& error)
 {
+    // Readers drop such a label (or take the entry for something else):
+    // refused before anything on the memory is touched.
+    if (!IsValidVolumeLabel(label.substr(0, 11))) {
+        error = "the label \"" + label + "\" holds a character a FAT volume label cannot";
+        return VF_BAD_LABEL;
+    }
     const std::string name = NormalizeVolumeLabel(label);
     const std::string bootLabel = name.empty() ? std::string("NO NAME    ") : name;
     CQvDisk disk(volumeSectors, SECTOR_BYTES, reinterpret_cast<const uint8_t*>(bootLabel.data()), bootLabel.size());

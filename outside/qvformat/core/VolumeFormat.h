@@ -12,6 +12,7 @@
 
 enum VOLUME_FORMAT_RESULT {
     VF_OK = 0,
+    VF_BAD_LABEL = 1,   // the label holds what a FAT label cannot (a bad argument)
     VF_NO_LAYOUT = 4,   // no FAT12/FAT16 layout fits the volume's size
     VF_WRITE_FAILED = 5,
     VF_VERIFY_FAILED = 6,
@@ -28,6 +29,11 @@ struct VOLUME_LAYOUT {
 // The label as a FAT volume label: at most 11 characters, upper case,
 // padded with spaces; an empty text gives an empty result.
 std::string NormalizeVolumeLabel(const std::string& label);
+
+// Whether FAT can hold the label: no control character, none of
+// "*+,./:;<=>?[\]| and no leading space. FormatVolume refuses a label whose
+// first 11 characters (the ones written) fail this.
+bool IsValidVolumeLabel(const std::string& label);
 
 // Writes the boot sector, both FATs and the root directory (with the label's
 // entry when a label is given) from sector 0 of the volume, reading every

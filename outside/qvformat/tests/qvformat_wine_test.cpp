@@ -72,6 +72,9 @@ TEST(FormatToolOnMemory, FormatsTheMemoryWithItsLabel)
     WriteFile(f, "ID3", 3, &done, nullptr);
     CloseHandle(f);
     ASSERT_FALSE(Names("E:\\").empty());
+    // A label FAT cannot hold is refused before the memory is touched.
+    EXPECT_EQ(1, RunTool("qvusbmscformat.exe", "E: \"a*b\""));
+    EXPECT_FALSE(Names("E:\\").empty());
 
     // Both names are the one program.
     EXPECT_EQ(0, RunTool("qvusbmscformat.exe", "E: \"new lark\""));

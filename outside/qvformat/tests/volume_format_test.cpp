@@ -116,6 +116,27 @@ TEST(VolumeLabel, NormalizedToElevenUpperCaseCharacters)
     for (const auto& c : cases) EXPECT_EQ(c.out, NormalizeVolumeLabel(c.in)) << c.in;
 }
 
+// Characters a FAT label cannot hold (fsck.fat would drop the label) and a
+// leading space: the memory is left as it was, its old file system whole.
+TEST(VolumeLabel, ALabelFatRefusesFormatsNothing)
+{
+    for (const char* label : {"a*b", "song.list", "what?", "a/b", "x:y", "[lark]", "a+b=c", " lead", "tab\there"}) {
+        SCOPED_TRACE(label);
+        std::string image = OldMemory(32768);
+        CFileSectorDevice device(image);
+        std::string error;
+        EXPECT_NE(VF_OK, FormatVolume(device, 4, 32768, 0, label, nullptr, error));
+        EXPECT_NE(std::string::npos, error.find("label")) << error;
+        Checked c = Check(image);
+        EXPECT_EQ("", c.Fsck);
+        EXPECT_NE(std::string::npos, c.Label.find("is OLDLABEL")) << c.Label;
+        EXPECT_NE(std::string::npos, c.Listing.find("OLDDIR")) << c.Listing;
+        ::unlink(image.c_str());
+    }
+    // What FAT takes, punctuation among it, is written as asked.
+    FormatAndCheck(32768, "lark-1 (a)", "LARK-1 (A)");
+}
+
 // Both sides of the FAT12/FAT16 line: below 32000 sectors clusters are 8
 // sectors (FAT12), from there 2 sectors (FAT16), and the large memories.
 TEST(VolumeFormatSweep, EverySizeOfThePlayersMemories)

@@ -2,11 +2,11 @@
 //
 //   qvusbmscformat.exe X: [LABEL]
 //
-// Exit codes: 0 formatted; 1 bad arguments; 2 the drive is not removable;
-// 3 no such drive; 4 no FAT12/FAT16 layout for its size (or its size cannot
-// be read); 5 a write failed; 6 a run did not read back; 7 the volume is in
-// use. Each failure writes one line to the standard error and the debug
-// output: the manager starts the tool hidden.
+// Exit codes: 0 formatted; 1 bad arguments (a label FAT cannot hold among
+// them); 2 the drive is not removable; 3 no such drive; 4 no FAT12/FAT16
+// layout for its size (or its size cannot be read); 5 a write failed; 6 a run
+// did not read back; 7 the volume is in use. Each failure writes one line to
+// the standard error and the debug output: the manager starts the tool hidden.
 #include <windows.h>
 #include <winioctl.h>
 
@@ -145,6 +145,8 @@ int main(int argc, char** argv)
     if (drive.size() != 2 || drive[1] != ':' || letter < 'A' || letter > 'Z')
         return Fail(EXIT_USAGE, "the drive must be given as X:, not \"" + drive + "\"");
     const std::string label = argc == 3 ? argv[2] : "";
+    if (!IsValidVolumeLabel(label.substr(0, 11)))
+        return Fail(EXIT_USAGE, "the label \"" + label + "\" holds a character a FAT volume label cannot");
     const std::string root = std::string(1, letter) + ":\\";
     const UINT type = GetDriveTypeA(root.c_str());
     if (type == DRIVE_NO_ROOT_DIR || type == DRIVE_UNKNOWN) return Fail(EXIT_NO_DRIVE, "there is no drive " + drive);

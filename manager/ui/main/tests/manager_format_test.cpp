@@ -296,6 +296,20 @@ TEST_F(PlayerMemory, AFailedRowAsksWhetherToGoOn)
 
 // ---------------------------------------------------------------- formatting
 
+namespace {
+// The presence watch's ticks (timer 1) that reach a window of this thread.
+HWND g_watchedWindow = nullptr;
+int g_presenceTicks = 0;
+LRESULT CALLBACK CountPresenceTicks(int code, WPARAM wp, LPARAM lp)
+{
+    const MSG* msg = reinterpret_cast<const MSG*>(lp);
+    if (code == HC_ACTION && wp == PM_REMOVE && msg->hwnd == g_watchedWindow && msg->message == WM_TIMER &&
+        msg->wParam == 1)
+        ++g_presenceTicks;
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+}  // namespace
+
 TEST_F(PlayerMemory, FormatRunsTheToolAppliesTheLabelAndListsAgain)
 {
     Clear();
@@ -317,7 +331,18 @@ TEST_F(PlayerMemory, FormatRunsTheToolAppliesTheLabelAndListsAgain)
     dlg.answer = "lark format 2026";  // longer than a label: 11 characters kept
     HWND formatting = nullptr;
     mbtest::CBackgroundRun watch([&] { formatting = mbtest::WaitForWindow(L"Formatting...", 10000); });
-    ASSERT_TRUE(dlg.FormatMemory(CManagerDlg::MEMORY_INTERNAL));
+    // The tool locks the memory as soon as it runs; a presence tick while it
+    // is being started would find the memory unreachable and release it as
+    // pulled. The watch runs often here, so that any such tick is seen.
+    dlg.SetTimer(1, 10);
+    g_watchedWindow = dlg.m_hWnd;
+    g_presenceTicks = 0;
+    HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, &CountPresenceTicks, nullptr, GetCurrentThreadId());
+    ASSERT_NE(nullptr, hook);
+    const bool started = dlg.FormatMemory(CManagerDlg::MEMORY_INTERNAL);
+    UnhookWindowsHookEx(hook);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(0, g_presenceTicks);
     EXPECT_EQ(1, dlg.asked);
     ASSERT_TRUE(mbtest::PumpUntil([&] { return dlg.m_formatsFinished == 1; }, 60000));
     EXPECT_EQ(0u, dlg.m_formatToolExit);

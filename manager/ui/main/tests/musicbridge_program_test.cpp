@@ -208,7 +208,9 @@ TEST_F(MusicBridgeProgram, RunsOneCopyAndEndsCleanly)
 
 TEST_F(MusicBridgeProgram, MissingSkinBitmapEndsWithString113)
 {
-    SetPaths({});
+    // The recent paths were never read into the window: the end that follows
+    // leaves them as they were.
+    SetPaths({{"Path0", "C:\\windows"}, {"Path1", "C:\\windows\\system32"}});
     std::string folder = MakeFolder("mb-noskin", "SKIN_I6.BMP", {});
     Program program;
     ASSERT_TRUE(program.Start(folder + "MusicBridge.exe", folder));
@@ -220,6 +222,8 @@ TEST_F(MusicBridgeProgram, MissingSkinBitmapEndsWithString113)
     EXPECT_EQ(nullptr, FindDialog(program.pi.dwProcessId, L"Vilo Music Bridge"));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_NE(-1, program.Wait());
+    EXPECT_EQ("C:\\windows", PathValue("Path0"));
+    EXPECT_EQ("C:\\windows\\system32", PathValue("Path1"));
 }
 
 #endif

@@ -91,6 +91,26 @@ TEST_F(Properties, VbrMp3ShowsVbrWhateverTheExtensionsCase)
     ::DeleteFileA(upper.c_str());
 }
 
+TEST_F(Properties, Mp3OfMoreThanFourGigabytesShowsItsWholeSize)
+{
+    // A song followed by a hole: six and a half gigabytes that take no room.
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string big = std::string(temp) + "long set.mp3";
+    ASSERT_TRUE(::CopyFileA(CorpusFile("id3v1-lame.mp3").c_str(), big.c_str(), FALSE));
+    HANDLE file = ::CreateFileA(big.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    LARGE_INTEGER end;
+    end.QuadPart = 6656LL * 1024 * 1024;
+    const bool grown = ::SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
+    ::CloseHandle(file);
+    ASSERT_TRUE(grown);
+    Show(big);
+    EXPECT_EQ("long set.mp3", F(IDC_PROP_NAME));
+    EXPECT_EQ(0u, F(IDC_PROP_SIZE).find("6.5")) << F(IDC_PROP_SIZE);
+    ::DeleteFileA(big.c_str());
+}
+
 TEST_F(Properties, OtherFilesShowNameAndSizeOnly)
 {
     char temp[MAX_PATH];
