@@ -284,16 +284,29 @@ QV_RESULT CQV_SysCtrl::InitDirectory(const char* path)
     if (!ReadExtent(Drive, extent, buffer)) return QV_DISK_READ_FAIL;
 
     // The live entries move down over the deleted ones, in place; all after
-    // the last live one becomes zero.
+    // the last live one becomes zero. Long-name entries right before a
+    // deleted entry belong to a file deleted by its 8.3 entry alone (as DOS
+    // deletes): moved up, they would stand before another file's entries and
+    // name it, or break that file's own long name. They go with the file.
     const size_t entries = buffer.size() / DIR_ENTRY_BYTES;
     size_t live = 0;
+    size_t longNameRun = 0;  // where the long-name entries just kept begin
+    bool inLongName = false;
     bool deleted = false;
     for (size_t i = 0; i < entries; ++i) {
         const uint8_t* e = buffer.data() + i * DIR_ENTRY_BYTES;
         if (DirEntry::IsEnd(e)) break;
         if (DirEntry::IsDeleted(e)) {
             deleted = true;
+            if (inLongName) live = longNameRun;
+            inLongName = false;
             continue;
+        }
+        if (DirEntry::IsLongName(e)) {
+            if (!inLongName) longNameRun = live;
+            inLongName = true;
+        } else {
+            inLongName = false;
         }
         if (live != i) std::memmove(buffer.data() + live * DIR_ENTRY_BYTES, e, DIR_ENTRY_BYTES);
         ++live;

@@ -702,6 +702,51 @@ TEST_F(Images, InitDirectoryLeavesNoDeletedEntryBehind)
     }
 }
 
+// Marks only the 8.3 entry of a root file deleted, as DOS's del does: its
+// long-name entries stay behind, live.
+void DeleteShortEntryOnly(const std::string& image, const char* name11)
+{
+    CFileSectorDevice device(DevicePath(image));
+    Bytes boot(512);
+    ASSERT_TRUE(device.ReadSectors(0, 0, 1, boot.data()));
+    FatBootInfo info;
+    ASSERT_EQ(QV_SUCCESS, ParseBootSector(boot.data(), info));
+    const uint32_t first = uint32_t(info.ReservedSectors + info.NumberOfFats * info.SectorsPerFat);
+    Bytes root(size_t(info.RootEntries) * 32);
+    ASSERT_TRUE(device.ReadSectors(0, first, uint32_t(root.size() / 512), root.data()));
+    for (size_t i = 0; i < root.size(); i += 32) {
+        if (DirEntry::IsLongName(&root[i]) || std::memcmp(&root[i], name11, 11) != 0) continue;
+        root[i] = 0xE5;
+        ASSERT_TRUE(device.WriteSectors(0, first, uint32_t(root.size() / 512), root.data()));
+        return;
+    }
+    FAIL() << name11 << " not in the root";
+}
+
+TEST_F(Images, InitDirectoryDropsTheLongNameOfAFileDeletedByItsShortEntry)
+{
+    const std::string image = work + "/dosdel.img";
+    ASSERT_EQ(0, RunHost("export MTOOLS_SKIP_CHECK=1 LC_ALL=C.UTF-8; cd '" + work + "' && mkfs.fat -C -F 12 -R 1 '" +
+                         image + "' 1440 >/dev/null && touch 'Alpha long name.mp3' README.TXT 'Beta long name.mp3' " +
+                         "'Gamma long.mp3' && mcopy -i '" + image + "' 'Alpha long name.mp3' README.TXT " +
+                         "'Beta long name.mp3' 'Gamma long.mp3' ::/")
+                     .Status);
+    drives.Images['P' - 'A'].reset(new CFileSectorDevice(DevicePath(image)));
+    // Alpha's long name stands before a plain 8.3 entry, Beta's before
+    // Gamma's long name.
+    DeleteShortEntryOnly(image, "ALPHAL~1MP3");
+    DeleteShortEntryOnly(image, "BETALO~1MP3");
+    ctrl.SetNewMedia();
+    ASSERT_EQ(QV_SUCCESS, ctrl.InitDirectory("P:\\"));
+    ExpectClean(image);
+    auto names = Body(ListFolder(image, "::/"));
+    ASSERT_EQ((std::vector<std::string>{"README.TXT", "Gamma long.mp3"}), names);
+    std::reverse(names.begin(), names.end());
+    ASSERT_EQ(QV_SUCCESS, Order("P:\\", names));
+    EXPECT_EQ(names, Body(ListFolder(image, "::/")));
+    ExpectClean(image);
+}
+
 TEST_F(Images, InitDirectoryOfOnlyDeletedEntriesChangesNothing)
 {
     const std::string image = Make("basic", 12);
