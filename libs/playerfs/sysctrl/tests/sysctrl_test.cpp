@@ -702,9 +702,10 @@ TEST_F(Images, InitDirectoryLeavesNoDeletedEntryBehind)
     }
 }
 
-// Marks only the 8.3 entry of a root file deleted, as DOS's del does: its
-// long-name entries stay behind, live.
-void DeleteShortEntryOnly(const std::string& image, const char* name11)
+// Gives a root 8.3 entry, found by the rest of its name, the first byte
+// `mark`: 0xE5 deletes it as DOS's del does, leaving its long-name entries
+// live behind it.
+void MarkRootEntry(const std::string& image, const char* name11, uint8_t mark)
 {
     CFileSectorDevice device(DevicePath(image));
     Bytes boot(512);
@@ -715,8 +716,8 @@ void DeleteShortEntryOnly(const std::string& image, const char* name11)
     Bytes root(size_t(info.RootEntries) * 32);
     ASSERT_TRUE(device.ReadSectors(0, first, uint32_t(root.size() / 512), root.data()));
     for (size_t i = 0; i < root.size(); i += 32) {
-        if (DirEntry::IsLongName(&root[i]) || std::memcmp(&root[i], name11, 11) != 0) continue;
-        root[i] = 0xE5;
+        if (root[i] == 0 || DirEntry::IsLongName(&root[i]) || std::memcmp(&root[i + 1], name11 + 1, 10) != 0) continue;
+        root[i] = mark;
         ASSERT_TRUE(device.WriteSectors(0, first, uint32_t(root.size() / 512), root.data()));
         return;
     }
@@ -734,8 +735,8 @@ TEST_F(Images, InitDirectoryDropsTheLongNameOfAFileDeletedByItsShortEntry)
     drives.Images['P' - 'A'].reset(new CFileSectorDevice(DevicePath(image)));
     // Alpha's long name stands before a plain 8.3 entry, Beta's before
     // Gamma's long name.
-    DeleteShortEntryOnly(image, "ALPHAL~1MP3");
-    DeleteShortEntryOnly(image, "BETALO~1MP3");
+    MarkRootEntry(image, "ALPHAL~1MP3", 0xE5);
+    MarkRootEntry(image, "BETALO~1MP3", 0xE5);
     ctrl.SetNewMedia();
     ASSERT_EQ(QV_SUCCESS, ctrl.InitDirectory("P:\\"));
     ExpectClean(image);
@@ -745,6 +746,40 @@ TEST_F(Images, InitDirectoryDropsTheLongNameOfAFileDeletedByItsShortEntry)
     ASSERT_EQ(QV_SUCCESS, Order("P:\\", names));
     EXPECT_EQ(names, Body(ListFolder(image, "::/")));
     ExpectClean(image);
+}
+
+// fsck.fat's count of files and used clusters ("13 files, 19/2036 clusters").
+std::string FilesAndClusters(const std::string& image)
+{
+    return RunHost("fsck.fat -n '" + image + "' | tail -n 1 | sed 's/.*: //'").Output;
+}
+
+TEST_F(Images, EntriesAfterAnEndMarkerAreLeftAsTheyWere)
+{
+    // A deleted 8.3 entry turned to 0x00 stands before live entries: the
+    // folder MUSIC and its files, which fsck.fat and Linux still see. Neither
+    // write may wipe them.
+    const std::string image = Make("basic", 12);
+    MarkRootEntry(image, "\xE5ONETW~1WMA", 0x00);
+    std::string report;
+    ASSERT_TRUE(FsckClean(image, &report)) << report;
+    const std::string ordered = work + "/ordered.img";
+    ASSERT_EQ(0, RunHost("cp '" + image + "' '" + ordered + "'").Status);
+
+    ctrl.SetNewMedia();
+    EXPECT_EQ(QV_SUCCESS, ctrl.InitDirectory("P:\\"));
+    ExpectClean(image);
+    EXPECT_EQ(FilesAndClusters(ordered), FilesAndClusters(image));
+
+    drives.Images['P' - 'A'].reset(new CFileSectorDevice(DevicePath(ordered)));
+    auto names = Body(ListFolder(ordered, "::/"));
+    ASSERT_EQ((std::vector<std::string>{"01 First Song.mp3", "SHORT.MP3", "Café Müller.mp3"}), names);
+    std::reverse(names.begin(), names.end());
+    ctrl.SetNewMedia();
+    ASSERT_EQ(QV_SUCCESS, Order("P:\\", names));
+    EXPECT_EQ(names, Body(ListFolder(ordered, "::/")));
+    ExpectClean(ordered);
+    EXPECT_EQ(FilesAndClusters(image), FilesAndClusters(ordered));
 }
 
 TEST_F(Images, InitDirectoryOfOnlyDeletedEntriesChangesNothing)
