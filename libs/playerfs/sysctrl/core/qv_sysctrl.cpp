@@ -351,7 +351,7 @@ QV_RESULT CQV_SysCtrl::SetFileOrder(const char* path)
     target.Parse(nullptr, 0);
     target.Capacity = capacity;
     target.Reserve(source.GroupCount);
-    if (source.HasLabel) {
+    if (source.HasLabel && extent.IsRoot) {
         std::memcpy(target.LabelEntry, source.LabelEntry, DIR_ENTRY_BYTES);
         target.HasLabel = 1;
         target.UsedEntries = 1;
@@ -366,6 +366,14 @@ QV_RESULT CQV_SysCtrl::SetFileOrder(const char* path)
             if (g->EntryCount() != 1 || !DirEntry::IsDotEntry(g->ShortEntry())) break;
             target.AddGroup(*g);
             taken[size_t(i)] = true;
+        }
+        // A label entry found in a subfolder stays in it, after "." and "..":
+        // written first, as a root's label is, it would take the place of "."
+        // and leave the folder without its way back.
+        if (source.HasLabel) {
+            DirEntryGroup label;
+            label.Entries.assign(source.LabelEntry, source.LabelEntry + DIR_ENTRY_BYTES);
+            target.AddGroup(label);
         }
     }
     r = QV_SUCCESS;

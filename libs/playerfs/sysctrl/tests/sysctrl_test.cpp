@@ -862,6 +862,37 @@ TEST_F(Images, SetFileOrderShufflesASubfolderAfterItsDotEntries)
     ExpectClean(image);
 }
 
+TEST_F(Images, AVolumeLabelEntryInASubfolderStaysAfterItsDotEntries)
+{
+    const std::string image = Make("basic", 12);
+    CProbe probe;
+    probe.SetNewMedia();
+    ASSERT_EQ(QV_SUCCESS, probe.InitDirectory("P:\\"));
+    CDirExtent extent;
+    ASSERT_EQ(QV_SUCCESS, probe.GetDirSectorInfo("P:\\MUSIC\\", &extent));
+    ASSERT_EQ(1u, extent.Runs.size());
+    CFileSectorDevice device(DevicePath(image));
+    Bytes dir(size_t(extent.Runs[0].second) * 512);
+    ASSERT_TRUE(device.ReadSectors(0, extent.Runs[0].first, extent.Runs[0].second, dir.data()));
+    size_t free = 0;
+    while (free < dir.size() && dir[free] != 0) free += 32;
+    ASSERT_LT(free + 32, dir.size());
+    const Bytes label = ShortEntry("SUBLABEL   ", 0x08);
+    std::copy(label.begin(), label.end(), dir.begin() + std::ptrdiff_t(free));
+    ASSERT_TRUE(device.WriteSectors(0, extent.Runs[0].first, extent.Runs[0].second, dir.data()));
+    std::string report;
+    ASSERT_TRUE(FsckClean(image, &report)) << report;
+
+    auto names = Body(ListFolder(image, "::/MUSIC"));
+    std::reverse(names.begin(), names.end());
+    ASSERT_EQ(QV_SUCCESS, Order("P:\\MUSIC\\", names));
+    EXPECT_EQ(names, Body(ListFolder(image, "::/MUSIC")));
+    ExpectClean(image);
+    ASSERT_TRUE(device.ReadSectors(0, extent.Runs[0].first, extent.Runs[0].second, dir.data()));
+    EXPECT_EQ(0, std::memcmp(dir.data(), ".          ", 11));
+    EXPECT_EQ(0, std::memcmp(dir.data() + 32, "..         ", 11));
+}
+
 // fatsort rewrites a folder's entries in a new order as well: given the same
 // order, its image and ours must be the same bytes, not only the same listing.
 void ExpectTheBytesOfFatsort(const std::string& original, const std::string& ours, const std::string& folder)
