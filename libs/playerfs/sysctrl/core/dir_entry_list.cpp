@@ -111,8 +111,11 @@ int DirEntryList::Parse(const uint8_t* entries, int maxEntries)
     }
     // Names are generated once every group is known, so that a generated name
     // never repeats one that stands later in the directory.
+    ShortNameIndex names;
+    for (const auto& g : Groups)
+        if (!IsBlankName(g.ShortEntry())) names.Taken.insert(std::string(reinterpret_cast<const char*>(g.ShortEntry()), 11));
     for (auto& g : Groups)
-        if (g.HasLongName() && IsBlankName(g.ShortEntry())) GiveShortName(g);
+        if (g.HasLongName() && IsBlankName(g.ShortEntry())) GiveShortName(g, &names);
     return result;
 }
 
@@ -287,7 +290,7 @@ bool DirEntryList::ShortNameTaken(const uint8_t* name11, const DirEntryGroup* ex
     return false;
 }
 
-void DirEntryList::GiveShortName(DirEntryGroup& group) const
+void DirEntryList::GiveShortName(DirEntryGroup& group, ShortNameIndex* index) const
 {
     const std::u16string longName = GetLongName(group);
     size_t dot = longName.rfind(u'.');
@@ -325,11 +328,24 @@ void DirEntryList::GiveShortName(DirEntryGroup& group) const
         std::memcpy(name11 + 8, ext.data(), ext.size());
         if (name11[0] == 0xE5) name11[0] = 0x05;
     };
+    // The group's own name is blank, so it never counts against a candidate.
+    auto taken = [&]() {
+        return index ? index->Taken.count(std::string(reinterpret_cast<const char*>(name11), 11)) != 0
+                     : ShortNameTaken(name11, &group);
+    };
     compose(base);
-    for (unsigned tail = 1; ShortNameTaken(name11, &group) && tail < 1000000; ++tail) {
-        const std::string suffix = "~" + std::to_string(tail);
-        compose(base.substr(0, 8 - suffix.size()) + suffix);
+    if (taken()) {
+        // Names are only ever added, so a tail once found taken stays taken.
+        unsigned* next = index ? &index->NextTail[base + '\0' + ext] : nullptr;
+        unsigned tail = next && *next > 1 ? *next : 1;
+        for (; tail < 1000000; ++tail) {
+            const std::string suffix = "~" + std::to_string(tail);
+            compose(base.substr(0, 8 - suffix.size()) + suffix);
+            if (!taken()) break;
+        }
+        if (next) *next = tail + 1;
     }
+    if (index) index->Taken.insert(std::string(reinterpret_cast<const char*>(name11), 11));
     uint8_t* bytes = group.OwnBytes();
     std::memcpy(bytes + size_t(group.EntryCount() - 1) * DIR_ENTRY_BYTES, name11, 11);
     const uint8_t sum = ShortNameChecksum(name11);

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "code_page.h"
@@ -77,7 +79,15 @@ private:
     // the group's name is its 8.3 name.
     int DecodeLongName(const DirEntryGroup& group, char16_t* units) const;
     void BuildNameIndex() const;
-    void GiveShortName(DirEntryGroup& group) const;
+    // The 8.3 names a parse has in use, and for each generated name and
+    // extension the first numeric tail not yet known to be taken: a folder of
+    // many files whose names begin alike then costs a lookup a name, not a
+    // search of the folder for every tail tried.
+    struct ShortNameIndex {
+        std::unordered_set<std::string> Taken;
+        std::unordered_map<std::string, unsigned> NextTail;
+    };
+    void GiveShortName(DirEntryGroup& group, ShortNameIndex* index = nullptr) const;
     bool ShortNameTaken(const uint8_t* name11, const DirEntryGroup* except) const;
 
     const ICodePage& CodePage;

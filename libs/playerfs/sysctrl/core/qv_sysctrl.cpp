@@ -283,24 +283,46 @@ QV_RESULT CQV_SysCtrl::InitDirectory(const char* path)
     std::vector<uint8_t>& buffer = DirectoryBuffer();
     if (!ReadExtent(Drive, extent, buffer)) return QV_DISK_READ_FAIL;
 
-    // The live entries move down over the deleted ones, in place; all after
-    // the last live one becomes zero.
+    // The live entries move down over the deleted ones, in place, and the
+    // places they leave become zero. Long-name entries right before a deleted
+    // entry belong to a file deleted by its 8.3 entry alone (as DOS deletes):
+    // moved up, they would stand before another file's entries and name it,
+    // or break that file's own long name. They go with the file.
+    // What stands from the end entry on is left as it is: no entry there is
+    // this directory's for Windows, but a damaged folder may still hold live
+    // entries there that other systems and fsck.fat follow, and zeros would
+    // lose them with their clusters.
     const size_t entries = buffer.size() / DIR_ENTRY_BYTES;
     size_t live = 0;
+    size_t longNameRun = 0;  // where the long-name entries just kept begin
+    bool inLongName = false;
     bool deleted = false;
+    size_t end = entries;
     for (size_t i = 0; i < entries; ++i) {
         const uint8_t* e = buffer.data() + i * DIR_ENTRY_BYTES;
-        if (DirEntry::IsEnd(e)) break;
+        if (DirEntry::IsEnd(e)) {
+            end = i;
+            break;
+        }
         if (DirEntry::IsDeleted(e)) {
             deleted = true;
+            if (inLongName) live = longNameRun;
+            inLongName = false;
             continue;
+        }
+        if (DirEntry::IsLongName(e)) {
+            if (!inLongName) longNameRun = live;
+            inLongName = true;
+        } else {
+            inLongName = false;
         }
         if (live != i) std::memmove(buffer.data() + live * DIR_ENTRY_BYTES, e, DIR_ENTRY_BYTES);
         ++live;
     }
     if (!deleted) return QV_SUCCESS;
     if (live == 0) return QV_NEW_ENTRY_ENPTY;
-    std::fill(buffer.begin() + std::ptrdiff_t(live * DIR_ENTRY_BYTES), buffer.end(), 0);
+    std::fill(buffer.begin() + std::ptrdiff_t(live * DIR_ENTRY_BYTES),
+              buffer.begin() + std::ptrdiff_t(end * DIR_ENTRY_BYTES), 0);
     return WriteExtent(Drive, extent, buffer) ? QV_SUCCESS : QV_DISK_WRITE_FAIL;
 }
 
@@ -329,13 +351,14 @@ QV_RESULT CQV_SysCtrl::SetFileOrder(const char* path)
     target.Parse(nullptr, 0);
     target.Capacity = capacity;
     target.Reserve(source.GroupCount);
-    if (source.HasLabel) {
+    if (source.HasLabel && extent.IsRoot) {
         std::memcpy(target.LabelEntry, source.LabelEntry, DIR_ENTRY_BYTES);
         target.HasLabel = 1;
         target.UsedEntries = 1;
     }
 
     std::vector<bool> taken(size_t(source.GroupCount), false);
+    size_t end = size_t(capacity);  // the first end entry
     if (!extent.IsRoot) {
         // "." and ".." stand first in a subfolder and stay there.
         for (int i = 0; i < 2 && i < source.GroupCount; ++i) {
@@ -343,6 +366,14 @@ QV_RESULT CQV_SysCtrl::SetFileOrder(const char* path)
             if (g->EntryCount() != 1 || !DirEntry::IsDotEntry(g->ShortEntry())) break;
             target.AddGroup(*g);
             taken[size_t(i)] = true;
+        }
+        // A label entry found in a subfolder stays in it, after "." and "..":
+        // written first, as a root's label is, it would take the place of "."
+        // and leave the folder without its way back.
+        if (source.HasLabel) {
+            DirEntryGroup label;
+            label.Entries.assign(source.LabelEntry, source.LabelEntry + DIR_ENTRY_BYTES);
+            target.AddGroup(label);
         }
     }
     r = QV_SUCCESS;
@@ -366,7 +397,10 @@ QV_RESULT CQV_SysCtrl::SetFileOrder(const char* path)
             if (taken[size_t(i)]) kept[size_t(source.GetGroup(i)->SourceIndex)] = true;
         for (int i = 0; i < capacity; ++i) {
             const uint8_t* e = buffer.data() + size_t(i) * DIR_ENTRY_BYTES;
-            if (DirEntry::IsEnd(e)) break;
+            if (DirEntry::IsEnd(e)) {
+                end = size_t(i);
+                break;
+            }
             if (DirEntry::IsDeleted(e) || DirEntry::IsLongName(e) || DirEntry::IsVolumeLabel(e) ||
                 DirEntry::IsDotEntry(e))
                 continue;
@@ -381,6 +415,11 @@ QV_RESULT CQV_SysCtrl::SetFileOrder(const char* path)
         std::vector<uint8_t>& ordered = OrderBuffer();
         ordered.assign(buffer.size(), 0);
         target.Serialise(ordered.data());
+        // From the end entry on, the directory is written back as it was read
+        // (see InitDirectory): the groups all stood before it.
+        if (size_t(target.UsedEntries) <= end)
+            std::copy(buffer.begin() + std::ptrdiff_t(end * DIR_ENTRY_BYTES), buffer.end(),
+                      ordered.begin() + std::ptrdiff_t(end * DIR_ENTRY_BYTES));
         if (!WriteExtent(Drive, extent, ordered)) r = QV_DISK_WRITE_FAIL;
     }
     FreeNames();

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -262,6 +264,36 @@ TEST(GeneratedNames, CollisionGetsANumericTail)
     ASSERT_EQ(3, list.GroupCount);
     EXPECT_EQ(0, std::memcmp(list.GetGroup(0)->ShortEntry(), "MYSONG~1MP3", 11));
     EXPECT_EQ(0, std::memcmp(list.GetGroup(2)->ShortEntry(), "MY_SONG MP3", 11));
+}
+
+TEST(GeneratedNames, AFolderOfManyLikeNamesGetsThemAllInOneReading)
+{
+    // 16,000 files whose long names share their first eight letters and none
+    // of which has an 8.3 name: every one needs a numeric tail. Searching the
+    // folder again for each tail tried made this one reading take a quarter
+    // of an hour.
+    const int files = 16000;
+    Bytes dir;
+    for (int i = 0; i < files; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "Track of the big folder %05d.mp3", i);
+        const Bytes g = Group(std::u16string(name, name + std::strlen(name)), "           ");
+        dir.insert(dir.end(), g.begin(), g.end());
+    }
+    const int entries = int(dir.size() / 32);
+    DirEntryList list(TableCodePage);
+    ASSERT_EQ(1, list.Parse(dir.data(), entries));
+    ASSERT_EQ(files, list.GroupCount);
+    EXPECT_EQ(0, std::memcmp(list.GetGroup(0)->ShortEntry(), "TRACKOFTMP3", 11));
+    EXPECT_EQ(0, std::memcmp(list.GetGroup(1)->ShortEntry(), "TRACKO~1MP3", 11));
+    EXPECT_EQ(0, std::memcmp(list.GetGroup(files - 1)->ShortEntry(), "TR~15999MP3", 11));
+    std::set<std::string> names;
+    for (int i = 0; i < files; ++i)
+        names.insert(std::string(reinterpret_cast<const char*>(list.GetGroup(i)->ShortEntry()), 11));
+    EXPECT_EQ(size_t(files), names.size());
+    int index = -1;
+    EXPECT_EQ(1, list.FindByLongName("track of the big folder 12345.mp3", &index));
+    EXPECT_EQ(12345, index);
 }
 
 TEST(GeneratedNames, ChecksumMatchesWhatMtoolsWrites)
@@ -702,6 +734,86 @@ TEST_F(Images, InitDirectoryLeavesNoDeletedEntryBehind)
     }
 }
 
+// Gives a root 8.3 entry, found by the rest of its name, the first byte
+// `mark`: 0xE5 deletes it as DOS's del does, leaving its long-name entries
+// live behind it.
+void MarkRootEntry(const std::string& image, const char* name11, uint8_t mark)
+{
+    CFileSectorDevice device(DevicePath(image));
+    Bytes boot(512);
+    ASSERT_TRUE(device.ReadSectors(0, 0, 1, boot.data()));
+    FatBootInfo info;
+    ASSERT_EQ(QV_SUCCESS, ParseBootSector(boot.data(), info));
+    const uint32_t first = uint32_t(info.ReservedSectors + info.NumberOfFats * info.SectorsPerFat);
+    Bytes root(size_t(info.RootEntries) * 32);
+    ASSERT_TRUE(device.ReadSectors(0, first, uint32_t(root.size() / 512), root.data()));
+    for (size_t i = 0; i < root.size(); i += 32) {
+        if (root[i] == 0 || DirEntry::IsLongName(&root[i]) || std::memcmp(&root[i + 1], name11 + 1, 10) != 0) continue;
+        root[i] = mark;
+        ASSERT_TRUE(device.WriteSectors(0, first, uint32_t(root.size() / 512), root.data()));
+        return;
+    }
+    FAIL() << name11 << " not in the root";
+}
+
+TEST_F(Images, InitDirectoryDropsTheLongNameOfAFileDeletedByItsShortEntry)
+{
+    const std::string image = work + "/dosdel.img";
+    ASSERT_EQ(0, RunHost("export MTOOLS_SKIP_CHECK=1 LC_ALL=C.UTF-8; cd '" + work + "' && mkfs.fat -C -F 12 -R 1 '" +
+                         image + "' 1440 >/dev/null && touch 'Alpha long name.mp3' README.TXT 'Beta long name.mp3' " +
+                         "'Gamma long.mp3' && mcopy -i '" + image + "' 'Alpha long name.mp3' README.TXT " +
+                         "'Beta long name.mp3' 'Gamma long.mp3' ::/")
+                     .Status);
+    drives.Images['P' - 'A'].reset(new CFileSectorDevice(DevicePath(image)));
+    // Alpha's long name stands before a plain 8.3 entry, Beta's before
+    // Gamma's long name.
+    MarkRootEntry(image, "ALPHAL~1MP3", 0xE5);
+    MarkRootEntry(image, "BETALO~1MP3", 0xE5);
+    ctrl.SetNewMedia();
+    ASSERT_EQ(QV_SUCCESS, ctrl.InitDirectory("P:\\"));
+    ExpectClean(image);
+    auto names = Body(ListFolder(image, "::/"));
+    ASSERT_EQ((std::vector<std::string>{"README.TXT", "Gamma long.mp3"}), names);
+    std::reverse(names.begin(), names.end());
+    ASSERT_EQ(QV_SUCCESS, Order("P:\\", names));
+    EXPECT_EQ(names, Body(ListFolder(image, "::/")));
+    ExpectClean(image);
+}
+
+// fsck.fat's count of files and used clusters ("13 files, 19/2036 clusters").
+std::string FilesAndClusters(const std::string& image)
+{
+    return RunHost("fsck.fat -n '" + image + "' | tail -n 1 | sed 's/.*: //'").Output;
+}
+
+TEST_F(Images, EntriesAfterAnEndMarkerAreLeftAsTheyWere)
+{
+    // A deleted 8.3 entry turned to 0x00 stands before live entries: the
+    // folder MUSIC and its files, which fsck.fat and Linux still see. Neither
+    // write may wipe them.
+    const std::string image = Make("basic", 12);
+    MarkRootEntry(image, "\xE5ONETW~1WMA", 0x00);
+    std::string report;
+    ASSERT_TRUE(FsckClean(image, &report)) << report;
+    const std::string ordered = work + "/ordered.img";
+    ASSERT_EQ(0, RunHost("cp '" + image + "' '" + ordered + "'").Status);
+
+    ctrl.SetNewMedia();
+    EXPECT_EQ(QV_SUCCESS, ctrl.InitDirectory("P:\\"));
+    ExpectClean(image);
+    EXPECT_EQ(FilesAndClusters(ordered), FilesAndClusters(image));
+
+    drives.Images['P' - 'A'].reset(new CFileSectorDevice(DevicePath(ordered)));
+    auto names = Body(ListFolder(ordered, "::/"));
+    ASSERT_EQ((std::vector<std::string>{"01 First Song.mp3", "SHORT.MP3", "Café Müller.mp3"}), names);
+    std::reverse(names.begin(), names.end());
+    ctrl.SetNewMedia();
+    ASSERT_EQ(QV_SUCCESS, Order("P:\\", names));
+    EXPECT_EQ(names, Body(ListFolder(ordered, "::/")));
+    ExpectClean(ordered);
+    EXPECT_EQ(FilesAndClusters(image), FilesAndClusters(ordered));
+}
+
 TEST_F(Images, InitDirectoryOfOnlyDeletedEntriesChangesNothing)
 {
     const std::string image = Make("basic", 12);
@@ -780,6 +892,37 @@ TEST_F(Images, SetFileOrderShufflesASubfolderAfterItsDotEntries)
     ASSERT_EQ(QV_SUCCESS, Order("P:\\music\\rock\\", rock));
     EXPECT_EQ(rock, Body(ListFolder(image, "::/MUSIC/ROCK")));
     ExpectClean(image);
+}
+
+TEST_F(Images, AVolumeLabelEntryInASubfolderStaysAfterItsDotEntries)
+{
+    const std::string image = Make("basic", 12);
+    CProbe probe;
+    probe.SetNewMedia();
+    ASSERT_EQ(QV_SUCCESS, probe.InitDirectory("P:\\"));
+    CDirExtent extent;
+    ASSERT_EQ(QV_SUCCESS, probe.GetDirSectorInfo("P:\\MUSIC\\", &extent));
+    ASSERT_EQ(1u, extent.Runs.size());
+    CFileSectorDevice device(DevicePath(image));
+    Bytes dir(size_t(extent.Runs[0].second) * 512);
+    ASSERT_TRUE(device.ReadSectors(0, extent.Runs[0].first, extent.Runs[0].second, dir.data()));
+    size_t free = 0;
+    while (free < dir.size() && dir[free] != 0) free += 32;
+    ASSERT_LT(free + 32, dir.size());
+    const Bytes label = ShortEntry("SUBLABEL   ", 0x08);
+    std::copy(label.begin(), label.end(), dir.begin() + std::ptrdiff_t(free));
+    ASSERT_TRUE(device.WriteSectors(0, extent.Runs[0].first, extent.Runs[0].second, dir.data()));
+    std::string report;
+    ASSERT_TRUE(FsckClean(image, &report)) << report;
+
+    auto names = Body(ListFolder(image, "::/MUSIC"));
+    std::reverse(names.begin(), names.end());
+    ASSERT_EQ(QV_SUCCESS, Order("P:\\MUSIC\\", names));
+    EXPECT_EQ(names, Body(ListFolder(image, "::/MUSIC")));
+    ExpectClean(image);
+    ASSERT_TRUE(device.ReadSectors(0, extent.Runs[0].first, extent.Runs[0].second, dir.data()));
+    EXPECT_EQ(0, std::memcmp(dir.data(), ".          ", 11));
+    EXPECT_EQ(0, std::memcmp(dir.data() + 32, "..         ", 11));
 }
 
 // fatsort rewrites a folder's entries in a new order as well: given the same
