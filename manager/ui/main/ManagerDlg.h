@@ -120,6 +120,8 @@ public:
     void OnPresenceTick();
     void OnTransferWatch();
     void OnPlayerFolderTimer();
+    // Lists the folder chosen in the player tree now when its timer has not yet.
+    void SettlePlayerFolder();
     static DWORD WINAPI InitListsThread(void* dialog);
     static DWORD WINAPI PlayerSettleThread(void* dialog);
     void OnPlayerSettled();

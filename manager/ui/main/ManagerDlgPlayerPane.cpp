@@ -258,7 +258,11 @@ void CManagerDlg::NewPlayerFolder(int origin, HTREEITEM item)
         }
     } else if (m_playerTree.GetParentItem(item)) {
         bool shown = item == m_playerItem, selected = item == m_playerTree.GetSelectedItem();
+        // The selection leaves the old item and comes back to the new one:
+        // the shown folder stays the same.
+        m_treeRebuilding = 1;
         HTREEITEM fresh = ReinsertFolderItem(item);
+        m_treeRebuilding = 0;
         if (!fresh) {
             m_playerTree.Expand(item);
             if (!m_message.empty())
@@ -320,8 +324,15 @@ bool CManagerDlg::OnPlayerPaneNotify(NMHDR* header, LRESULT* result)
         switch (header->code) {
         case TVN_SELCHANGEDA:
         case TVN_SELCHANGEDW:
-            if (!m_treeRebuilding)
+            if (!m_treeRebuilding) {
+                // Until the chosen folder is listed, the rows are the folder
+                // shown before it, while every command on rows takes the
+                // chosen folder's path: the same name there would be deleted,
+                // renamed or uploaded in its place. No folder is shown now.
+                m_playerItem = nullptr;
+                m_playerList.DeleteAllItems();
                 SetTimer(10, 300);
+            }
             return true;
         case TVN_BEGINLABELEDITA:
         case TVN_BEGINLABELEDITW: {
@@ -561,9 +572,22 @@ void CManagerDlg::DrawSpaceInfo(HDC dc, int force)
 
 // ---- the tree's keys and folder deletion
 
+void CManagerDlg::SettlePlayerFolder()
+{
+    if (m_playerTree.GetSelectedItem() == m_playerItem)
+        return;
+    KillTimer(10);
+    OnPlayerFolderTimer();
+}
+
 bool CManagerDlg::OnPlayerTreeKey(UINT key)
 {
     bool ctrl = (::GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    const bool acts = (ctrl && (key == 'D' || key == 'N' || key == 'R')) || key == VK_DELETE || key == VK_F2;
+    // A key pressed right after moving to another folder acts on that folder,
+    // the one the tree shows selected, not on the one listed before it.
+    if (acts)
+        SettlePlayerFolder();
     HTREEITEM item = m_playerItem;
     if ((ctrl && key == 'D') || key == VK_DELETE) {
         if (item)
