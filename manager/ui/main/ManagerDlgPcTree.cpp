@@ -736,7 +736,9 @@ void CManagerDlg::DeletePcTreeFolder()
 {
     HTREEITEM item = m_pcTree.GetSelectedItem();
     const std::string path = GetPcTreeItemPath(item);
-    if (!item || GetPcTreeItemKind(item) != 2 || path.size() <= 3)
+    // The tree's top item is the user's whole desktop folder: like the
+    // computer and the drives, it is never deleted.
+    if (!item || IsPcTreeItemFixed(item) || GetPcTreeItemKind(item) != 2 || path.size() <= 3)
         return;
     HTREEITEM parent = m_pcTree.GetParentItem(item);
     std::string folder = path.substr(0, path.size() - 1);

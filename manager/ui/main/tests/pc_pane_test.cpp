@@ -565,6 +565,51 @@ TEST_F(PcPane, DeleteSendsTheSelectionToTheRecycleBin)
     dlg.DestroyWindow();
 }
 
+// Delete on the tree's top item (the user's desktop folder), on the computer
+// and on a drive deletes nothing and asks nothing; a question of the shell
+// would be answered No.
+TEST_F(PcPane, TheDesktopTheComputerAndTheDrivesAreNeverDeleted)
+{
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    char desktop[MAX_PATH] = {};
+    ASSERT_TRUE(::SHGetSpecialFolderPathA(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE));
+    ASSERT_TRUE(Exists(desktop));
+    HTREEITEM drive = dlg.FindPcTreeItem("G:\\");
+    ASSERT_NE(nullptr, drive);
+
+    volatile LONG stop = 0, questions = 0;
+    const HWND main = dlg.m_hWnd;
+    mbtest::CBackgroundRun answer([&] {
+        while (!stop) {
+            HWND box = nullptr;
+            while ((box = ::FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr) {
+                DWORD pid = 0;
+                ::GetWindowThreadProcessId(box, &pid);
+                if (pid == ::GetCurrentProcessId() && box != main && ::IsWindowVisible(box)) {
+                    ::InterlockedIncrement(&questions);
+                    ::PostMessageA(box, WM_COMMAND, IDNO, 0);
+                }
+            }
+            ::Sleep(50);
+        }
+    });
+    for (HTREEITEM item : {dlg.m_desktopItem, dlg.m_pcRootItem, drive}) {
+        dlg.m_pcTree.SelectItem(item);
+        dlg.KillTimer(6);
+        dlg.m_pcTree.SetFocus();
+        mbtest::PostKey(dlg.m_pcTree.m_hWnd, VK_DELETE);
+        mbtest::PumpFor(300);
+        dlg.DeletePcTreeFolder();
+    }
+    stop = 1;
+    answer.Finish();
+    EXPECT_EQ(0, questions);
+    EXPECT_TRUE(Exists(desktop));
+    EXPECT_EQ(0u, m_prompter.Count()) << (m_prompter.Count() ? m_prompter.Text(0) : "");
+    dlg.DestroyWindow();
+}
+
 TEST_F(PcPane, CopyAndCutPasteBetweenTwoFolders)
 {
     CManagerDlg dlg;
