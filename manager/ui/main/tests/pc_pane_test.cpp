@@ -493,6 +493,37 @@ TEST_F(PcPane, RenameRefusesBadNamesAndAsksAgainForAnEmptyOne)
     dlg.DestroyWindow();
 }
 
+// Renaming a folder above the listed one (from the tree's context menu)
+// moves the listed folder with it: a rename in the list then happens in the
+// folder as it is now called.
+TEST_F(PcPane, RenamingAFolderAboveTheListedOneKeepsTheListWorking)
+{
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    const std::string dir = Scratch("renameup");
+    ::CreateDirectoryA((dir + "\\Outer").c_str(), nullptr);
+    ::CreateDirectoryA((dir + "\\Outer\\Inner").c_str(), nullptr);
+    MakeFile(dir + "\\Outer\\Inner\\a.mp3", 10);
+    HTREEITEM inner = Show(dlg, dir + "\\Outer\\Inner");
+    ASSERT_NE(nullptr, inner);
+    HTREEITEM outer = dlg.m_pcTree.GetParentItem(inner);
+    NMTVDISPINFOA nm{};
+    nm.hdr.hwndFrom = dlg.m_pcTree.m_hWnd;
+    nm.hdr.idFrom = 1003;
+    nm.hdr.code = TVN_ENDLABELEDITA;
+    nm.item.hItem = outer;
+    nm.item.pszText = const_cast<char*>("Renamed");
+    dlg.Send(WM_NOTIFY, 1003, reinterpret_cast<LPARAM>(&nm));
+    ASSERT_TRUE(Exists(dir + "\\Renamed\\Inner\\a.mp3"));
+    EXPECT_EQ(dir + "\\Renamed\\Inner\\", dlg.GetPcFolderPath());
+    EndListEdit(dlg, RowOf(dlg, "a.mp3"), "b.mp3");
+    EXPECT_EQ(0u, m_prompter.Count()) << (m_prompter.Count() ? m_prompter.Text(0) : "");
+    EXPECT_TRUE(Exists(dir + "\\Renamed\\Inner\\b.mp3"));
+    EXPECT_EQ("b.mp3", dlg.m_pcList.GetItemText(RowOf(dlg, "b.mp3"), 0));
+    EXPECT_FALSE(Exists(dir + "\\Outer"));
+    dlg.DestroyWindow();
+}
+
 TEST_F(PcPane, NewFolderIsNumberedOneAboveTheHighest)
 {
     CManagerDlg dlg;
