@@ -331,7 +331,6 @@ public:
     // Empties the player tree without asking for a listing.
     void ClearPlayerTree();
     int m_treeRebuilding = 0;
-    HTREEITEM m_contextItem = nullptr;
     std::string m_spaceLinePc, m_spaceLineMemory;  // the texts drawn last
     double m_pcSelectionMb = 0, m_downloadListMb = 0;
     // ---- PC pane (ManagerDlgPcTree.cpp, ManagerDlgPcList.cpp)

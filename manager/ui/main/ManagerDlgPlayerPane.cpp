@@ -308,7 +308,9 @@ bool CManagerDlg::OnPlayerPaneNotify(NMHDR* header, LRESULT* result)
         // A click makes its pane the active one.
         if (header->idFrom == 1004) {
             SetViewMode(PANE_PLAYER_TREE);
-            if (m_contextItem)
+            // A context menu left with Escape keeps its item highlighted
+            // beside the selected one, which the keys act on.
+            if (m_playerContextItem)
                 m_playerTree.SelectDropTarget(nullptr);
         } else if (header->idFrom == 1002) {
             SetViewMode(PANE_PLAYER_LIST);

@@ -209,9 +209,17 @@ TEST_F(PlayerPane, ListsFoldersInDiskOrderWithTheViewsKinds)
     NMHDR click{dlg.m_playerList.m_hWnd, 1002, static_cast<UINT>(NM_CLICK)};
     dlg.Send(WM_NOTIFY, 1002, reinterpret_cast<LPARAM>(&click));
     EXPECT_EQ(CManagerDlg::PANE_PLAYER_LIST, dlg.m_activePane);
+    // A click on the tree also takes the highlight off the item a context
+    // menu was opened on (and left with Escape).
+    HTREEITEM context = dlg.m_playerTree.FindChild("ORD", dlg.m_playerTree.GetRootItem());
+    ASSERT_NE(nullptr, context);
+    dlg.m_playerContextItem = context;
+    dlg.m_playerTree.SelectDropTarget(context);
+    ASSERT_EQ(context, dlg.m_playerTree.GetDropHilightItem());
     click = NMHDR{dlg.m_playerTree.m_hWnd, 1004, static_cast<UINT>(NM_CLICK)};
     dlg.Send(WM_NOTIFY, 1004, reinterpret_cast<LPARAM>(&click));
     EXPECT_EQ(CManagerDlg::PANE_PLAYER_TREE, dlg.m_activePane);
+    EXPECT_EQ(nullptr, dlg.m_playerTree.GetDropHilightItem());
     dlg.DestroyWindow();
 }
 
