@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,33 @@ protected:
         ::SHFileOperationA(&op);
         ::CreateDirectoryA(dir.c_str(), nullptr);
         return dir;
+    }
+
+    // Runs work while a helper thread answers every question box of this
+    // process (the shell's, other than the main window) with the button;
+    // returns how many were answered.
+    static LONG AnsweringShellQuestions(CManagerDlg& dlg, int button, const std::function<void()>& work)
+    {
+        volatile LONG stop = 0, answered = 0;
+        const HWND main = dlg.m_hWnd;
+        mbtest::CBackgroundRun answer([&] {
+            while (!stop) {
+                HWND box = nullptr;
+                while ((box = ::FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr) {
+                    DWORD pid = 0;
+                    ::GetWindowThreadProcessId(box, &pid);
+                    if (pid == ::GetCurrentProcessId() && box != main && ::IsWindowVisible(box)) {
+                        ::InterlockedIncrement(&answered);
+                        ::PostMessageA(box, WM_COMMAND, button, 0);
+                    }
+                }
+                ::Sleep(100);
+            }
+        });
+        work();
+        stop = 1;
+        answer.Finish();
+        return answered;
     }
 
     mbtest::CRecordingPrompter m_prompter;
@@ -568,23 +596,7 @@ TEST_F(PcPane, DeleteSendsTheSelectionToTheRecycleBin)
     ASSERT_EQ(std::vector<std::string>{"GoneDir"}, ChildTexts(dlg, item));
     SelectOnly(dlg, {"gone.mp3", "GoneDir"});
 
-    volatile LONG stop = 0;
-    const HWND main = dlg.m_hWnd;
-    mbtest::CBackgroundRun answer([&] {
-        while (!stop) {
-            HWND box = nullptr;
-            while ((box = ::FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr) {
-                DWORD pid = 0;
-                ::GetWindowThreadProcessId(box, &pid);
-                if (pid == ::GetCurrentProcessId() && box != main && ::IsWindowVisible(box))
-                    ::PostMessageA(box, WM_COMMAND, IDYES, 0);
-            }
-            ::Sleep(100);
-        }
-    });
-    dlg.DeletePcSelection();
-    stop = 1;
-    answer.Finish();
+    AnsweringShellQuestions(dlg, IDYES, [&] { dlg.DeletePcSelection(); });
     EXPECT_FALSE(Exists(dir + "\\gone.mp3"));
     EXPECT_FALSE(Exists(dir + "\\GoneDir"));
     EXPECT_TRUE(Exists(dir + "\\kept.mp3"));
@@ -609,32 +621,16 @@ TEST_F(PcPane, TheDesktopTheComputerAndTheDrivesAreNeverDeleted)
     HTREEITEM drive = dlg.FindPcTreeItem("G:\\");
     ASSERT_NE(nullptr, drive);
 
-    volatile LONG stop = 0, questions = 0;
-    const HWND main = dlg.m_hWnd;
-    mbtest::CBackgroundRun answer([&] {
-        while (!stop) {
-            HWND box = nullptr;
-            while ((box = ::FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr) {
-                DWORD pid = 0;
-                ::GetWindowThreadProcessId(box, &pid);
-                if (pid == ::GetCurrentProcessId() && box != main && ::IsWindowVisible(box)) {
-                    ::InterlockedIncrement(&questions);
-                    ::PostMessageA(box, WM_COMMAND, IDNO, 0);
-                }
-            }
-            ::Sleep(50);
+    const LONG questions = AnsweringShellQuestions(dlg, IDNO, [&] {
+        for (HTREEITEM item : {dlg.m_desktopItem, dlg.m_pcRootItem, drive}) {
+            dlg.m_pcTree.SelectItem(item);
+            dlg.KillTimer(6);
+            dlg.m_pcTree.SetFocus();
+            mbtest::PostKey(dlg.m_pcTree.m_hWnd, VK_DELETE);
+            mbtest::PumpFor(300);
+            dlg.DeletePcTreeFolder();
         }
     });
-    for (HTREEITEM item : {dlg.m_desktopItem, dlg.m_pcRootItem, drive}) {
-        dlg.m_pcTree.SelectItem(item);
-        dlg.KillTimer(6);
-        dlg.m_pcTree.SetFocus();
-        mbtest::PostKey(dlg.m_pcTree.m_hWnd, VK_DELETE);
-        mbtest::PumpFor(300);
-        dlg.DeletePcTreeFolder();
-    }
-    stop = 1;
-    answer.Finish();
     EXPECT_EQ(0, questions);
     EXPECT_TRUE(Exists(desktop));
     EXPECT_EQ(0u, m_prompter.Count()) << (m_prompter.Count() ? m_prompter.Text(0) : "");
