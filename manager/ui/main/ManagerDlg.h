@@ -328,6 +328,10 @@ public:
         bool IsFolder;
     };
     static std::vector<FolderEntry> ReadFolder(const std::string& folder, bool diskOrder = true);
+    // Player names compared as the system does (ignoring case), and a key
+    // equal for any two names that compare equal.
+    static bool SameNameNoCase(const std::string& a, const std::string& b);
+    static std::string NameSortKey(const std::string& name);
     // Empties the player tree without asking for a listing.
     void ClearPlayerTree();
     int m_treeRebuilding = 0;

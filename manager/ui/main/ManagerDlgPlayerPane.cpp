@@ -26,6 +26,24 @@ double CutTo(double value, int decimals)
 
 }  // namespace
 
+bool CManagerDlg::SameNameNoCase(const std::string& a, const std::string& b)
+{
+    return ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+std::string CManagerDlg::NameSortKey(const std::string& name)
+{
+    // The comparison's own sort key: names it calls equal have equal keys.
+    const LCID locale = ::GetThreadLocale();
+    const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
+    const int size = ::LCMapStringA(locale, flags, name.c_str(), int(name.size()), nullptr, 0);
+    if (size <= 0)
+        return name;
+    std::string key(size_t(size), '\0');
+    ::LCMapStringA(locale, flags, name.c_str(), int(name.size()), &key[0], size);
+    return key;
+}
+
 std::string CManagerDlg::PlayerRoot() const
 {
     if (m_currentMemory != MEMORY_INTERNAL && m_currentMemory != MEMORY_EXTERNAL)
@@ -52,9 +70,7 @@ std::vector<CManagerDlg::FolderEntry> CManagerDlg::ReadFolder(const std::string&
     // entries on the player (which some systems' enumeration does not keep).
     std::vector<std::string> order;
     if (diskOrder && ReadPlayerDirectoryOrder(settings::WithBackslash(folder), order))
-        found = playerpane::OrderByDirectory(found, order, [](const std::string& a, const std::string& b) {
-            return ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
-        });
+        found = playerpane::OrderByDirectory(found, order, SameNameNoCase, NameSortKey);
     for (const playerpane::DirEntry& e : found)
         entries.push_back(FolderEntry{e.Name, e.IsFolder});
     return entries;
