@@ -81,7 +81,7 @@ MovedRows MoveRows(MoveKind kind, const std::vector<std::string>& rows, int fold
 
 bool DirectoryOrder(const std::vector<DirEntry>& entries, const std::vector<std::string>& oldRows,
                     const std::vector<std::string>& newRows, int filter, bool atRoot,
-                    std::vector<std::string>* order, const NameEquals& equals)
+                    std::vector<std::string>* order, const NameEquals& equals, const NameKey& key)
 {
     if (oldRows.size() != newRows.size())
         return false;
@@ -95,14 +95,9 @@ bool DirectoryOrder(const std::vector<DirEntry>& entries, const std::vector<std:
     if (shown != oldRows.size())
         return false;
     std::vector<bool> claimed(entries.size(), false);
+    const CNameLookup lookup(entries, equals, key);
     for (size_t r = 0; r < oldRows.size(); ++r) {
-        size_t at = entries.size();
-        for (size_t i = 0; i < entries.size(); ++i) {
-            if (equals(entries[i].Name, oldRows[r])) {
-                at = i;
-                break;
-            }
-        }
+        const size_t at = lookup.Find(oldRows[r], [](size_t) { return true; });
         if (at == entries.size() || claimed[at] || !IsShownInView(entries[at], filter, atRoot))
             return false;
         claimed[at] = true;

@@ -30,6 +30,7 @@ MovedRows MoveRows(MoveKind kind, const std::vector<std::string>& rows, int fold
 // otherwise name an entry twice or leave one out.
 bool DirectoryOrder(const std::vector<DirEntry>& entries, const std::vector<std::string>& oldRows,
                     const std::vector<std::string>& newRows, int filter, bool atRoot,
-                    std::vector<std::string>* order, const NameEquals& equals = AsciiNameEquals);
+                    std::vector<std::string>* order, const NameEquals& equals = AsciiNameEquals,
+                    const NameKey& key = nullptr);
 
 }  // namespace playerpane

@@ -26,6 +26,14 @@ bool StartsWithNoCase(const std::string& name, const std::string& head)
 
 bool AsciiNameEquals(const std::string& a, const std::string& b) { return AsciiCompareNoCase(a, b) == 0; }
 
+std::string AsciiFoldKey(const std::string& name)
+{
+    std::string key = name;
+    for (char& c : key)
+        c = Fold(c);
+    return key;
+}
+
 int AsciiCompareNoCase(const std::string& a, const std::string& b)
 {
     size_t n = std::min(a.size(), b.size());
@@ -38,18 +46,42 @@ int AsciiCompareNoCase(const std::string& a, const std::string& b)
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
+CNameLookup::CNameLookup(const std::vector<DirEntry>& entries, const NameEquals& equals, const NameKey& key)
+    : m_entries(entries), m_equals(equals), m_key(key)
+{
+    if (m_key)
+        for (size_t i = 0; i < entries.size(); ++i)
+            m_byKey[m_key(entries[i].Name)].push_back(i);
+}
+
+size_t CNameLookup::Find(const std::string& name, const std::function<bool(size_t)>& accept) const
+{
+    if (m_key) {
+        auto same = m_byKey.find(m_key(name));
+        if (same != m_byKey.end())
+            for (size_t i : same->second)
+                if (accept(i) && m_equals(m_entries[i].Name, name))
+                    return i;
+    }
+    // Without a key, or where the key failed its promise, every entry is
+    // compared: a slow answer, never a different one.
+    for (size_t i = 0; i < m_entries.size(); ++i)
+        if (accept(i) && m_equals(m_entries[i].Name, name))
+            return i;
+    return m_entries.size();
+}
+
 std::vector<DirEntry> OrderByDirectory(const std::vector<DirEntry>& entries, const std::vector<std::string>& diskOrder,
-                                       const NameEquals& equals)
+                                       const NameEquals& equals, const NameKey& key)
 {
     std::vector<DirEntry> out;
     std::vector<bool> taken(entries.size(), false);
+    const CNameLookup lookup(entries, equals, key);
     for (const std::string& name : diskOrder) {
-        for (size_t i = 0; i < entries.size(); ++i) {
-            if (!taken[i] && equals(entries[i].Name, name)) {
-                taken[i] = true;
-                out.push_back(entries[i]);
-                break;
-            }
+        const size_t i = lookup.Find(name, [&](size_t at) { return !taken[at]; });
+        if (i < entries.size()) {
+            taken[i] = true;
+            out.push_back(entries[i]);
         }
     }
     for (size_t i = 0; i < entries.size(); ++i)

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace playerpane {
@@ -14,6 +15,14 @@ using NameEquals = std::function<bool(const std::string&, const std::string&)>;
 bool AsciiNameEquals(const std::string& a, const std::string& b);
 // < 0, 0, > 0 like stricmp, ASCII letters folded.
 int AsciiCompareNoCase(const std::string& a, const std::string& b);
+
+// A key that is the same for any two names `equals` calls equal (for the
+// system's comparison, its sort key of the name ignoring case). With one, a
+// name is looked up among the entries of its key only, not compared with
+// every entry: a folder of thousands of entries is then no pause of seconds.
+using NameKey = std::function<std::string(const std::string&)>;
+// The key that goes with AsciiNameEquals: ASCII letters folded.
+std::string AsciiFoldKey(const std::string& name);
 
 // The list's file-kind views (internal and external memory).
 enum KindFilter { FILTER_NONE = 0, FILTER_MUSIC = 2, FILTER_VOICE = 4, FILTER_ALL = 8,
@@ -26,10 +35,24 @@ struct DirEntry {
     bool IsFolder = false;
 };
 
+// Finds, among entries, the first one (in their order) whose name equals a
+// given name and that the caller accepts; entries.size() when there is none.
+class CNameLookup {
+public:
+    CNameLookup(const std::vector<DirEntry>& entries, const NameEquals& equals, const NameKey& key);
+    size_t Find(const std::string& name, const std::function<bool(size_t)>& accept) const;
+
+private:
+    const std::vector<DirEntry>& m_entries;
+    NameEquals m_equals;
+    NameKey m_key;
+    std::unordered_map<std::string, std::vector<size_t>> m_byKey;
+};
+
 // The entries put in the order of diskOrder (the names of the directory's
 // entries as stored); entries it does not name follow in their own order.
 std::vector<DirEntry> OrderByDirectory(const std::vector<DirEntry>& entries, const std::vector<std::string>& diskOrder,
-                                       const NameEquals& equals = AsciiNameEquals);
+                                       const NameEquals& equals = AsciiNameEquals, const NameKey& key = nullptr);
 
 // Names the list never shows in any view: "." and "..", ".Trashes" folders,
 // "._" files, ".DS_Store", "SETTINGS.DAT" in the root, and the volume label

@@ -120,6 +120,8 @@ public:
     void OnPresenceTick();
     void OnTransferWatch();
     void OnPlayerFolderTimer();
+    // Lists the folder chosen in the player tree now when its timer has not yet.
+    void SettlePlayerFolder();
     static DWORD WINAPI InitListsThread(void* dialog);
     static DWORD WINAPI PlayerSettleThread(void* dialog);
     void OnPlayerSettled();
@@ -331,10 +333,13 @@ public:
         bool IsFolder;
     };
     static std::vector<FolderEntry> ReadFolder(const std::string& folder, bool diskOrder = true);
+    // Player names compared as the system does (ignoring case), and a key
+    // equal for any two names that compare equal.
+    static bool SameNameNoCase(const std::string& a, const std::string& b);
+    static std::string NameSortKey(const std::string& name);
     // Empties the player tree without asking for a listing.
     void ClearPlayerTree();
     int m_treeRebuilding = 0;
-    HTREEITEM m_contextItem = nullptr;
     std::string m_spaceLinePc, m_spaceLineMemory;  // the texts drawn last
     double m_pcSelectionMb = 0, m_downloadListMb = 0;
     // ---- PC pane (ManagerDlgPcTree.cpp, ManagerDlgPcList.cpp)

@@ -680,9 +680,19 @@ void CManagerDlg::OnPcTreeEndLabelEdit(HTREEITEM item, bool edited, const std::s
         return;
     }
     m_pcTree.SetItemText(item, text);
-    if (item == m_pcTree.GetSelectedItem()) {
+    HTREEITEM selected = m_pcTree.GetSelectedItem();
+    if (item == selected) {
         m_pcFolderPath = base + text + "\\";
         m_recentPaths.InsertString(0, m_pcFolderPath);
+    } else if (!m_pcFolderPath.empty() && GetPcTreeItemKind(selected) == 2) {
+        // A folder above the listed one: the list's folder moved with it, and
+        // every command on its rows (rename, delete, paste, transfers) takes
+        // its path from here.
+        for (HTREEITEM up = m_pcTree.GetParentItem(selected); up; up = m_pcTree.GetParentItem(up))
+            if (up == item) {
+                m_pcFolderPath = GetPcTreeItemPath(selected);
+                break;
+            }
     }
     if (parent == m_pcTree.GetSelectedItem()) {
         for (int row = 0; row < m_pcList.GetItemCount(); ++row)
@@ -736,7 +746,9 @@ void CManagerDlg::DeletePcTreeFolder()
 {
     HTREEITEM item = m_pcTree.GetSelectedItem();
     const std::string path = GetPcTreeItemPath(item);
-    if (!item || GetPcTreeItemKind(item) != 2 || path.size() <= 3)
+    // The tree's top item is the user's whole desktop folder: like the
+    // computer and the drives, it is never deleted.
+    if (!item || IsPcTreeItemFixed(item) || GetPcTreeItemKind(item) != 2 || path.size() <= 3)
         return;
     HTREEITEM parent = m_pcTree.GetParentItem(item);
     std::string folder = path.substr(0, path.size() - 1);

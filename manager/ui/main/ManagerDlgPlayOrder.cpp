@@ -72,9 +72,8 @@ void CManagerDlg::WritePlayerFileOrder(int kind, int dropRow)
         // A list that is not exactly the folder's entries (changed behind the
         // window, or a name the code page cannot show) would name an entry
         // twice or leave one out: nothing is written then.
-        named = playerpane::DirectoryOrder(
-            entries, rows, moved.Names, m_fileKindFilter, folder.size() == 3, &order,
-            [](const std::string& a, const std::string& b) { return ::lstrcmpiA(a.c_str(), b.c_str()) == 0; });
+        named = playerpane::DirectoryOrder(entries, rows, moved.Names, m_fileKindFilter, folder.size() == 3, &order,
+                                           SameNameNoCase, NameSortKey);
     }
     if (result == QV_SUCCESS && named) {
         ::SleepEx(1000, TRUE);

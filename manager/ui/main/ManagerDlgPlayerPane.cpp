@@ -26,6 +26,24 @@ double CutTo(double value, int decimals)
 
 }  // namespace
 
+bool CManagerDlg::SameNameNoCase(const std::string& a, const std::string& b)
+{
+    return ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+std::string CManagerDlg::NameSortKey(const std::string& name)
+{
+    // The comparison's own sort key: names it calls equal have equal keys.
+    const LCID locale = ::GetThreadLocale();
+    const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
+    const int size = ::LCMapStringA(locale, flags, name.c_str(), int(name.size()), nullptr, 0);
+    if (size <= 0)
+        return name;
+    std::string key(size_t(size), '\0');
+    ::LCMapStringA(locale, flags, name.c_str(), int(name.size()), &key[0], size);
+    return key;
+}
+
 std::string CManagerDlg::PlayerRoot() const
 {
     if (m_currentMemory != MEMORY_INTERNAL && m_currentMemory != MEMORY_EXTERNAL)
@@ -52,9 +70,7 @@ std::vector<CManagerDlg::FolderEntry> CManagerDlg::ReadFolder(const std::string&
     // entries on the player (which some systems' enumeration does not keep).
     std::vector<std::string> order;
     if (diskOrder && ReadPlayerDirectoryOrder(settings::WithBackslash(folder), order))
-        found = playerpane::OrderByDirectory(found, order, [](const std::string& a, const std::string& b) {
-            return ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
-        });
+        found = playerpane::OrderByDirectory(found, order, SameNameNoCase, NameSortKey);
     for (const playerpane::DirEntry& e : found)
         entries.push_back(FolderEntry{e.Name, e.IsFolder});
     return entries;
@@ -258,7 +274,11 @@ void CManagerDlg::NewPlayerFolder(int origin, HTREEITEM item)
         }
     } else if (m_playerTree.GetParentItem(item)) {
         bool shown = item == m_playerItem, selected = item == m_playerTree.GetSelectedItem();
+        // The selection leaves the old item and comes back to the new one:
+        // the shown folder stays the same.
+        m_treeRebuilding = 1;
         HTREEITEM fresh = ReinsertFolderItem(item);
+        m_treeRebuilding = 0;
         if (!fresh) {
             m_playerTree.Expand(item);
             if (!m_message.empty())
@@ -304,7 +324,9 @@ bool CManagerDlg::OnPlayerPaneNotify(NMHDR* header, LRESULT* result)
         // A click makes its pane the active one.
         if (header->idFrom == 1004) {
             SetViewMode(PANE_PLAYER_TREE);
-            if (m_contextItem)
+            // A context menu left with Escape keeps its item highlighted
+            // beside the selected one, which the keys act on.
+            if (m_playerContextItem)
                 m_playerTree.SelectDropTarget(nullptr);
         } else if (header->idFrom == 1002) {
             SetViewMode(PANE_PLAYER_LIST);
@@ -320,8 +342,15 @@ bool CManagerDlg::OnPlayerPaneNotify(NMHDR* header, LRESULT* result)
         switch (header->code) {
         case TVN_SELCHANGEDA:
         case TVN_SELCHANGEDW:
-            if (!m_treeRebuilding)
+            if (!m_treeRebuilding) {
+                // Until the chosen folder is listed, the rows are the folder
+                // shown before it, while every command on rows takes the
+                // chosen folder's path: the same name there would be deleted,
+                // renamed or uploaded in its place. No folder is shown now.
+                m_playerItem = nullptr;
+                m_playerList.DeleteAllItems();
                 SetTimer(10, 300);
+            }
             return true;
         case TVN_BEGINLABELEDITA:
         case TVN_BEGINLABELEDITW: {
@@ -561,9 +590,22 @@ void CManagerDlg::DrawSpaceInfo(HDC dc, int force)
 
 // ---- the tree's keys and folder deletion
 
+void CManagerDlg::SettlePlayerFolder()
+{
+    if (m_playerTree.GetSelectedItem() == m_playerItem)
+        return;
+    KillTimer(10);
+    OnPlayerFolderTimer();
+}
+
 bool CManagerDlg::OnPlayerTreeKey(UINT key)
 {
     bool ctrl = (::GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    const bool acts = (ctrl && (key == 'D' || key == 'N' || key == 'R')) || key == VK_DELETE || key == VK_F2;
+    // A key pressed right after moving to another folder acts on that folder,
+    // the one the tree shows selected, not on the one listed before it.
+    if (acts)
+        SettlePlayerFolder();
     HTREEITEM item = m_playerItem;
     if ((ctrl && key == 'D') || key == VK_DELETE) {
         if (item)

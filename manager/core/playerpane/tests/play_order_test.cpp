@@ -2,6 +2,7 @@
 // from them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 
@@ -168,3 +169,45 @@ INSTANTIATE_TEST_SUITE_P(
         StaleCase{"the label file listed", "a.mp3 .windows-label", "a.mp3 .windows-label", ".windows-label a.mp3",
                   FILTER_ALL}),
     [](const ::testing::TestParamInfo<StaleCase>& info) { return "Case" + std::to_string(info.index); });
+
+// A folder of thousands of entries: with a key each name is looked up among
+// the entries of its key, so the listing and the order write compare names
+// by the thousand, not by the million. A key that misses an equal name only
+// costs the comparisons of old: the result is the same.
+TEST(PlayOrder, ThousandsOfEntriesAreLookedUpByKey)
+{
+    const int count = 3000;
+    std::vector<DirEntry> entries;
+    std::vector<std::string> rows, disk;
+    for (int i = 0; i < count; ++i) {
+        entries.push_back(DirEntry{"Track " + std::to_string(i) + ".MP3", false});
+        rows.push_back("track " + std::to_string(i) + ".mp3");
+        disk.push_back(entries.back().Name);
+    }
+    long compares = 0;
+    const NameEquals counting = [&](const std::string& a, const std::string& b) {
+        ++compares;
+        return AsciiNameEquals(a, b);
+    };
+    // The last row dropped on the first.
+    std::vector<std::string> moved = rows;
+    std::rotate(moved.begin(), moved.end() - 1, moved.end());
+    std::vector<std::string> order;
+    ASSERT_TRUE(DirectoryOrder(entries, rows, moved, FILTER_ALL, false, &order, counting, AsciiFoldKey));
+    EXPECT_EQ(moved, order);
+    EXPECT_LE(compares, 2L * count);
+
+    // The listing: the enumeration sorted backwards, put in directory order.
+    compares = 0;
+    std::vector<DirEntry> backwards(entries.rbegin(), entries.rend());
+    const std::vector<DirEntry> listed = OrderByDirectory(backwards, disk, counting, AsciiFoldKey);
+    ASSERT_EQ(entries.size(), listed.size());
+    for (int i = 0; i < count; ++i)
+        EXPECT_EQ(entries[size_t(i)].Name, listed[size_t(i)].Name);
+    EXPECT_LE(compares, 2L * count);
+
+    const NameKey missing = [](const std::string& name) { return name; };
+    ASSERT_TRUE(DirectoryOrder(Entries("A.MP3 b.mp3"), Split("a.mp3 b.mp3"), Split("b.mp3 a.mp3"), FILTER_ALL, false,
+                               &order, AsciiNameEquals, missing));
+    EXPECT_EQ("b.mp3 a.mp3", Join(order));
+}

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,33 @@ protected:
         ::SHFileOperationA(&op);
         ::CreateDirectoryA(dir.c_str(), nullptr);
         return dir;
+    }
+
+    // Runs work while a helper thread answers every question box of this
+    // process (the shell's, other than the main window) with the button;
+    // returns how many were answered.
+    static LONG AnsweringShellQuestions(CManagerDlg& dlg, int button, const std::function<void()>& work)
+    {
+        volatile LONG stop = 0, answered = 0;
+        const HWND main = dlg.m_hWnd;
+        mbtest::CBackgroundRun answer([&] {
+            while (!stop) {
+                HWND box = nullptr;
+                while ((box = ::FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr) {
+                    DWORD pid = 0;
+                    ::GetWindowThreadProcessId(box, &pid);
+                    if (pid == ::GetCurrentProcessId() && box != main && ::IsWindowVisible(box)) {
+                        ::InterlockedIncrement(&answered);
+                        ::PostMessageA(box, WM_COMMAND, button, 0);
+                    }
+                }
+                ::Sleep(100);
+            }
+        });
+        work();
+        stop = 1;
+        answer.Finish();
+        return answered;
     }
 
     mbtest::CRecordingPrompter m_prompter;
@@ -493,6 +521,37 @@ TEST_F(PcPane, RenameRefusesBadNamesAndAsksAgainForAnEmptyOne)
     dlg.DestroyWindow();
 }
 
+// Renaming a folder above the listed one (from the tree's context menu)
+// moves the listed folder with it: a rename in the list then happens in the
+// folder as it is now called.
+TEST_F(PcPane, RenamingAFolderAboveTheListedOneKeepsTheListWorking)
+{
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    const std::string dir = Scratch("renameup");
+    ::CreateDirectoryA((dir + "\\Outer").c_str(), nullptr);
+    ::CreateDirectoryA((dir + "\\Outer\\Inner").c_str(), nullptr);
+    MakeFile(dir + "\\Outer\\Inner\\a.mp3", 10);
+    HTREEITEM inner = Show(dlg, dir + "\\Outer\\Inner");
+    ASSERT_NE(nullptr, inner);
+    HTREEITEM outer = dlg.m_pcTree.GetParentItem(inner);
+    NMTVDISPINFOA nm{};
+    nm.hdr.hwndFrom = dlg.m_pcTree.m_hWnd;
+    nm.hdr.idFrom = 1003;
+    nm.hdr.code = TVN_ENDLABELEDITA;
+    nm.item.hItem = outer;
+    nm.item.pszText = const_cast<char*>("Renamed");
+    dlg.Send(WM_NOTIFY, 1003, reinterpret_cast<LPARAM>(&nm));
+    ASSERT_TRUE(Exists(dir + "\\Renamed\\Inner\\a.mp3"));
+    EXPECT_EQ(dir + "\\Renamed\\Inner\\", dlg.GetPcFolderPath());
+    EndListEdit(dlg, RowOf(dlg, "a.mp3"), "b.mp3");
+    EXPECT_EQ(0u, m_prompter.Count()) << (m_prompter.Count() ? m_prompter.Text(0) : "");
+    EXPECT_TRUE(Exists(dir + "\\Renamed\\Inner\\b.mp3"));
+    EXPECT_EQ("b.mp3", dlg.m_pcList.GetItemText(RowOf(dlg, "b.mp3"), 0));
+    EXPECT_FALSE(Exists(dir + "\\Outer"));
+    dlg.DestroyWindow();
+}
+
 TEST_F(PcPane, NewFolderIsNumberedOneAboveTheHighest)
 {
     CManagerDlg dlg;
@@ -537,23 +596,7 @@ TEST_F(PcPane, DeleteSendsTheSelectionToTheRecycleBin)
     ASSERT_EQ(std::vector<std::string>{"GoneDir"}, ChildTexts(dlg, item));
     SelectOnly(dlg, {"gone.mp3", "GoneDir"});
 
-    volatile LONG stop = 0;
-    const HWND main = dlg.m_hWnd;
-    mbtest::CBackgroundRun answer([&] {
-        while (!stop) {
-            HWND box = nullptr;
-            while ((box = ::FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr) {
-                DWORD pid = 0;
-                ::GetWindowThreadProcessId(box, &pid);
-                if (pid == ::GetCurrentProcessId() && box != main && ::IsWindowVisible(box))
-                    ::PostMessageA(box, WM_COMMAND, IDYES, 0);
-            }
-            ::Sleep(100);
-        }
-    });
-    dlg.DeletePcSelection();
-    stop = 1;
-    answer.Finish();
+    AnsweringShellQuestions(dlg, IDYES, [&] { dlg.DeletePcSelection(); });
     EXPECT_FALSE(Exists(dir + "\\gone.mp3"));
     EXPECT_FALSE(Exists(dir + "\\GoneDir"));
     EXPECT_TRUE(Exists(dir + "\\kept.mp3"));
@@ -562,6 +605,35 @@ TEST_F(PcPane, DeleteSendsTheSelectionToTheRecycleBin)
     EXPECT_EQ("kept.mp3|", Column(dlg, 0));
     EXPECT_TRUE(ChildTexts(dlg, item).empty());
     EXPECT_EQ(0u, m_prompter.Count());
+    dlg.DestroyWindow();
+}
+
+// Delete on the tree's top item (the user's desktop folder), on the computer
+// and on a drive deletes nothing and asks nothing; a question of the shell
+// would be answered No.
+TEST_F(PcPane, TheDesktopTheComputerAndTheDrivesAreNeverDeleted)
+{
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    char desktop[MAX_PATH] = {};
+    ASSERT_TRUE(::SHGetSpecialFolderPathA(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE));
+    ASSERT_TRUE(Exists(desktop));
+    HTREEITEM drive = dlg.FindPcTreeItem("G:\\");
+    ASSERT_NE(nullptr, drive);
+
+    const LONG questions = AnsweringShellQuestions(dlg, IDNO, [&] {
+        for (HTREEITEM item : {dlg.m_desktopItem, dlg.m_pcRootItem, drive}) {
+            dlg.m_pcTree.SelectItem(item);
+            dlg.KillTimer(6);
+            dlg.m_pcTree.SetFocus();
+            mbtest::PostKey(dlg.m_pcTree.m_hWnd, VK_DELETE);
+            mbtest::PumpFor(300);
+            dlg.DeletePcTreeFolder();
+        }
+    });
+    EXPECT_EQ(0, questions);
+    EXPECT_TRUE(Exists(desktop));
+    EXPECT_EQ(0u, m_prompter.Count()) << (m_prompter.Count() ? m_prompter.Text(0) : "");
     dlg.DestroyWindow();
 }
 

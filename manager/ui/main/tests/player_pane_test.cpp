@@ -209,9 +209,17 @@ TEST_F(PlayerPane, ListsFoldersInDiskOrderWithTheViewsKinds)
     NMHDR click{dlg.m_playerList.m_hWnd, 1002, static_cast<UINT>(NM_CLICK)};
     dlg.Send(WM_NOTIFY, 1002, reinterpret_cast<LPARAM>(&click));
     EXPECT_EQ(CManagerDlg::PANE_PLAYER_LIST, dlg.m_activePane);
+    // A click on the tree also takes the highlight off the item a context
+    // menu was opened on (and left with Escape).
+    HTREEITEM context = dlg.m_playerTree.FindChild("ORD", dlg.m_playerTree.GetRootItem());
+    ASSERT_NE(nullptr, context);
+    dlg.m_playerContextItem = context;
+    dlg.m_playerTree.SelectDropTarget(context);
+    ASSERT_EQ(context, dlg.m_playerTree.GetDropHilightItem());
     click = NMHDR{dlg.m_playerTree.m_hWnd, 1004, static_cast<UINT>(NM_CLICK)};
     dlg.Send(WM_NOTIFY, 1004, reinterpret_cast<LPARAM>(&click));
     EXPECT_EQ(CManagerDlg::PANE_PLAYER_TREE, dlg.m_activePane);
+    EXPECT_EQ(nullptr, dlg.m_playerTree.GetDropHilightItem());
     dlg.DestroyWindow();
 }
 
@@ -425,6 +433,61 @@ TEST_F(PlayerPane, RenamingAFolderInTheTree)
     EXPECT_NE(std::string::npos, disk.find("Newer Name")) << disk;
     EXPECT_EQ(std::string::npos, disk.find("Old")) << disk;
     EXPECT_EQ("", FsckProblems());
+    dlg.DestroyWindow();
+}
+
+// Right after another folder is chosen in the tree the list still holds the
+// rows of the folder shown before (it is listed again by a timer): a key
+// pressed at once acts on the chosen folder, never on the one before it.
+TEST_F(PlayerPane, AKeyRightAfterChoosingAFolderActsOnThatFolder)
+{
+    MakeFolder("PICK", {"A/", "B/", "C/"});
+    MakeFolder("PICK/A", {"a.mp3"});
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ShowFolder(dlg, "PICK\\A");
+    HTREEITEM pick = dlg.m_playerTree.GetParentItem(dlg.m_playerItem);
+    HTREEITEM c = dlg.m_playerTree.FindChild("C", pick);
+    ASSERT_NE(nullptr, c);
+    dlg.m_playerTree.SetFocus();
+    dlg.m_playerTree.SelectItem(c);
+    m_prompter.QueueAnswer(IDYES);
+    mbtest::PostKey(dlg.m_playerTree.m_hWnd, VK_DELETE);
+    ASSERT_TRUE(mbtest::PumpUntil([&] { return m_prompter.Count() == 1; }, 5000));
+    ASSERT_TRUE(mbtest::PumpUntil([&] { return dlg.m_playerItem != nullptr; }, 5000));
+    EXPECT_EQ("A B", DiskOrder("PICK"));
+    EXPECT_EQ("a.mp3", DiskOrder("PICK/A"));
+    EXPECT_EQ("", FsckProblems());
+    dlg.DestroyWindow();
+}
+
+// The same moment from the list: a row of the folder shown before, selected
+// and deleted at once, never takes a file of the same name in the chosen one.
+TEST_F(PlayerPane, RowsOfTheFolderShownBeforeAreNotTakenForTheChosenOnes)
+{
+    MakeFolder("ROWS", {"A/", "B/"});
+    MakeFolder("ROWS/A", {"same.mp3", "a.mp3"});
+    MakeFolder("ROWS/B", {"same.mp3"});
+    const std::string hashes = FileHashes("ROWS/B");
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ShowFolder(dlg, "ROWS\\A");
+    ASSERT_EQ("same.mp3 a.mp3", Rows(dlg.m_playerList));
+    HTREEITEM b = dlg.m_playerTree.FindChild("B", dlg.m_playerTree.GetParentItem(dlg.m_playerItem));
+    ASSERT_NE(nullptr, b);
+    dlg.m_playerTree.SelectItem(b);
+    dlg.m_playerList.DeselectItem(-1);
+    const int row = dlg.m_playerList.FindRow("same.mp3");
+    if (row >= 0)
+        dlg.m_playerList.Select(row);
+    m_prompter.QueueAnswer(IDYES);
+    dlg.DeleteOnPlayer();
+    EXPECT_EQ("same.mp3", DiskOrder("ROWS/B"));
+    EXPECT_EQ(hashes, FileHashes("ROWS/B"));
+    EXPECT_EQ("same.mp3 a.mp3", DiskOrder("ROWS/A"));
+    // Once listed, the chosen folder's rows are its own.
+    ASSERT_TRUE(mbtest::PumpUntil([&] { return dlg.m_playerItem == b; }, 5000));
+    EXPECT_EQ("same.mp3", Rows(dlg.m_playerList));
     dlg.DestroyWindow();
 }
 
