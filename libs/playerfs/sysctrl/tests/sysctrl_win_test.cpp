@@ -44,7 +44,9 @@ Bytes ReadHostFile(const std::string& hostPath)
 
 // The DOS services as the 95/98/ME line offers them through \\.\vwin32,
 // answering absolute disk reads and writes from the image, with every call
-// recorded. Other calls go to the system.
+// recorded. Other calls go to the system. As DOS does, the register form of
+// the absolute disk calls is refused with error 0207h on a drive of more than
+// 65535 sectors: such a drive takes only the DISKIO packet.
 class CDosServices : public IWin32Calls {
 public:
     struct Call {
@@ -87,10 +89,17 @@ public:
                 count = call.Packet.wSectors;
                 buffer = call.Packet.dwBuffer;
             }
-            CFileSectorDevice image(DevicePath(ImagePath));
-            void* p = reinterpret_cast<void*>(uintptr_t(buffer));
-            carry = !(code == VWIN32_DIOC_DOS_INT25 ? image.ReadSectors(int(regs.reg_EAX), first, count, p)
-                                                    : image.WriteSectors(int(regs.reg_EAX), first, count, p));
+            WIN32_FILE_ATTRIBUTE_DATA facts = {};
+            const bool large = ::GetFileAttributesExA(DevicePath(ImagePath).c_str(), GetFileExInfoStandard, &facts) &&
+                               (DWORDLONG(facts.nFileSizeHigh) << 32 | facts.nFileSizeLow) > 65535ull * 512;
+            if (large && regs.reg_ECX != 0xFFFF) {
+                regs.reg_EAX = 0x0207;
+            } else {
+                CFileSectorDevice image(DevicePath(ImagePath));
+                void* p = reinterpret_cast<void*>(uintptr_t(buffer));
+                carry = !(code == VWIN32_DIOC_DOS_INT25 ? image.ReadSectors(int(regs.reg_EAX), first, count, p)
+                                                        : image.WriteSectors(int(regs.reg_EAX), first, count, p));
+            }
         }
         regs.reg_Flags = carry ? (regs.reg_Flags | 1) : (regs.reg_Flags & ~1u);
         std::memcpy(out, &regs, sizeof regs);
@@ -166,9 +175,10 @@ TEST_F(DriveP, ReadOfSectorZeroTouchesExactlyItsBytes)
         const auto& c = calls.Calls[0];
         EXPECT_EQ(DWORD(VWIN32_DIOC_DOS_INT25), c.Code);
         EXPECT_EQ(DWORD(DriveIndexP), c.Regs.reg_EAX);
-        EXPECT_EQ(0u, c.Regs.reg_EDX);
-        EXPECT_EQ(1u, c.Regs.reg_ECX);
-        EXPECT_EQ(DWORD(uintptr_t(buffer.data())), c.Regs.reg_EBX);
+        EXPECT_EQ(0xFFFFu, c.Regs.reg_ECX);
+        EXPECT_EQ(0u, c.Packet.dwStartSector);
+        EXPECT_EQ(1u, c.Packet.wSectors);
+        EXPECT_EQ(DWORD(uintptr_t(buffer.data())), c.Packet.dwBuffer);
         ASSERT_EQ(1u, calls.Opens.size());
         EXPECT_EQ(0u, calls.Opens[0].Access);
         EXPECT_EQ(0u, calls.Opens[0].Share);
@@ -203,8 +213,9 @@ TEST_F(DriveP, WriteChangesOnlyItsSectorsUnderTheLock)
         EXPECT_EQ(0x484Au, calls.Calls[0].Regs.reg_ECX);
         EXPECT_EQ(0u, calls.Calls[0].Regs.reg_EDX);
         EXPECT_EQ(DWORD(VWIN32_DIOC_DOS_INT26), calls.Calls[1].Code);
-        EXPECT_EQ(5u, calls.Calls[1].Regs.reg_EDX);
-        EXPECT_EQ(2u, calls.Calls[1].Regs.reg_ECX);
+        EXPECT_EQ(0xFFFFu, calls.Calls[1].Regs.reg_ECX);
+        EXPECT_EQ(5u, calls.Calls[1].Packet.dwStartSector);
+        EXPECT_EQ(2u, calls.Calls[1].Packet.wSectors);
         EXPECT_EQ(0x486Au, calls.Calls[2].Regs.reg_ECX);
         EXPECT_EQ(0, calls.OpenServices);
     }
@@ -248,8 +259,8 @@ TEST_F(DriveP, SectorsFrom65536AreReachedWithoutWrapping)
         << "sector 70001 - 65536 is untouched";
     if (io.UseDosServices) {
         ASSERT_EQ(5u, calls.Calls.size());
-        EXPECT_EQ(65535u, calls.Calls[0].Regs.reg_EDX);
-        EXPECT_EQ(1u, calls.Calls[0].Regs.reg_ECX);
+        EXPECT_EQ(0xFFFFu, calls.Calls[0].Regs.reg_ECX);
+        EXPECT_EQ(65535u, calls.Calls[0].Packet.dwStartSector);
         EXPECT_EQ(0xFFFFu, calls.Calls[1].Regs.reg_ECX);
         EXPECT_EQ(70000u, calls.Calls[1].Packet.dwStartSector);
         EXPECT_EQ(1u, calls.Calls[1].Packet.wSectors);

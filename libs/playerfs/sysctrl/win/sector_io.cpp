@@ -65,24 +65,19 @@ bool SectorIo::DosLock(HANDLE vwin32, int drive, DWORD category, bool lock)
 
 bool SectorIo::DosTransfer(HANDLE vwin32, DWORD code, int drive, uint32_t first, uint32_t count, void* buffer)
 {
-    // The register form carries a 16-bit sector number; from sector 65536 on
-    // the packet form keeps the high part instead of wrapping onto sector
-    // first - 65536.
+    // Always the DISKIO packet form: DOS refuses the register form with
+    // error 0207h on any drive of more than 65535 sectors (every player
+    // memory over 32 MB), and that form's 16-bit sector number would wrap
+    // from sector 65536 on. The packet form serves drives of every size.
     if (count >= 0xFFFF) return false;
     DIOC_REGISTERS regs = {};
     DISKIO packet = {};
     regs.reg_EAX = DWORD(drive);
-    if (first < 0x10000u) {
-        regs.reg_EBX = Address32(buffer);
-        regs.reg_EDX = first;
-        regs.reg_ECX = count;
-    } else {
-        packet.dwStartSector = first;
-        packet.wSectors = WORD(count);
-        packet.dwBuffer = Address32(buffer);
-        regs.reg_EBX = Address32(&packet);
-        regs.reg_ECX = 0xFFFF;
-    }
+    packet.dwStartSector = first;
+    packet.wSectors = WORD(count);
+    packet.dwBuffer = Address32(buffer);
+    regs.reg_EBX = Address32(&packet);
+    regs.reg_ECX = 0xFFFF;
     regs.reg_Flags = 1;
     DWORD returned = 0;
     const BOOL ok = Calls.DeviceIoControl(vwin32, code, &regs, sizeof regs, &regs, sizeof regs, &returned);
