@@ -1,5 +1,7 @@
 #include "GuiTest.h"
 
+#include <cstring>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -211,6 +213,18 @@ void PostKey(HWND target, UINT vk)
     ::PostMessageW(target, WM_KEYDOWN, vk, static_cast<LPARAM>(1 | (scan << 16)));
     ::PostMessageW(target, WM_KEYUP, vk, static_cast<LPARAM>(1 | (scan << 16) | (3u << 30)));
 }
+
+CHeldKeys::CHeldKeys(std::initializer_list<UINT> keys)
+{
+    ::GetKeyboardState(m_saved);
+    BYTE state[256];
+    std::memcpy(state, m_saved, sizeof state);
+    for (UINT vk : keys)
+        state[vk & 0xFF] |= 0x80;
+    ::SetKeyboardState(state);
+}
+
+CHeldKeys::~CHeldKeys() { ::SetKeyboardState(m_saved); }
 
 std::wstring ItemText(HWND dialog, UINT id)
 {

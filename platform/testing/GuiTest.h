@@ -8,6 +8,7 @@
 
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include "Sync.h"
 #include <string>
 #include <vector>
@@ -112,6 +113,18 @@ void Click(HWND dialog, UINT id);
 // Posts a key press (down and up) to a window, so it passes through the
 // receiving thread's message loop and its pre-translate chain.
 void PostKey(HWND target, UINT vk);
+// Holds keys down in this thread's key state, as GetKeyState reads it while
+// posted keys are handled, until it goes out of scope.
+class CHeldKeys {
+public:
+    explicit CHeldKeys(std::initializer_list<UINT> keys);
+    ~CHeldKeys();
+    CHeldKeys(const CHeldKeys&) = delete;
+    CHeldKeys& operator=(const CHeldKeys&) = delete;
+
+private:
+    BYTE m_saved[256] = {};
+};
 // Text of a dialog's control.
 std::wstring ItemText(HWND dialog, UINT id);
 

@@ -318,6 +318,8 @@ public:
     // the message to the default handling.
     bool OnPlayerPaneNotify(NMHDR* header, LRESULT* result);
     bool OnPlayerListKey(UINT key);
+    void OnTestModeChord();
+    void ShowTestControls(bool show);
     bool OnPlayerTreeKey(UINT key);
     int DeletePlayerFolder(HTREEITEM item);
     void RenamePlayerTreeItem(HTREEITEM item, std::string typed);

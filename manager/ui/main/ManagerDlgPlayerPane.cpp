@@ -495,8 +495,26 @@ bool CManagerDlg::OnPlayerListKey(UINT key)
     if (m_fileKindFilter == 0)
         return false;
     bool ctrl = (::GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    const bool alt = (::GetKeyState(VK_MENU) & 0x8000) != 0;
+    const bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    if (ctrl && alt && shift && key == 'J') {
+        OnTestModeChord();
+        return true;
+    }
     if (ctrl && key == 'A') {
         m_playerList.SelectItem(-1);
+        return true;
+    }
+    if (ctrl && (key == 'C' || key == 'X')) {
+        CollectToClipboard(key == 'C' ? TRANSFER_PLAYER_COPY : TRANSFER_PLAYER_CUT);
+        return true;
+    }
+    if (ctrl && key == 'V') {
+        PasteIntoPlayerList();
+        return true;
+    }
+    if ((ctrl && key == 'D') || key == VK_DELETE) {
+        DeleteOnPlayer();
         return true;
     }
     if (ctrl && key == 'R') {
@@ -601,7 +619,8 @@ void CManagerDlg::SettlePlayerFolder()
 bool CManagerDlg::OnPlayerTreeKey(UINT key)
 {
     bool ctrl = (::GetKeyState(VK_CONTROL) & 0x8000) != 0;
-    const bool acts = (ctrl && (key == 'D' || key == 'N' || key == 'R')) || key == VK_DELETE || key == VK_F2;
+    const bool acts =
+        (ctrl && (key == 'D' || key == 'N' || key == 'R' || key == 'V')) || key == VK_DELETE || key == VK_F2;
     // A key pressed right after moving to another folder acts on that folder,
     // the one the tree shows selected, not on the one listed before it.
     if (acts)
@@ -621,9 +640,51 @@ bool CManagerDlg::OnPlayerTreeKey(UINT key)
             m_playerTree.EditLabel(item);
         return true;
     }
+    if (ctrl && key == 'V') {
+        // PC items come down into the folder and stay on the PC even after a
+        // cut; player items move or are copied into it.
+        if (!item)
+            return true;
+        const int operation = m_clipboard.Operation;
+        if (operation == TRANSFER_PC_COPY || operation == TRANSFER_PC_CUT)
+            StartDownload(std::vector<std::string>(), item, TRANSFER_DOWNLOAD);
+        else if (operation == TRANSFER_PLAYER_COPY || operation == TRANSFER_PLAYER_CUT)
+            MoveOnPlayer(m_playerTree.GetItemPath(item, PlayerRoot()), m_clipboard);
+        return true;
+    }
     if (key == VK_F5)
         return OnPlayerListKey(VK_F5);
     return false;
+}
+
+// ---- test mode
+
+void CManagerDlg::OnTestModeChord()
+{
+    // Counted for the whole process: every fourth chord switches the test
+    // mode on, and any chord while it is on switches it off.
+    static int presses = 0;
+    const int before = presses++;
+    if (m_testMode == 1) {
+        presses = 0;
+        ShowMessage("Normal mode");
+        m_testMode = 0;
+        ShowTestControls(false);
+        FillPlayerList();
+        UpdateSpaceInfo(1);
+    } else if (before % 4 == 3) {
+        m_testMode = 1;
+        ShowMessage("Test mode");
+        ShowTestControls(true);
+    }
+}
+
+void CManagerDlg::ShowTestControls(bool show)
+{
+    static const int controls[] = {1117, 1118, 1199};
+    for (int id : controls)
+        if (HWND control = ::GetDlgItem(m_hWnd, id))
+            ::ShowWindow(control, show ? SW_SHOW : SW_HIDE);
 }
 
 int CManagerDlg::DeletePlayerFolder(HTREEITEM item)

@@ -491,6 +491,73 @@ TEST_F(PlayerPane, RowsOfTheFolderShownBeforeAreNotTakenForTheChosenOnes)
     dlg.DestroyWindow();
 }
 
+// The list's and the tree's keys: Ctrl+C in the list, Ctrl+V in another
+// folder's list and on a tree folder copy on the player; Delete in the list
+// deletes; the fourth Ctrl+Alt+Shift+J switches the test mode on (its buttons
+// show), the fifth off.
+TEST_F(PlayerPane, ListAndTreeKeysCopyPasteDeleteAndSwitchTheTestMode)
+{
+    MakeFolder("KEYS", {"A/", "B/", "one.mp3", "two.mp3"});
+    CManagerDlg dlg;
+    ASSERT_TRUE(Open(dlg));
+    ShowFolder(dlg, "KEYS");
+    Select(dlg, {"one.mp3"});
+    dlg.m_playerList.SetFocus();
+    auto press = [&](HWND target, UINT vk, std::initializer_list<UINT> held) {
+        mbtest::CHeldKeys keys(held);
+        mbtest::PostKey(target, vk);
+        mbtest::PumpFor(100);
+    };
+    press(dlg.m_playerList.m_hWnd, 'C', {VK_CONTROL});
+    EXPECT_EQ(TRANSFER_PLAYER_COPY, dlg.m_clipboard.Operation);
+
+    ShowFolder(dlg, "KEYS\\A");
+    dlg.m_playerList.SetFocus();
+    press(dlg.m_playerList.m_hWnd, 'V', {VK_CONTROL});
+    EXPECT_TRUE(mbtest::PumpUntil([&] { return DiskOrder("KEYS/A") == "one.mp3"; }, 20000)) << DiskOrder("KEYS/A");
+    ASSERT_TRUE(mbtest::PumpUntil([&] { return dlg.m_runningOperation == CManagerDlg::OP_NONE; }, 20000));
+
+    ShowFolder(dlg, "KEYS\\B");
+    dlg.m_playerTree.SetFocus();
+    press(dlg.m_playerTree.m_hWnd, 'V', {VK_CONTROL});
+    EXPECT_TRUE(mbtest::PumpUntil([&] { return DiskOrder("KEYS/B") == "one.mp3"; }, 20000)) << DiskOrder("KEYS/B");
+    ASSERT_TRUE(mbtest::PumpUntil([&] { return dlg.m_runningOperation == CManagerDlg::OP_NONE; }, 20000));
+    EXPECT_EQ("A B one.mp3 two.mp3", DiskOrder("KEYS"));
+
+    ShowFolder(dlg, "KEYS\\A");
+    Select(dlg, {"one.mp3"});
+    dlg.m_playerList.SetFocus();
+    const size_t asked = m_prompter.Count();
+    m_prompter.QueueAnswer(IDYES);
+    press(dlg.m_playerList.m_hWnd, VK_DELETE, {});
+    EXPECT_TRUE(mbtest::PumpUntil([&] { return DiskOrder("KEYS/A").empty(); }, 10000)) << DiskOrder("KEYS/A");
+    EXPECT_EQ(asked + 1, m_prompter.Count());
+    EXPECT_EQ("", FsckProblems());
+
+    HWND test = ::GetDlgItem(dlg.m_hWnd, 1117);
+    ASSERT_NE(nullptr, test);
+    // Shown by its own style: the test's window itself is never shown.
+    auto shown = [](HWND w) { return (::GetWindowLongW(w, GWL_STYLE) & WS_VISIBLE) != 0; };
+    const size_t before = m_prompter.Count();
+    for (int i = 0; i < 3; ++i)
+        press(dlg.m_playerList.m_hWnd, 'J', {VK_CONTROL, VK_MENU, VK_SHIFT});
+    EXPECT_EQ(before, m_prompter.Count());
+    EXPECT_FALSE(shown(test));
+    press(dlg.m_playerList.m_hWnd, 'J', {VK_CONTROL, VK_MENU, VK_SHIFT});
+    ASSERT_EQ(before + 1, m_prompter.Count());
+    EXPECT_EQ("Test mode", m_prompter.Text(before));
+    EXPECT_TRUE(shown(test));
+    EXPECT_TRUE(shown(::GetDlgItem(dlg.m_hWnd, 1118)));
+    press(dlg.m_playerList.m_hWnd, 'J', {VK_CONTROL, VK_MENU, VK_SHIFT});
+    ASSERT_EQ(before + 2, m_prompter.Count());
+    EXPECT_EQ("Normal mode", m_prompter.Text(before + 1));
+    EXPECT_FALSE(shown(test));
+    // A plain J is no chord.
+    press(dlg.m_playerList.m_hWnd, 'J', {});
+    EXPECT_EQ(before + 2, m_prompter.Count());
+    dlg.DestroyWindow();
+}
+
 // An idle window paints a few times, not on and on: painting draws the
 // space lines without asking for another paint.
 TEST_F(PlayerPane, IdleWindowStopsPainting)
