@@ -279,8 +279,12 @@ int CTransferRun::RunList()
         bool copied = false;
         bool keepOld = false;  // the old target stays until its copy is complete
         // A copy onto itself or into its own subfolder: the overwrite would
-        // delete the source, the tree copy would never end.
-        const bool ontoSource = CTransferPaths::IsSameOrInside(target, source);
+        // delete the source, the tree copy would never end. Nor may a
+        // download replace a folder that holds its source ("Music\Music"
+        // pasted beside "Music"): the target goes first, and the source
+        // with it.
+        const bool ontoSource = CTransferPaths::IsSameOrInside(target, source) ||
+                                (download && CTransferPaths::IsSameOrInside(source, target));
         if (ontoSource) {
             SetMessage(folder ? TextWith(IDS_FOLDER_CREATE_FAILED, target)
                               : TextWith(IDS_CREATE_FAILED, name) + "\r\n" + Text(IDS_SAME_NAME));

@@ -635,6 +635,25 @@ TEST_F(DownloadRun, AFolderIsNeverCopiedIntoItself)
     EXPECT_EQ(std::vector<std::string>{"Failed to create 'R:\\player\\M\\Sub\\M'."}, sink.messages);
 }
 
+// "Music\Music" pasted into the folder above "Music": the existing target is
+// the source's own parent, and replacing it would delete the source with it.
+TEST_F(DownloadRun, ATargetThatHoldsTheSourceIsNeverReplaced)
+{
+    files.Folder("R:\\player\\Music");
+    files.Folder("R:\\player\\Music\\Music");
+    files.File("R:\\player\\Music\\Music\\a.mp3", 100, 5);
+    files.File("R:\\player\\Music\\keep.mp3", 10, 6);
+    for (int mode : {TRANSFER_PLAYER_COPY, TRANSFER_PLAYER_CUT}) {
+        sink = CRecordingSink();
+        sink.overwrites = {OVERWRITE_YES};
+        EXPECT_EQ(TRANSFER_STOPPED, Go(TRANSFER_TO_PLAYER, {"R:\\player\\Music\\Music"}, "R:\\player", mode));
+        EXPECT_EQ(std::vector<unsigned char>(100, 5), files.nodes["R:\\player\\Music\\Music\\a.mp3"].Bytes) << mode;
+        EXPECT_TRUE(files.Exists("R:\\player\\Music\\keep.mp3")) << mode;
+        EXPECT_TRUE(sink.overwriteNames.empty()) << "nothing to ask: the item cannot be done";
+        EXPECT_EQ(std::vector<std::string>{"Failed to create 'R:\\player\\Music'."}, sink.messages);
+    }
+}
+
 TEST_F(UploadRun, ASourceDriveThatStopsAnsweringEndsWith7)
 {
     files.File("R:\\player\\a.mp3", 100);

@@ -363,6 +363,35 @@ TEST_F(TransferWindow, PasteInsideThePlayerCopiesAndMovesButNeverTheSettingsFile
     EXPECT_EQ(CManagerDlg::OP_NONE, dlg.m_runningOperation);
 }
 
+// "Nest\Nest" pasted into the root, where "Nest" (its own parent) exists:
+// replacing that folder would delete the source with it. Refused before any
+// question, by a rename (cut) as by the engine (copy); an overwrite question
+// that comes all the same is answered Yes, as a user would.
+TEST_F(TransferWindow, PasteNeverReplacesTheFolderThatHoldsTheSource)
+{
+    UseMemory("I:\\");
+    CreateDirectoryA("I:\\Nest", nullptr);
+    CreateDirectoryA("I:\\Nest\\Nest", nullptr);
+    const std::vector<unsigned char> song = Pattern(20000, 40);
+    ASSERT_TRUE(WriteBytes("I:\\Nest\\Nest\\n.mp3", song));
+    TRANSFER_LIST clipboard;
+    clipboard.BaseFolder = "I:\\Nest\\";
+    clipboard.Names = {"Nest"};
+    for (int operation : {TRANSFER_PLAYER_CUT, TRANSFER_PLAYER_COPY}) {
+        clipboard.Operation = operation;
+        mbtest::CBackgroundRun clicker([&] {
+            if (HWND h = mbtest::WaitForWindow(L"Overwrite", 4000))
+                mbtest::Click(h, IDC_OVERWRITE_YES);
+        });
+        dlg.MoveOnPlayer("I:\\", clipboard);
+        ASSERT_TRUE(WaitDone({IDC_OVERWRITE_YES}));
+        clicker.Finish();
+        EXPECT_TRUE(ReadText("I:\\Nest\\Nest\\n.mp3") == std::string(song.begin(), song.end()))
+            << "the source is gone after operation " << operation;
+        EXPECT_TRUE(SaidStarting("Failed to create 'I:\\Nest'.")) << operation;
+    }
+}
+
 // ---- the download list ------------------------------------------------------------
 
 TEST_F(TransferWindow, DownloadListCopiesItsRowsAndMarksThemComplete)
