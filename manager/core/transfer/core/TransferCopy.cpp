@@ -138,6 +138,12 @@ bool CTransferRun::CopyFolderItem(const std::string& source, const std::string& 
     }
     TREE_STATE tree;
     const bool copied = CopyTree(source, target, upload, tree);
+    // A player pulled out mid-tree: whatever came after was left out piece by
+    // piece, which must not pass for a copy of the folder.
+    if (copied && tree.incomplete && m_files.DriveSpace(upload ? source : target, nullptr, nullptr) == 0) {
+        SetMessage(Text(IDS_NOT_ANSWERING));
+        return false;
+    }
     const bool move = m_mode == TRANSFER_PLAYER_CUT || (!upload && m_mode == TRANSFER_PC_CUT);
     if (copied && move && tree.incomplete) {
         // The move deletes the source folder: files left out of the copy

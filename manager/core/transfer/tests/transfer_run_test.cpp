@@ -26,8 +26,10 @@ class CMemoryFiles;
 
 class CMemoryCopy : public CFileCopy {
 public:
-    CMemoryCopy(CMemoryFiles& files, std::vector<unsigned char> source, std::string target, bool upload)
-        : m_files(files), m_source(std::move(source)), m_target(std::move(target)), m_upload(upload)
+    CMemoryCopy(CMemoryFiles& files, std::string sourcePath, std::vector<unsigned char> source, std::string target,
+                bool upload)
+        : m_files(files), m_sourcePath(std::move(sourcePath)), m_source(std::move(source)), m_target(std::move(target)),
+          m_upload(upload)
     {
     }
     std::uint64_t Length() const override { return m_source.size(); }
@@ -38,6 +40,7 @@ public:
 
 private:
     CMemoryFiles& m_files;
+    std::string m_sourcePath;
     std::vector<unsigned char> m_source;
     std::size_t m_read = 0;
     std::vector<unsigned char> m_written;
@@ -53,6 +56,7 @@ public:
     std::size_t writeLimit = static_cast<std::size_t>(-1);  // the memory fills after this many bytes
     bool failReplace = false;
     bool failMakeFolder = false;
+    bool pulled = false;  // the player (R:) is gone: nothing there answers
     std::function<void(const std::string& path)> onDelete;
     std::function<void(std::size_t written)> onWrite;
     std::vector<std::string> refreshed;
@@ -63,9 +67,10 @@ public:
         nodes[path] = NODE{false, std::vector<unsigned char>(size, fill), false};
     }
     void Folder(const std::string& path) { nodes[path] = NODE{true, {}, false}; }
+    bool Gone(const std::string& path) const { return pulled && path.rfind("R:", 0) == 0; }
 
-    bool Exists(const std::string& path) override { return nodes.count(path) != 0; }
-    bool IsFolder(const std::string& path) override { return nodes.count(path) && nodes[path].Folder; }
+    bool Exists(const std::string& path) override { return !Gone(path) && nodes.count(path) != 0; }
+    bool IsFolder(const std::string& path) override { return Exists(path) && nodes[path].Folder; }
     std::uint32_t ItemSize(const std::string& path, bool folder) override
     {
         std::uint32_t size = 0;
@@ -87,7 +92,7 @@ public:
     bool RemoveFile(const std::string& path) override { return nodes.erase(path) != 0; }
     bool MakeFolder(const std::string& path) override
     {
-        if (nodes.count(path) || failMakeFolder)
+        if (nodes.count(path) || failMakeFolder || Gone(path))
             return false;
         Folder(path);
         return true;
@@ -95,6 +100,8 @@ public:
     bool ListFolder(const std::string& folder, std::vector<FOLDER_ENTRY>& entries) override
     {
         entries.clear();
+        if (Gone(folder))
+            return false;
         for (const auto& n : nodes) {
             if (n.first.rfind(folder + "\\", 0) != 0)
                 continue;
@@ -104,8 +111,15 @@ public:
         }
         return true;
     }
-    std::uint32_t DriveSpace(const std::string&, std::uint32_t* freeOut, std::uint32_t* totalOut) override
+    std::uint32_t DriveSpace(const std::string& path, std::uint32_t* freeOut, std::uint32_t* totalOut) override
     {
+        if (Gone(path)) {
+            if (freeOut)
+                *freeOut = 0;
+            if (totalOut)
+                *totalOut = 0;
+            return 0;
+        }
         if (freeOut)
             *freeOut = answering ? freeBytes : 0;
         if (totalOut)
@@ -116,21 +130,23 @@ public:
     FILE_RESULT OpenCopy(const std::string& source, const std::string& target, bool upload,
                          std::unique_ptr<CFileCopy>& copy) override
     {
-        if (!nodes.count(source) || nodes[source].Folder || nodes[source].Locked)
+        if (!Exists(source) || nodes[source].Folder || nodes[source].Locked)
             return FILE_OPEN_FAILED;
-        if (IsFolder(target) || (nodes.count(target) && nodes[target].Locked))
+        if (Gone(target) || IsFolder(target) || (nodes.count(target) && nodes[target].Locked))
             return FILE_CREATE_FAILED;
         // A download creates (or truncates) its target at once; an upload
         // writes a scratch file that is not modelled here.
         if (!upload)
             nodes[target] = NODE{};
-        copy.reset(new CMemoryCopy(*this, nodes[source].Bytes, target, upload));
+        copy.reset(new CMemoryCopy(*this, source, nodes[source].Bytes, target, upload));
         return FILE_DONE;
     }
 };
 
 std::int64_t CMemoryCopy::Read(void* buffer, std::uint32_t want)
 {
+    if (m_files.Gone(m_sourcePath))
+        return -1;
     const std::size_t n = std::min<std::size_t>(want, m_source.size() - m_read);
     std::copy(m_source.begin() + m_read, m_source.begin() + m_read + n, static_cast<unsigned char*>(buffer));
     m_read += n;
@@ -139,7 +155,7 @@ std::int64_t CMemoryCopy::Read(void* buffer, std::uint32_t want)
 
 bool CMemoryCopy::Write(const void* buffer, std::uint32_t size)
 {
-    if (m_files.writtenTotal + size > m_files.writeLimit)
+    if (m_files.writtenTotal + size > m_files.writeLimit || m_files.Gone(m_target))
         return false;
     const auto* p = static_cast<const unsigned char*>(buffer);
     m_written.insert(m_written.end(), p, p + size);
@@ -449,6 +465,28 @@ TEST_P(BothDirections, AFailedCopyAfterYesReportsOnlyAFileThatIsReallyGone)
         ASSERT_EQ(1u, sink.messages.size());
         EXPECT_EQ(0u, sink.messages[0].find("Failed to open 'a.mp3'."));
     }
+}
+
+// The player pulled out while a folder of two albums is copied: every file
+// and folder after that is left out one by one, which is no copy of the
+// folder. Its item fails, and an upload, whose source went, ends with 7.
+TEST_P(BothDirections, APlayerPulledDuringAFolderFailsTheFolder)
+{
+    const auto& c = GetParam();
+    const std::string from = std::string(c.Source).substr(0, std::string(c.Source).rfind('\\')) + "\\Artist";
+    files.Folder(from);
+    files.Folder(from + "\\Album1");
+    files.Folder(from + "\\Album2");
+    files.File(from + "\\Album1\\a.mp3", 100000, 1);
+    files.File(from + "\\Album2\\b.mp3", 100, 2);
+    files.onWrite = [this](std::size_t) { files.pulled = true; };
+    const int state = Go(c.Direction, {from}, c.TargetFolder, TRANSFER_PC_COPY);
+    EXPECT_EQ(c.Direction == TRANSFER_TO_PLAYER ? TRANSFER_STOPPED : TRANSFER_NO_ANSWER, state);
+    EXPECT_EQ(std::vector<std::string>{En(IDS_NOT_ANSWERING)}, sink.messages);
+    const std::vector<TRANSFER_EVENT> events =
+        c.Direction == TRANSFER_TO_PLAYER ? std::vector<TRANSFER_EVENT>{TRANSFER_ITEM_PROCESSING, TRANSFER_ITEM_SKIPPED}
+                                          : std::vector<TRANSFER_EVENT>{};
+    EXPECT_EQ(events, sink.Kinds()) << "never reported as copied";
 }
 
 INSTANTIATE_TEST_SUITE_P(Directions, BothDirections, ::testing::ValuesIn(kDirections),
