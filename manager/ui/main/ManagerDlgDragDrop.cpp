@@ -358,9 +358,11 @@ void CManagerDlg::DropAt(HWND window, POINT screen)
         AddPcSelectionToDownloadList();
         break;
     case ACT_UPLOAD_TREE_FOLDER:
-        m_uploadFolder = GetPcTreeItemPath(item);
+        // Into the folder dropped on, not the one the PC list shows: an
+        // overwrite question would otherwise be about another folder's file.
+        m_pcTree.SelectDropTarget(item);
         Reached("StartUpload");
-        StartUpload(TRANSFER_UPLOAD);
+        StartUpload(TRANSFER_UPLOAD, true);
         break;
     case ACT_UPLOAD_SHOWN_FOLDER:
         m_uploadFolder = GetPcFolderPath();
