@@ -392,6 +392,49 @@ TEST_F(TransferWindow, PasteNeverReplacesTheFolderThatHoldsTheSource)
     }
 }
 
+// Ctrl+V in the PC list or tree with player files cut or copied: those files
+// are uploaded into the shown PC folder (a cut also leaves the player), not
+// whatever the player list has selected (here nothing).
+TEST_F(TransferWindow, CtrlVInThePcPaneUploadsThePlayerClipboard)
+{
+    UseMemory("I:\\");
+    CreateDirectoryA("I:\\Keys", nullptr);
+    const std::vector<unsigned char> cutBytes = Pattern(3000, 50), copyBytes = Pattern(4000, 51);
+    ASSERT_TRUE(WriteBytes("I:\\Keys\\cut.mp3", cutBytes));
+    ASSERT_TRUE(WriteBytes("I:\\Keys\\copied.mp3", copyBytes));
+    const std::string folder = Pc("keys");
+    CreateDirectoryA(folder.c_str(), nullptr);
+    DeleteFileA((folder + "\\cut.mp3").c_str());
+    DeleteFileA((folder + "\\copied.mp3").c_str());
+    dlg.m_pcFolderPath = folder + "\\";
+    auto ctrlV = [&](bool tree) {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = 0x80;
+        SetKeyboardState(keys);
+        if (tree)
+            dlg.OnPcTreeKey('V');
+        else
+            dlg.OnPcListKey('V');
+        keys[VK_CONTROL] = 0;
+        SetKeyboardState(keys);
+    };
+    dlg.m_clipboard.BaseFolder = "I:\\Keys\\";
+    dlg.m_clipboard.Names = {"cut.mp3"};
+    dlg.m_clipboard.Operation = TRANSFER_PLAYER_CUT;
+    ctrlV(false);
+    ASSERT_TRUE(WaitDone());
+    EXPECT_TRUE(ReadText(folder + "\\cut.mp3") == std::string(cutBytes.begin(), cutBytes.end()));
+    EXPECT_FALSE(Exists("I:\\Keys\\cut.mp3")) << "a cut moves";
+    dlg.m_clipboard.Names = {"copied.mp3"};
+    dlg.m_clipboard.Operation = TRANSFER_PLAYER_COPY;
+    ctrlV(true);
+    ASSERT_TRUE(WaitDone());
+    EXPECT_TRUE(ReadText(folder + "\\copied.mp3") == std::string(copyBytes.begin(), copyBytes.end()));
+    EXPECT_TRUE(Exists("I:\\Keys\\copied.mp3"));
+    EXPECT_FALSE(Said(IDS_NO_SELECTED_FILE));
+}
+
 // ---- the download list ------------------------------------------------------------
 
 TEST_F(TransferWindow, DownloadListCopiesItsRowsAndMarksThemComplete)
