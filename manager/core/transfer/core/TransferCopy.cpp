@@ -144,6 +144,12 @@ bool CTransferRun::CopyFolderItem(const std::string& source, const std::string& 
         SetMessage(Text(IDS_NOT_ANSWERING));
         return false;
     }
+    // A subfolder that could not be written (a full memory, a read or
+    // write failure): the rest was copied, but the folder was not.
+    if (copied && tree.failedBelow) {
+        SetMessage(tree.failure);
+        return false;
+    }
     const bool move = m_mode == TRANSFER_PLAYER_CUT || (!upload && m_mode == TRANSFER_PC_CUT);
     if (copied && move && tree.incomplete) {
         // The move deletes the source folder: files left out of the copy
@@ -188,11 +194,15 @@ bool CTransferRun::CopyTree(const std::string& source, const std::string& target
         }
         if (entry.Folder) {
             // A confirmed cancel ends the whole tree. Any other failure below
-            // leaves that folder's rest out and the copy goes on; a move then
-            // keeps its source (CopyFolderItem).
+            // leaves that folder's rest out and the copy goes on; the item
+            // then fails all the same, and a move keeps its source
+            // (CopyFolderItem).
             if (!CopyTree(from, to, upload, tree)) {
                 if (CancelSet())
                     return false;
+                if (!tree.failedBelow)
+                    tree.failure = Message();
+                tree.failedBelow = true;
                 leaveOut(from);
             }
             continue;

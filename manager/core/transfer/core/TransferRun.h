@@ -70,6 +70,8 @@ private:
     struct TREE_STATE {
         bool incomplete = false;  // a file or link below was left out
         std::string firstLeftOut;
+        bool failedBelow = false;  // a subfolder's copy failed (not a cancel)
+        std::string failure;       // the message of the first such failure
     };
     class CHold;
     class CRunStreams;

@@ -886,6 +886,27 @@ TEST_F(FolderCopy, ADiskThatFillsInsideANestedFolderFailsTheItem)
     EXPECT_TRUE(prompter.Asked("Failed to write a file to the memory."));
 }
 
+// A copy, not a move: the rest of the tree still arrives, but the folder is
+// not reported as downloaded.
+TEST_F(FolderCopy, ADiskThatFillsInsideANestedFolderFailsACopyToo)
+{
+    CreateDirectoryA(Pc("Tree").c_str(), nullptr);
+    CreateDirectoryA(Pc("Tree\\Inner").c_str(), nullptr);
+    CreateDirectoryA(Pc("Tree\\Later").c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes(Pc("Tree\\Inner\\big.mp3"), Pattern(2 * 1024 * 1024)));
+    ASSERT_TRUE(WriteBytes(Pc("Tree\\Later\\small.mp3"), Pattern(1000, 4)));
+    owner.onMessage = [](const CRecord& r) {
+        if (r.msg == WM_XFER_ITEM_PROCESSING)
+            WriteBytes("S:\\other.bin", Pattern(1536 * 1024, 9));
+    };
+    EXPECT_EQ(TRANSFER_STOPPED, Download({Pc("Tree")}, "S:\\", TRANSFER_PC_COPY, 0));
+    EXPECT_FALSE(Exists("S:\\Tree\\Inner\\big.mp3")) << "no truncated file is left";
+    ExpectSameBytes(Pc("Tree\\Later\\small.mp3"), "S:\\Tree\\Later\\small.mp3");
+    EXPECT_TRUE(owner.Of(WM_XFER_FILE_DONE).empty());
+    EXPECT_EQ(std::vector<std::string>{Pc("Tree")}, owner.Paths(WM_XFER_ITEM_SKIPPED));
+    EXPECT_TRUE(prompter.Asked("Failed to write a file to the memory."));
+}
+
 TEST_F(FolderCopy, ACompleteMoveDeletesTheSourceFolder)
 {
     MakeTree(Pc("Tree"));

@@ -599,7 +599,7 @@ TEST_F(DownloadRun, AFolderThatCannotBeCreatedFailsWithItsPath)
     EXPECT_EQ(std::vector<std::string>{"Ordner 'R:\\player\\Tree' fehlt."}, sink.messages);
 }
 
-TEST_F(DownloadRun, AFailureInANestedFolderFailsOnlyAMove)
+TEST_F(DownloadRun, AFailureInANestedFolderCopiesTheRestButFailsTheItem)
 {
     files.Folder("P:\\pc\\Tree");
     files.Folder("P:\\pc\\Tree\\A");
@@ -610,11 +610,14 @@ TEST_F(DownloadRun, AFailureInANestedFolderFailsOnlyAMove)
     files.File("P:\\pc\\Tree\\top.mp3", 10);
     // The memory fills inside A (entries come in name order here).
     files.writeLimit = 100;
-    EXPECT_EQ(TRANSFER_DOWNLOAD_DONE, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\Tree"}, "R:\\player", TRANSFER_PC_COPY));
+    EXPECT_EQ(TRANSFER_STOPPED, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\Tree"}, "R:\\player", TRANSFER_PC_COPY));
     EXPECT_FALSE(files.Exists("R:\\player\\Tree\\A\\big.mp3"));
     EXPECT_FALSE(files.Exists("R:\\player\\Tree\\A\\next.mp3")) << "the failed level stops";
     EXPECT_TRUE(files.Exists("R:\\player\\Tree\\Z\\later.mp3")) << "the rest of the tree is copied";
     EXPECT_TRUE(files.Exists("R:\\player\\Tree\\top.mp3"));
+    // ... but the folder is not: never reported as downloaded.
+    EXPECT_EQ((std::vector<TRANSFER_EVENT>{TRANSFER_ITEM_PROCESSING, TRANSFER_ITEM_SKIPPED}), sink.Kinds());
+    EXPECT_EQ(std::vector<std::string>{En(IDS_WRITE_FAILED)}, sink.messages);
     // A move of the same tree fails the item with the write failure and
     // keeps its source.
     files.DeleteItem("R:\\player\\Tree", true);
