@@ -213,8 +213,17 @@ bool CTransferRun::CopyTree(const std::string& source, const std::string& target
         std::uint64_t length = 0;
         const FILE_RESULT result = CopyOne(from, to, upload, false, &length);
         if (result == FILE_OPEN_FAILED || result == FILE_CREATE_FAILED) {
-            // Skipped without a message (a file in use elsewhere).
+            // A file in use elsewhere is skipped without a message. One that
+            // cannot be created (a name too long for the target, a full
+            // directory) is left out too, but the item fails once the rest
+            // is copied: the folder did not arrive whole.
             leaveOut(from);
+            if (result == FILE_CREATE_FAILED && !tree.failedBelow) {
+                tree.failedBelow = true;
+                tree.failure = TextWith(IDS_CREATE_FAILED, entry.Name);
+                if (!upload)
+                    tree.failure += "\r\n" + Text(IDS_TOO_MANY_FILES);
+            }
             continue;
         }
         {

@@ -70,7 +70,7 @@ private:
     struct TREE_STATE {
         bool incomplete = false;  // a file or link below was left out
         std::string firstLeftOut;
-        bool failedBelow = false;  // a subfolder's copy failed (not a cancel)
+        bool failedBelow = false;  // a subfolder or file could not be written (not a cancel)
         std::string failure;       // the message of the first such failure
     };
     class CHold;

@@ -907,6 +907,24 @@ TEST_F(FolderCopy, ADiskThatFillsInsideANestedFolderFailsACopyToo)
     EXPECT_TRUE(prompter.Asked("Failed to write a file to the memory."));
 }
 
+// A name that fits on the PC but not below a deep folder of the player: the
+// rest arrives, the user hears which file did not.
+TEST_F(FolderCopy, AFileWhoseNameDoesNotFitBelowTheTargetFailsTheItem)
+{
+    const std::string deep = "R:\\" + std::string(120, 'd');
+    ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
+    CreateDirectoryA(Pc("Tree").c_str(), nullptr);
+    const std::string longName = std::string(140, 'n') + ".mp3";
+    ASSERT_LT(Pc("Tree\\" + longName).size(), std::size_t(MAX_PATH)) << "the source must be readable";
+    ASSERT_GT((deep + "\\Tree\\" + longName).size(), std::size_t(MAX_PATH));
+    ASSERT_TRUE(WriteBytes(Pc("Tree\\" + longName), Pattern(1000)));
+    ASSERT_TRUE(WriteBytes(Pc("Tree\\short.mp3"), Pattern(1000, 2)));
+    EXPECT_EQ(TRANSFER_STOPPED, Download({Pc("Tree")}, deep, TRANSFER_PC_COPY));
+    ExpectSameBytes(Pc("Tree\\short.mp3"), deep + "\\Tree\\short.mp3");
+    EXPECT_TRUE(owner.Of(WM_XFER_FILE_DONE).empty());
+    EXPECT_TRUE(prompter.Asked("Failed to create '" + longName + "'."));
+}
+
 TEST_F(FolderCopy, ACompleteMoveDeletesTheSourceFolder)
 {
     MakeTree(Pc("Tree"));

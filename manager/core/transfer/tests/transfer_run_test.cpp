@@ -57,6 +57,7 @@ public:
     bool failReplace = false;
     bool failMakeFolder = false;
     bool pulled = false;  // the player (R:) is gone: nothing there answers
+    std::size_t maxPath = 259;  // longer paths cannot be created
     std::function<void(const std::string& path)> onDelete;
     std::function<void(std::size_t written)> onWrite;
     std::vector<std::string> refreshed;
@@ -92,7 +93,7 @@ public:
     bool RemoveFile(const std::string& path) override { return nodes.erase(path) != 0; }
     bool MakeFolder(const std::string& path) override
     {
-        if (nodes.count(path) || failMakeFolder || Gone(path))
+        if (nodes.count(path) || failMakeFolder || Gone(path) || path.size() > maxPath)
             return false;
         Folder(path);
         return true;
@@ -132,7 +133,8 @@ public:
     {
         if (!Exists(source) || nodes[source].Folder || nodes[source].Locked)
             return FILE_OPEN_FAILED;
-        if (Gone(target) || IsFolder(target) || (nodes.count(target) && nodes[target].Locked))
+        if (Gone(target) || IsFolder(target) || (nodes.count(target) && nodes[target].Locked) ||
+            target.size() > maxPath)
             return FILE_CREATE_FAILED;
         // A download creates (or truncates) its target at once; an upload
         // writes a scratch file that is not modelled here.
@@ -626,6 +628,23 @@ TEST_F(DownloadRun, AFailureInANestedFolderCopiesTheRestButFailsTheItem)
     EXPECT_EQ(TRANSFER_STOPPED, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\Tree"}, "R:\\player", TRANSFER_PC_CUT));
     EXPECT_TRUE(files.Exists("P:\\pc\\Tree\\A\\big.mp3"));
     EXPECT_EQ(std::vector<std::string>{En(IDS_WRITE_FAILED)}, sink.messages);
+}
+
+// A name that fits on the PC but not below the player's folder: the rest of
+// the tree arrives, the folder is not reported as downloaded, and the user
+// hears which file could not be created.
+TEST_F(DownloadRun, AFileThatCannotBeCreatedInsideAFolderFailsTheItem)
+{
+    files.maxPath = 40;
+    const std::string longName = "a name too long for the player.mp3";
+    files.Folder("P:\\pc\\Tree");
+    files.File("P:\\pc\\Tree\\" + longName, 100);
+    files.File("P:\\pc\\Tree\\short.mp3", 100);
+    EXPECT_EQ(TRANSFER_STOPPED, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\Tree"}, "R:\\player", TRANSFER_PC_COPY));
+    EXPECT_TRUE(files.Exists("R:\\player\\Tree\\short.mp3"));
+    EXPECT_EQ((std::vector<TRANSFER_EVENT>{TRANSFER_ITEM_PROCESSING, TRANSFER_ITEM_SKIPPED}), sink.Kinds());
+    EXPECT_EQ(std::vector<std::string>{"Failed to create '" + longName + "'.\r\n" + En(IDS_TOO_MANY_FILES)},
+              sink.messages);
 }
 
 TEST_F(DownloadRun, AFolderMoveWithALockedFileKeepsItsSource)
