@@ -77,6 +77,8 @@ private:
     class CRunStreams;
 
     int RunList();
+    // What deleting an existing target frees at the least.
+    std::uint32_t RoomOf(const std::string& path, bool folder);
     // replace: an existing target is written over only once the copy is
     // complete (through a scratch file beside it).
     FILE_RESULT CopyOne(const std::string& source, const std::string& target, bool upload, bool setItemSize,

@@ -737,6 +737,25 @@ TEST_F(Overwrite, AReplacedTargetWhoseCopyFailedIsKeptWhenTheMemoryHoldsBoth)
     EXPECT_EQ(1, owner.Of(WM_XFER_FILE_DONE)[0].lp);
 }
 
+// Yes on a memory that cannot take the new file even without the old one:
+// the old one is not deleted for nothing.
+TEST_F(Overwrite, AReplaceThatCannotFitEvenWithoutTheOldFileKeepsIt)
+{
+    ASSERT_TRUE(WriteBytes("S:\\song.mp3", Pattern(100 * 1024, 5)));
+    ULARGE_INTEGER available = {}, total = {}, all = {};
+    ASSERT_TRUE(GetDiskFreeSpaceExA("S:\\", &available, &total, &all));
+    ASSERT_GT(available.QuadPart, 600u * 1024);
+    ASSERT_TRUE(WriteBytes("S:\\other.bin", Pattern(std::size_t(available.QuadPart - 500 * 1024), 6)));
+    const std::string big = MakePc("song.mp3", 2 * 1024 * 1024);
+    asker.answers = {OVERWRITE_YES};
+    EXPECT_EQ(TRANSFER_STOPPED, Download({big}, "S:\\"));
+    std::vector<unsigned char> data;
+    ASSERT_TRUE(ReadBytes("S:\\song.mp3", data)) << "the old file is still there";
+    EXPECT_TRUE(data == Pattern(100 * 1024, 5));
+    EXPECT_TRUE(prompter.Asked(kNoSpace));
+    EXPECT_EQ(std::vector<std::string>{big}, owner.Paths(WM_XFER_ITEM_SKIPPED));
+}
+
 TEST_F(Overwrite, TheQuestionGetsALongNameShortened)
 {
     const std::string name(90, 'n');

@@ -58,6 +58,7 @@ public:
     bool failMakeFolder = false;
     bool pulled = false;  // the player (R:) is gone: nothing there answers
     std::size_t maxPath = 259;  // longer paths cannot be created
+    std::uint32_t cluster = 1024;  // what a file takes is its size rounded up to this
     std::function<void(const std::string& path)> onDelete;
     std::function<void(std::size_t written)> onWrite;
     std::vector<std::string> refreshed;
@@ -127,6 +128,7 @@ public:
             *totalOut = answering ? 0x20000000 : 0;
         return answering ? 0x20000000 : 0;
     }
+    std::uint32_t ClusterBytes(const std::string&) override { return cluster; }
     void RefreshDirectory(const std::string& folder) override { refreshed.push_back(folder); }
     FILE_RESULT OpenCopy(const std::string& source, const std::string& target, bool upload,
                          std::unique_ptr<CFileCopy>& copy) override
@@ -539,6 +541,30 @@ TEST_F(DownloadRun, AReplaceWithRoomForBothKeepsTheOldFileUntilTheCopyIsWhole)
     ASSERT_GE(sink.events.size(), 2u);
     EXPECT_EQ((EVENT_RECORD{TRANSFER_ITEM_DOWNLOADED, 0, "P:\\pc\\a.mp3", true}), sink.events[1]);
     EXPECT_NE(files.refreshed.end(), std::find(files.refreshed.begin(), files.refreshed.end(), "R:\\player"));
+}
+
+// Yes to a replace on a memory that cannot take the new file even once the
+// old one is gone: the old one stays, the item is skipped for want of space.
+// What the old one frees is counted in whole clusters.
+TEST_F(DownloadRun, AReplaceThatCannotFitEvenWithoutTheOldFileKeepsIt)
+{
+    files.File("P:\\pc\\a.mp3", 5000, 1);
+    files.File("R:\\player\\a.mp3", 10, 9);
+    files.freeBytes = 1000;  // 1000 + 1024 freed < 5000
+    sink.overwrites = {OVERWRITE_YES};
+    EXPECT_EQ(TRANSFER_STOPPED, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\a.mp3"}, "R:\\player", TRANSFER_DOWNLOAD));
+    EXPECT_EQ(std::vector<unsigned char>(10, 9), files.nodes["R:\\player\\a.mp3"].Bytes) << "the old file stays";
+    EXPECT_EQ(std::vector<std::string>{En(IDS_NO_SPACE)}, sink.messages);
+    EXPECT_EQ(std::vector<TRANSFER_EVENT>{TRANSFER_ITEM_SKIPPED}, sink.Kinds());
+    // 1000 + 3000 bytes < 4050, but the old file's 3072 bytes of clusters
+    // make room: it goes first and the new one arrives.
+    files.File("P:\\pc\\a.mp3", 4050, 1);
+    files.File("R:\\player\\a.mp3", 3000, 9);
+    files.onDelete = [this](const std::string&) { files.freeBytes = 1000 + 3072; };
+    sink = CRecordingSink();
+    sink.overwrites = {OVERWRITE_YES};
+    EXPECT_EQ(TRANSFER_DOWNLOAD_DONE, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\a.mp3"}, "R:\\player", TRANSFER_DOWNLOAD));
+    EXPECT_EQ(std::vector<unsigned char>(4050, 1), files.nodes["R:\\player\\a.mp3"].Bytes);
 }
 
 TEST_F(DownloadRun, APlayerThatDoesNotAnswerEndsWith7)
