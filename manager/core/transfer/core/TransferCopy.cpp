@@ -138,9 +138,11 @@ bool CTransferRun::CopyFolderItem(const std::string& source, const std::string& 
     }
     TREE_STATE tree;
     const bool copied = CopyTree(source, target, upload, tree);
-    // A player pulled out mid-tree: whatever came after was left out piece by
-    // piece, which must not pass for a copy of the folder.
-    if (copied && tree.incomplete && m_files.DriveSpace(upload ? source : target, nullptr, nullptr) == 0) {
+    // A player (or card) pulled out mid-tree, on either side: whatever came
+    // after was left out piece by piece, which must not pass for a copy of
+    // the folder.
+    if (copied && tree.incomplete &&
+        (m_files.DriveSpace(source, nullptr, nullptr) == 0 || m_files.DriveSpace(target, nullptr, nullptr) == 0)) {
         SetMessage(Text(IDS_NOT_ANSWERING));
         return false;
     }

@@ -493,6 +493,26 @@ TEST_P(BothDirections, APlayerPulledDuringAFolderFailsTheFolder)
     EXPECT_EQ(events, sink.Kinds()) << "never reported as copied";
 }
 
+// A paste from one memory to the other whose source memory is pulled out
+// between two albums: the second is never read, and the folder does not
+// count as copied.
+TEST_F(TransferRunTest, ASourceMemoryPulledBetweenTwoSubfoldersFailsTheFolder)
+{
+    files.Folder("R:\\player\\Artist");
+    files.Folder("R:\\player\\Artist\\Album1");
+    files.Folder("R:\\player\\Artist\\Album2");
+    files.File("R:\\player\\Artist\\Album1\\a.mp3", 100, 1);
+    files.File("R:\\player\\Artist\\Album2\\b.mp3", 100, 2);
+    files.onWrite = [this](std::size_t written) {
+        if (written == 100)
+            files.pulled = true;
+    };
+    EXPECT_EQ(TRANSFER_STOPPED, Go(TRANSFER_TO_PLAYER, {"R:\\player\\Artist"}, "P:\\pc", TRANSFER_PLAYER_COPY));
+    EXPECT_TRUE(files.Exists("P:\\pc\\Artist\\Album1\\a.mp3"));
+    EXPECT_EQ((std::vector<TRANSFER_EVENT>{TRANSFER_ITEM_PROCESSING, TRANSFER_ITEM_SKIPPED}), sink.Kinds());
+    EXPECT_EQ(std::vector<std::string>{En(IDS_NOT_ANSWERING)}, sink.messages);
+}
+
 INSTANTIATE_TEST_SUITE_P(Directions, BothDirections, ::testing::ValuesIn(kDirections),
                          [](const ::testing::TestParamInfo<DIRECTION_CASE>& info) {
                              return info.param.Direction == TRANSFER_TO_PLAYER ? std::string("Download")
