@@ -157,6 +157,18 @@ std::uint32_t CWindowsFiles::DriveSpace(const std::string& path, std::uint32_t* 
     return Saturate32(total.QuadPart);
 }
 
+std::uint32_t CWindowsFiles::ClusterBytes(const std::string& path)
+{
+    std::string root = CTransferPaths::RootOf(path);
+    if (root.empty())
+        root = WithBackslash(path);
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+    if (!GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+        return 0;
+    const std::uint64_t bytes = static_cast<std::uint64_t>(sectorsPerCluster) * bytesPerSector;
+    return bytes > 0x100000 ? 0 : static_cast<std::uint32_t>(bytes);
+}
+
 void CWindowsFiles::RefreshDirectory(const std::string& folder)
 {
     // The player's order writer reads directories by raw sectors; what it

@@ -23,6 +23,7 @@ public:
     bool MakeFolder(const std::string& path) override;
     bool ListFolder(const std::string& folder, std::vector<FOLDER_ENTRY>& entries) override;
     std::uint32_t DriveSpace(const std::string& path, std::uint32_t* freeBytes, std::uint32_t* totalBytes) override;
+    std::uint32_t ClusterBytes(const std::string& path) override;
     void RefreshDirectory(const std::string& folder) override;
     FILE_RESULT OpenCopy(const std::string& source, const std::string& target, bool viaScratch,
                          std::unique_ptr<CFileCopy>& copy) override;

@@ -380,8 +380,9 @@ void CManagerDlg::DropAt(HWND window, POINT screen)
         AddPcSelectionToDownloadList();
         break;
     case ACT_UPLOAD_TREE_FOLDER:
-        // Into the folder under the point (drop-highlighted), not the one
-        // the PC list happens to show.
+        // Into the folder dropped on, not the one the PC list shows: an
+        // overwrite question would otherwise be about another folder's file.
+        m_pcTree.SelectDropTarget(item);
         Reached("StartUpload");
         StartUpload(TRANSFER_UPLOAD, true);
         break;

@@ -532,7 +532,7 @@ void CManagerDlg::OnPcListKey(UINT key)
             break;
         case 'V':
             if (m_clipboard.Operation == 16 || m_clipboard.Operation == 32)
-                StartUpload(TRANSFER_UPLOAD);
+                StartUpload(m_clipboard.Operation);  // the clipboard's names, and a cut moves
             else
                 PastePc(m_pcFolderPath, true);
             break;

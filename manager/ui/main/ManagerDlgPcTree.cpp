@@ -721,7 +721,7 @@ void CManagerDlg::OnPcTreeKey(UINT key)
             break;
         case 'V':
             if (m_clipboard.Operation == 16 || m_clipboard.Operation == 32)
-                StartUpload(TRANSFER_UPLOAD);
+                StartUpload(m_clipboard.Operation);  // the clipboard's names, and a cut moves
             else
                 PastePc(GetPcTreeItemPath(selected), false);
             break;

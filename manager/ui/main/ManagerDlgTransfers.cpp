@@ -220,10 +220,14 @@ void CManagerDlg::MoveOnPlayer(const std::string& targetFolder, const TRANSFER_L
         return;
     CWaitCursor wait;
     const std::string target = WithSlash(targetFolder);
-    // A folder pasted into itself or below itself would never end.
+    // A folder pasted into itself or below itself would never end; and an
+    // existing folder of the name that holds the source ("Music\Music"
+    // pasted beside "Music") would be deleted, the source with it, when
+    // replaced.
     for (const std::string& name : clipboard.Names) {
         const std::string source = CTransferPaths::Join(clipboard.BaseFolder, name);
-        if (IsFolderPath(source) && CTransferPaths::IsSameOrInside(target, source)) {
+        if ((IsFolderPath(source) && CTransferPaths::IsSameOrInside(target, source)) ||
+            CTransferPaths::IsSameOrInside(source, target + name)) {
             ShowMessage(m_message = mb::Format(mb::LoadText(IDS_FOLDER_CREATE_FAILED).c_str(),
                                                (target + name).c_str()));
             return;

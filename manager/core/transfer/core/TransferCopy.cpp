@@ -138,6 +138,20 @@ bool CTransferRun::CopyFolderItem(const std::string& source, const std::string& 
     }
     TREE_STATE tree;
     const bool copied = CopyTree(source, target, upload, tree);
+    // A player (or card) pulled out mid-tree, on either side: whatever came
+    // after was left out piece by piece, which must not pass for a copy of
+    // the folder.
+    if (copied && tree.incomplete &&
+        (m_files.DriveSpace(source, nullptr, nullptr) == 0 || m_files.DriveSpace(target, nullptr, nullptr) == 0)) {
+        SetMessage(Text(IDS_NOT_ANSWERING));
+        return false;
+    }
+    // A subfolder that could not be written (a full memory, a read or
+    // write failure): the rest was copied, but the folder was not.
+    if (copied && tree.failedBelow) {
+        SetMessage(tree.failure);
+        return false;
+    }
     const bool move = m_mode == TRANSFER_PLAYER_CUT || (!upload && m_mode == TRANSFER_PC_CUT);
     if (copied && move && tree.incomplete) {
         // The move deletes the source folder: files left out of the copy
@@ -182,11 +196,15 @@ bool CTransferRun::CopyTree(const std::string& source, const std::string& target
         }
         if (entry.Folder) {
             // A confirmed cancel ends the whole tree. Any other failure below
-            // leaves that folder's rest out and the copy goes on; a move then
-            // keeps its source (CopyFolderItem).
+            // leaves that folder's rest out and the copy goes on; the item
+            // then fails all the same, and a move keeps its source
+            // (CopyFolderItem).
             if (!CopyTree(from, to, upload, tree)) {
                 if (CancelSet())
                     return false;
+                if (!tree.failedBelow)
+                    tree.failure = Message();
+                tree.failedBelow = true;
                 leaveOut(from);
             }
             continue;
@@ -197,8 +215,17 @@ bool CTransferRun::CopyTree(const std::string& source, const std::string& target
         std::uint64_t length = 0;
         const FILE_RESULT result = CopyOne(from, to, upload, false, &length);
         if (result == FILE_OPEN_FAILED || result == FILE_CREATE_FAILED) {
-            // Skipped without a message (a file in use elsewhere).
+            // A file in use elsewhere is skipped without a message. One that
+            // cannot be created (a name too long for the target, a full
+            // directory) is left out too, but the item fails once the rest
+            // is copied: the folder did not arrive whole.
             leaveOut(from);
+            if (result == FILE_CREATE_FAILED && !tree.failedBelow) {
+                tree.failedBelow = true;
+                tree.failure = TextWith(IDS_CREATE_FAILED, entry.Name);
+                if (!upload)
+                    tree.failure += "\r\n" + Text(IDS_TOO_MANY_FILES);
+            }
             continue;
         }
         {

@@ -63,6 +63,9 @@ public:
     // Total bytes of the drive holding path, 0 when it does not answer; free
     // and total bytes go out when asked for. Values stop at 0xFFFFFFFF.
     virtual std::uint32_t DriveSpace(const std::string& path, std::uint32_t* freeBytes, std::uint32_t* totalBytes) = 0;
+    // Bytes of one allocation unit of the drive holding path (what deleting
+    // a file frees is its size rounded up to these); 0 when unknown.
+    virtual std::uint32_t ClusterBytes(const std::string& path) { return 0; }
     // What the player's directory object remembers of folder is stale.
     virtual void RefreshDirectory(const std::string& folder) = 0;
     // Opens source and creates target (viaScratch: a scratch file beside it

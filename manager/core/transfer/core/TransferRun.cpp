@@ -231,6 +231,18 @@ int CTransferRun::AskOverwrite(const std::string& name) const
     return (answer >= OVERWRITE_YES && answer <= OVERWRITE_CANCEL) ? answer : OVERWRITE_CANCEL;
 }
 
+std::uint32_t CTransferRun::RoomOf(const std::string& path, bool folder)
+{
+    const std::uint32_t bytes = m_files.ItemSize(path, folder);
+    const std::uint32_t cluster = m_files.ClusterBytes(path);
+    // A folder's files each end in a part cluster: its byte count is the
+    // least it frees.
+    if (folder || cluster <= 1 || bytes == 0)
+        return bytes;
+    const std::uint64_t rounded = (static_cast<std::uint64_t>(bytes) + cluster - 1) / cluster * cluster;
+    return Saturate32(rounded);
+}
+
 int CTransferRun::RunList()
 {
     const bool download = m_direction == TRANSFER_TO_PLAYER;
@@ -279,8 +291,12 @@ int CTransferRun::RunList()
         bool copied = false;
         bool keepOld = false;  // the old target stays until its copy is complete
         // A copy onto itself or into its own subfolder: the overwrite would
-        // delete the source, the tree copy would never end.
-        const bool ontoSource = CTransferPaths::IsSameOrInside(target, source);
+        // delete the source, the tree copy would never end. Nor may a
+        // download replace a folder that holds its source ("Music\Music"
+        // pasted beside "Music"): the target goes first, and the source
+        // with it.
+        const bool ontoSource = CTransferPaths::IsSameOrInside(target, source) ||
+                                (download && CTransferPaths::IsSameOrInside(source, target));
         if (ontoSource) {
             SetMessage(folder ? TextWith(IDS_FOLDER_CREATE_FAILED, target)
                               : TextWith(IDS_CREATE_FAILED, name) + "\r\n" + Text(IDS_SAME_NAME));
@@ -304,8 +320,13 @@ int CTransferRun::RunList()
                 if (download) {
                     const bool targetFolder = m_files.IsFolder(target);
                     std::uint32_t freeNow = 0;
-                    keepOld = !folder && !targetFolder && m_files.DriveSpace(target, &freeNow, nullptr) != 0 &&
-                              freeNow >= size;
+                    const bool answers = m_files.DriveSpace(target, &freeNow, nullptr) != 0;
+                    keepOld = !folder && !targetFolder && answers && freeNow >= size;
+                    // Nor does it go when even its room would not take the
+                    // new one: the space check below skips the item, and
+                    // the user keeps the old file instead of neither.
+                    if (!keepOld && answers && AddSaturated(freeNow, RoomOf(target, targetFolder)) < size)
+                        keepOld = true;
                 }
                 if (download && !keepOld) {
                     const bool deleted = m_files.DeleteItem(target, m_files.IsFolder(target));

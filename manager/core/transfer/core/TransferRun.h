@@ -70,11 +70,15 @@ private:
     struct TREE_STATE {
         bool incomplete = false;  // a file or link below was left out
         std::string firstLeftOut;
+        bool failedBelow = false;  // a subfolder or file could not be written (not a cancel)
+        std::string failure;       // the message of the first such failure
     };
     class CHold;
     class CRunStreams;
 
     int RunList();
+    // What deleting an existing target frees at the least.
+    std::uint32_t RoomOf(const std::string& path, bool folder);
     // replace: an existing target is written over only once the copy is
     // complete (through a scratch file beside it).
     FILE_RESULT CopyOne(const std::string& source, const std::string& target, bool upload, bool setItemSize,

@@ -737,6 +737,25 @@ TEST_F(Overwrite, AReplacedTargetWhoseCopyFailedIsKeptWhenTheMemoryHoldsBoth)
     EXPECT_EQ(1, owner.Of(WM_XFER_FILE_DONE)[0].lp);
 }
 
+// Yes on a memory that cannot take the new file even without the old one:
+// the old one is not deleted for nothing.
+TEST_F(Overwrite, AReplaceThatCannotFitEvenWithoutTheOldFileKeepsIt)
+{
+    ASSERT_TRUE(WriteBytes("S:\\song.mp3", Pattern(100 * 1024, 5)));
+    ULARGE_INTEGER available = {}, total = {}, all = {};
+    ASSERT_TRUE(GetDiskFreeSpaceExA("S:\\", &available, &total, &all));
+    ASSERT_GT(available.QuadPart, 600u * 1024);
+    ASSERT_TRUE(WriteBytes("S:\\other.bin", Pattern(std::size_t(available.QuadPart - 500 * 1024), 6)));
+    const std::string big = MakePc("song.mp3", 2 * 1024 * 1024);
+    asker.answers = {OVERWRITE_YES};
+    EXPECT_EQ(TRANSFER_STOPPED, Download({big}, "S:\\"));
+    std::vector<unsigned char> data;
+    ASSERT_TRUE(ReadBytes("S:\\song.mp3", data)) << "the old file is still there";
+    EXPECT_TRUE(data == Pattern(100 * 1024, 5));
+    EXPECT_TRUE(prompter.Asked(kNoSpace));
+    EXPECT_EQ(std::vector<std::string>{big}, owner.Paths(WM_XFER_ITEM_SKIPPED));
+}
+
 TEST_F(Overwrite, TheQuestionGetsALongNameShortened)
 {
     const std::string name(90, 'n');
@@ -884,6 +903,45 @@ TEST_F(FolderCopy, ADiskThatFillsInsideANestedFolderFailsTheItem)
     EXPECT_TRUE(Exists(Pc("Tree\\Inner\\big.mp3"))) << "the moved source stays";
     EXPECT_TRUE(owner.Of(WM_XFER_FILE_DONE).empty());
     EXPECT_TRUE(prompter.Asked("Failed to write a file to the memory."));
+}
+
+// A copy, not a move: the rest of the tree still arrives, but the folder is
+// not reported as downloaded.
+TEST_F(FolderCopy, ADiskThatFillsInsideANestedFolderFailsACopyToo)
+{
+    CreateDirectoryA(Pc("Tree").c_str(), nullptr);
+    CreateDirectoryA(Pc("Tree\\Inner").c_str(), nullptr);
+    CreateDirectoryA(Pc("Tree\\Later").c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes(Pc("Tree\\Inner\\big.mp3"), Pattern(2 * 1024 * 1024)));
+    ASSERT_TRUE(WriteBytes(Pc("Tree\\Later\\small.mp3"), Pattern(1000, 4)));
+    owner.onMessage = [](const CRecord& r) {
+        if (r.msg == WM_XFER_ITEM_PROCESSING)
+            WriteBytes("S:\\other.bin", Pattern(1536 * 1024, 9));
+    };
+    EXPECT_EQ(TRANSFER_STOPPED, Download({Pc("Tree")}, "S:\\", TRANSFER_PC_COPY, 0));
+    EXPECT_FALSE(Exists("S:\\Tree\\Inner\\big.mp3")) << "no truncated file is left";
+    ExpectSameBytes(Pc("Tree\\Later\\small.mp3"), "S:\\Tree\\Later\\small.mp3");
+    EXPECT_TRUE(owner.Of(WM_XFER_FILE_DONE).empty());
+    EXPECT_EQ(std::vector<std::string>{Pc("Tree")}, owner.Paths(WM_XFER_ITEM_SKIPPED));
+    EXPECT_TRUE(prompter.Asked("Failed to write a file to the memory."));
+}
+
+// A name that fits on the PC but not below a deep folder of the player: the
+// rest arrives, the user hears which file did not.
+TEST_F(FolderCopy, AFileWhoseNameDoesNotFitBelowTheTargetFailsTheItem)
+{
+    const std::string deep = "R:\\" + std::string(120, 'd');
+    ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
+    CreateDirectoryA(Pc("Tree").c_str(), nullptr);
+    const std::string longName = std::string(140, 'n') + ".mp3";
+    ASSERT_LT(Pc("Tree\\" + longName).size(), std::size_t(MAX_PATH)) << "the source must be readable";
+    ASSERT_GT((deep + "\\Tree\\" + longName).size(), std::size_t(MAX_PATH));
+    ASSERT_TRUE(WriteBytes(Pc("Tree\\" + longName), Pattern(1000)));
+    ASSERT_TRUE(WriteBytes(Pc("Tree\\short.mp3"), Pattern(1000, 2)));
+    EXPECT_EQ(TRANSFER_STOPPED, Download({Pc("Tree")}, deep, TRANSFER_PC_COPY));
+    ExpectSameBytes(Pc("Tree\\short.mp3"), deep + "\\Tree\\short.mp3");
+    EXPECT_TRUE(owner.Of(WM_XFER_FILE_DONE).empty());
+    EXPECT_TRUE(prompter.Asked("Failed to create '" + longName + "'."));
 }
 
 TEST_F(FolderCopy, ACompleteMoveDeletesTheSourceFolder)

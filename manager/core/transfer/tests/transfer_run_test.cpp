@@ -26,8 +26,10 @@ class CMemoryFiles;
 
 class CMemoryCopy : public CFileCopy {
 public:
-    CMemoryCopy(CMemoryFiles& files, std::vector<unsigned char> source, std::string target, bool upload)
-        : m_files(files), m_source(std::move(source)), m_target(std::move(target)), m_upload(upload)
+    CMemoryCopy(CMemoryFiles& files, std::string sourcePath, std::vector<unsigned char> source, std::string target,
+                bool upload)
+        : m_files(files), m_sourcePath(std::move(sourcePath)), m_source(std::move(source)), m_target(std::move(target)),
+          m_upload(upload)
     {
     }
     std::uint64_t Length() const override { return m_source.size(); }
@@ -38,6 +40,7 @@ public:
 
 private:
     CMemoryFiles& m_files;
+    std::string m_sourcePath;
     std::vector<unsigned char> m_source;
     std::size_t m_read = 0;
     std::vector<unsigned char> m_written;
@@ -53,6 +56,9 @@ public:
     std::size_t writeLimit = static_cast<std::size_t>(-1);  // the memory fills after this many bytes
     bool failReplace = false;
     bool failMakeFolder = false;
+    bool pulled = false;  // the player (R:) is gone: nothing there answers
+    std::size_t maxPath = 259;  // longer paths cannot be created
+    std::uint32_t cluster = 1024;  // what a file takes is its size rounded up to this
     std::function<void(const std::string& path)> onDelete;
     std::function<void(std::size_t written)> onWrite;
     std::vector<std::string> refreshed;
@@ -63,9 +69,10 @@ public:
         nodes[path] = NODE{false, std::vector<unsigned char>(size, fill), false};
     }
     void Folder(const std::string& path) { nodes[path] = NODE{true, {}, false}; }
+    bool Gone(const std::string& path) const { return pulled && path.rfind("R:", 0) == 0; }
 
-    bool Exists(const std::string& path) override { return nodes.count(path) != 0; }
-    bool IsFolder(const std::string& path) override { return nodes.count(path) && nodes[path].Folder; }
+    bool Exists(const std::string& path) override { return !Gone(path) && nodes.count(path) != 0; }
+    bool IsFolder(const std::string& path) override { return Exists(path) && nodes[path].Folder; }
     std::uint32_t ItemSize(const std::string& path, bool folder) override
     {
         std::uint32_t size = 0;
@@ -87,7 +94,7 @@ public:
     bool RemoveFile(const std::string& path) override { return nodes.erase(path) != 0; }
     bool MakeFolder(const std::string& path) override
     {
-        if (nodes.count(path) || failMakeFolder)
+        if (nodes.count(path) || failMakeFolder || Gone(path) || path.size() > maxPath)
             return false;
         Folder(path);
         return true;
@@ -95,6 +102,8 @@ public:
     bool ListFolder(const std::string& folder, std::vector<FOLDER_ENTRY>& entries) override
     {
         entries.clear();
+        if (Gone(folder))
+            return false;
         for (const auto& n : nodes) {
             if (n.first.rfind(folder + "\\", 0) != 0)
                 continue;
@@ -104,33 +113,44 @@ public:
         }
         return true;
     }
-    std::uint32_t DriveSpace(const std::string&, std::uint32_t* freeOut, std::uint32_t* totalOut) override
+    std::uint32_t DriveSpace(const std::string& path, std::uint32_t* freeOut, std::uint32_t* totalOut) override
     {
+        if (Gone(path)) {
+            if (freeOut)
+                *freeOut = 0;
+            if (totalOut)
+                *totalOut = 0;
+            return 0;
+        }
         if (freeOut)
             *freeOut = answering ? freeBytes : 0;
         if (totalOut)
             *totalOut = answering ? 0x20000000 : 0;
         return answering ? 0x20000000 : 0;
     }
+    std::uint32_t ClusterBytes(const std::string&) override { return cluster; }
     void RefreshDirectory(const std::string& folder) override { refreshed.push_back(folder); }
     FILE_RESULT OpenCopy(const std::string& source, const std::string& target, bool upload,
                          std::unique_ptr<CFileCopy>& copy) override
     {
-        if (!nodes.count(source) || nodes[source].Folder || nodes[source].Locked)
+        if (!Exists(source) || nodes[source].Folder || nodes[source].Locked)
             return FILE_OPEN_FAILED;
-        if (IsFolder(target) || (nodes.count(target) && nodes[target].Locked))
+        if (Gone(target) || IsFolder(target) || (nodes.count(target) && nodes[target].Locked) ||
+            target.size() > maxPath)
             return FILE_CREATE_FAILED;
         // A download creates (or truncates) its target at once; an upload
         // writes a scratch file that is not modelled here.
         if (!upload)
             nodes[target] = NODE{};
-        copy.reset(new CMemoryCopy(*this, nodes[source].Bytes, target, upload));
+        copy.reset(new CMemoryCopy(*this, source, nodes[source].Bytes, target, upload));
         return FILE_DONE;
     }
 };
 
 std::int64_t CMemoryCopy::Read(void* buffer, std::uint32_t want)
 {
+    if (m_files.Gone(m_sourcePath))
+        return -1;
     const std::size_t n = std::min<std::size_t>(want, m_source.size() - m_read);
     std::copy(m_source.begin() + m_read, m_source.begin() + m_read + n, static_cast<unsigned char*>(buffer));
     m_read += n;
@@ -139,7 +159,7 @@ std::int64_t CMemoryCopy::Read(void* buffer, std::uint32_t want)
 
 bool CMemoryCopy::Write(const void* buffer, std::uint32_t size)
 {
-    if (m_files.writtenTotal + size > m_files.writeLimit)
+    if (m_files.writtenTotal + size > m_files.writeLimit || m_files.Gone(m_target))
         return false;
     const auto* p = static_cast<const unsigned char*>(buffer);
     m_written.insert(m_written.end(), p, p + size);
@@ -451,6 +471,48 @@ TEST_P(BothDirections, AFailedCopyAfterYesReportsOnlyAFileThatIsReallyGone)
     }
 }
 
+// The player pulled out while a folder of two albums is copied: every file
+// and folder after that is left out one by one, which is no copy of the
+// folder. Its item fails, and an upload, whose source went, ends with 7.
+TEST_P(BothDirections, APlayerPulledDuringAFolderFailsTheFolder)
+{
+    const auto& c = GetParam();
+    const std::string from = std::string(c.Source).substr(0, std::string(c.Source).rfind('\\')) + "\\Artist";
+    files.Folder(from);
+    files.Folder(from + "\\Album1");
+    files.Folder(from + "\\Album2");
+    files.File(from + "\\Album1\\a.mp3", 100000, 1);
+    files.File(from + "\\Album2\\b.mp3", 100, 2);
+    files.onWrite = [this](std::size_t) { files.pulled = true; };
+    const int state = Go(c.Direction, {from}, c.TargetFolder, TRANSFER_PC_COPY);
+    EXPECT_EQ(c.Direction == TRANSFER_TO_PLAYER ? TRANSFER_STOPPED : TRANSFER_NO_ANSWER, state);
+    EXPECT_EQ(std::vector<std::string>{En(IDS_NOT_ANSWERING)}, sink.messages);
+    const std::vector<TRANSFER_EVENT> events =
+        c.Direction == TRANSFER_TO_PLAYER ? std::vector<TRANSFER_EVENT>{TRANSFER_ITEM_PROCESSING, TRANSFER_ITEM_SKIPPED}
+                                          : std::vector<TRANSFER_EVENT>{};
+    EXPECT_EQ(events, sink.Kinds()) << "never reported as copied";
+}
+
+// A paste from one memory to the other whose source memory is pulled out
+// between two albums: the second is never read, and the folder does not
+// count as copied.
+TEST_F(TransferRunTest, ASourceMemoryPulledBetweenTwoSubfoldersFailsTheFolder)
+{
+    files.Folder("R:\\player\\Artist");
+    files.Folder("R:\\player\\Artist\\Album1");
+    files.Folder("R:\\player\\Artist\\Album2");
+    files.File("R:\\player\\Artist\\Album1\\a.mp3", 100, 1);
+    files.File("R:\\player\\Artist\\Album2\\b.mp3", 100, 2);
+    files.onWrite = [this](std::size_t written) {
+        if (written == 100)
+            files.pulled = true;
+    };
+    EXPECT_EQ(TRANSFER_STOPPED, Go(TRANSFER_TO_PLAYER, {"R:\\player\\Artist"}, "P:\\pc", TRANSFER_PLAYER_COPY));
+    EXPECT_TRUE(files.Exists("P:\\pc\\Artist\\Album1\\a.mp3"));
+    EXPECT_EQ((std::vector<TRANSFER_EVENT>{TRANSFER_ITEM_PROCESSING, TRANSFER_ITEM_SKIPPED}), sink.Kinds());
+    EXPECT_EQ(std::vector<std::string>{En(IDS_NOT_ANSWERING)}, sink.messages);
+}
+
 INSTANTIATE_TEST_SUITE_P(Directions, BothDirections, ::testing::ValuesIn(kDirections),
                          [](const ::testing::TestParamInfo<DIRECTION_CASE>& info) {
                              return info.param.Direction == TRANSFER_TO_PLAYER ? std::string("Download")
@@ -499,6 +561,30 @@ TEST_F(DownloadRun, AReplaceWithRoomForBothKeepsTheOldFileUntilTheCopyIsWhole)
     ASSERT_GE(sink.events.size(), 2u);
     EXPECT_EQ((EVENT_RECORD{TRANSFER_ITEM_DOWNLOADED, 0, "P:\\pc\\a.mp3", true}), sink.events[1]);
     EXPECT_NE(files.refreshed.end(), std::find(files.refreshed.begin(), files.refreshed.end(), "R:\\player"));
+}
+
+// Yes to a replace on a memory that cannot take the new file even once the
+// old one is gone: the old one stays, the item is skipped for want of space.
+// What the old one frees is counted in whole clusters.
+TEST_F(DownloadRun, AReplaceThatCannotFitEvenWithoutTheOldFileKeepsIt)
+{
+    files.File("P:\\pc\\a.mp3", 5000, 1);
+    files.File("R:\\player\\a.mp3", 10, 9);
+    files.freeBytes = 1000;  // 1000 + 1024 freed < 5000
+    sink.overwrites = {OVERWRITE_YES};
+    EXPECT_EQ(TRANSFER_STOPPED, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\a.mp3"}, "R:\\player", TRANSFER_DOWNLOAD));
+    EXPECT_EQ(std::vector<unsigned char>(10, 9), files.nodes["R:\\player\\a.mp3"].Bytes) << "the old file stays";
+    EXPECT_EQ(std::vector<std::string>{En(IDS_NO_SPACE)}, sink.messages);
+    EXPECT_EQ(std::vector<TRANSFER_EVENT>{TRANSFER_ITEM_SKIPPED}, sink.Kinds());
+    // 1000 + 3000 bytes < 4050, but the old file's 3072 bytes of clusters
+    // make room: it goes first and the new one arrives.
+    files.File("P:\\pc\\a.mp3", 4050, 1);
+    files.File("R:\\player\\a.mp3", 3000, 9);
+    files.onDelete = [this](const std::string&) { files.freeBytes = 1000 + 3072; };
+    sink = CRecordingSink();
+    sink.overwrites = {OVERWRITE_YES};
+    EXPECT_EQ(TRANSFER_DOWNLOAD_DONE, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\a.mp3"}, "R:\\player", TRANSFER_DOWNLOAD));
+    EXPECT_EQ(std::vector<unsigned char>(4050, 1), files.nodes["R:\\player\\a.mp3"].Bytes);
 }
 
 TEST_F(DownloadRun, APlayerThatDoesNotAnswerEndsWith7)
@@ -561,7 +647,7 @@ TEST_F(DownloadRun, AFolderThatCannotBeCreatedFailsWithItsPath)
     EXPECT_EQ(std::vector<std::string>{"Ordner 'R:\\player\\Tree' fehlt."}, sink.messages);
 }
 
-TEST_F(DownloadRun, AFailureInANestedFolderFailsOnlyAMove)
+TEST_F(DownloadRun, AFailureInANestedFolderCopiesTheRestButFailsTheItem)
 {
     files.Folder("P:\\pc\\Tree");
     files.Folder("P:\\pc\\Tree\\A");
@@ -572,11 +658,14 @@ TEST_F(DownloadRun, AFailureInANestedFolderFailsOnlyAMove)
     files.File("P:\\pc\\Tree\\top.mp3", 10);
     // The memory fills inside A (entries come in name order here).
     files.writeLimit = 100;
-    EXPECT_EQ(TRANSFER_DOWNLOAD_DONE, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\Tree"}, "R:\\player", TRANSFER_PC_COPY));
+    EXPECT_EQ(TRANSFER_STOPPED, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\Tree"}, "R:\\player", TRANSFER_PC_COPY));
     EXPECT_FALSE(files.Exists("R:\\player\\Tree\\A\\big.mp3"));
     EXPECT_FALSE(files.Exists("R:\\player\\Tree\\A\\next.mp3")) << "the failed level stops";
     EXPECT_TRUE(files.Exists("R:\\player\\Tree\\Z\\later.mp3")) << "the rest of the tree is copied";
     EXPECT_TRUE(files.Exists("R:\\player\\Tree\\top.mp3"));
+    // ... but the folder is not: never reported as downloaded.
+    EXPECT_EQ((std::vector<TRANSFER_EVENT>{TRANSFER_ITEM_PROCESSING, TRANSFER_ITEM_SKIPPED}), sink.Kinds());
+    EXPECT_EQ(std::vector<std::string>{En(IDS_WRITE_FAILED)}, sink.messages);
     // A move of the same tree fails the item with the write failure and
     // keeps its source.
     files.DeleteItem("R:\\player\\Tree", true);
@@ -585,6 +674,23 @@ TEST_F(DownloadRun, AFailureInANestedFolderFailsOnlyAMove)
     EXPECT_EQ(TRANSFER_STOPPED, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\Tree"}, "R:\\player", TRANSFER_PC_CUT));
     EXPECT_TRUE(files.Exists("P:\\pc\\Tree\\A\\big.mp3"));
     EXPECT_EQ(std::vector<std::string>{En(IDS_WRITE_FAILED)}, sink.messages);
+}
+
+// A name that fits on the PC but not below the player's folder: the rest of
+// the tree arrives, the folder is not reported as downloaded, and the user
+// hears which file could not be created.
+TEST_F(DownloadRun, AFileThatCannotBeCreatedInsideAFolderFailsTheItem)
+{
+    files.maxPath = 40;
+    const std::string longName = "a name too long for the player.mp3";
+    files.Folder("P:\\pc\\Tree");
+    files.File("P:\\pc\\Tree\\" + longName, 100);
+    files.File("P:\\pc\\Tree\\short.mp3", 100);
+    EXPECT_EQ(TRANSFER_STOPPED, Go(TRANSFER_TO_PLAYER, {"P:\\pc\\Tree"}, "R:\\player", TRANSFER_PC_COPY));
+    EXPECT_TRUE(files.Exists("R:\\player\\Tree\\short.mp3"));
+    EXPECT_EQ((std::vector<TRANSFER_EVENT>{TRANSFER_ITEM_PROCESSING, TRANSFER_ITEM_SKIPPED}), sink.Kinds());
+    EXPECT_EQ(std::vector<std::string>{"Failed to create '" + longName + "'.\r\n" + En(IDS_TOO_MANY_FILES)},
+              sink.messages);
 }
 
 TEST_F(DownloadRun, AFolderMoveWithALockedFileKeepsItsSource)
@@ -633,6 +739,25 @@ TEST_F(DownloadRun, AFolderIsNeverCopiedIntoItself)
     EXPECT_EQ(TRANSFER_STOPPED, Go(TRANSFER_TO_PLAYER, {"R:\\player\\M"}, "R:\\player\\M\\Sub", TRANSFER_PLAYER_COPY));
     EXPECT_FALSE(files.Exists("R:\\player\\M\\Sub\\M"));
     EXPECT_EQ(std::vector<std::string>{"Failed to create 'R:\\player\\M\\Sub\\M'."}, sink.messages);
+}
+
+// "Music\Music" pasted into the folder above "Music": the existing target is
+// the source's own parent, and replacing it would delete the source with it.
+TEST_F(DownloadRun, ATargetThatHoldsTheSourceIsNeverReplaced)
+{
+    files.Folder("R:\\player\\Music");
+    files.Folder("R:\\player\\Music\\Music");
+    files.File("R:\\player\\Music\\Music\\a.mp3", 100, 5);
+    files.File("R:\\player\\Music\\keep.mp3", 10, 6);
+    for (int mode : {TRANSFER_PLAYER_COPY, TRANSFER_PLAYER_CUT}) {
+        sink = CRecordingSink();
+        sink.overwrites = {OVERWRITE_YES};
+        EXPECT_EQ(TRANSFER_STOPPED, Go(TRANSFER_TO_PLAYER, {"R:\\player\\Music\\Music"}, "R:\\player", mode));
+        EXPECT_EQ(std::vector<unsigned char>(100, 5), files.nodes["R:\\player\\Music\\Music\\a.mp3"].Bytes) << mode;
+        EXPECT_TRUE(files.Exists("R:\\player\\Music\\keep.mp3")) << mode;
+        EXPECT_TRUE(sink.overwriteNames.empty()) << "nothing to ask: the item cannot be done";
+        EXPECT_EQ(std::vector<std::string>{"Failed to create 'R:\\player\\Music'."}, sink.messages);
+    }
 }
 
 TEST_F(UploadRun, ASourceDriveThatStopsAnsweringEndsWith7)

@@ -363,6 +363,78 @@ TEST_F(TransferWindow, PasteInsideThePlayerCopiesAndMovesButNeverTheSettingsFile
     EXPECT_EQ(CManagerDlg::OP_NONE, dlg.m_runningOperation);
 }
 
+// "Nest\Nest" pasted into the root, where "Nest" (its own parent) exists:
+// replacing that folder would delete the source with it. Refused before any
+// question, by a rename (cut) as by the engine (copy); an overwrite question
+// that comes all the same is answered Yes, as a user would.
+TEST_F(TransferWindow, PasteNeverReplacesTheFolderThatHoldsTheSource)
+{
+    UseMemory("I:\\");
+    CreateDirectoryA("I:\\Nest", nullptr);
+    CreateDirectoryA("I:\\Nest\\Nest", nullptr);
+    const std::vector<unsigned char> song = Pattern(20000, 40);
+    ASSERT_TRUE(WriteBytes("I:\\Nest\\Nest\\n.mp3", song));
+    TRANSFER_LIST clipboard;
+    clipboard.BaseFolder = "I:\\Nest\\";
+    clipboard.Names = {"Nest"};
+    for (int operation : {TRANSFER_PLAYER_CUT, TRANSFER_PLAYER_COPY}) {
+        clipboard.Operation = operation;
+        mbtest::CBackgroundRun clicker([&] {
+            if (HWND h = mbtest::WaitForWindow(L"Overwrite", 4000))
+                mbtest::Click(h, IDC_OVERWRITE_YES);
+        });
+        dlg.MoveOnPlayer("I:\\", clipboard);
+        ASSERT_TRUE(WaitDone({IDC_OVERWRITE_YES}));
+        clicker.Finish();
+        EXPECT_TRUE(ReadText("I:\\Nest\\Nest\\n.mp3") == std::string(song.begin(), song.end()))
+            << "the source is gone after operation " << operation;
+        EXPECT_TRUE(SaidStarting("Failed to create 'I:\\Nest'.")) << operation;
+    }
+}
+
+// Ctrl+V in the PC list or tree with player files cut or copied: those files
+// are uploaded into the shown PC folder (a cut also leaves the player), not
+// whatever the player list has selected (here nothing).
+TEST_F(TransferWindow, CtrlVInThePcPaneUploadsThePlayerClipboard)
+{
+    UseMemory("I:\\");
+    CreateDirectoryA("I:\\Keys", nullptr);
+    const std::vector<unsigned char> cutBytes = Pattern(3000, 50), copyBytes = Pattern(4000, 51);
+    ASSERT_TRUE(WriteBytes("I:\\Keys\\cut.mp3", cutBytes));
+    ASSERT_TRUE(WriteBytes("I:\\Keys\\copied.mp3", copyBytes));
+    const std::string folder = Pc("keys");
+    CreateDirectoryA(folder.c_str(), nullptr);
+    DeleteFileA((folder + "\\cut.mp3").c_str());
+    DeleteFileA((folder + "\\copied.mp3").c_str());
+    dlg.m_pcFolderPath = folder + "\\";
+    auto ctrlV = [&](bool tree) {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = 0x80;
+        SetKeyboardState(keys);
+        if (tree)
+            dlg.OnPcTreeKey('V');
+        else
+            dlg.OnPcListKey('V');
+        keys[VK_CONTROL] = 0;
+        SetKeyboardState(keys);
+    };
+    dlg.m_clipboard.BaseFolder = "I:\\Keys\\";
+    dlg.m_clipboard.Names = {"cut.mp3"};
+    dlg.m_clipboard.Operation = TRANSFER_PLAYER_CUT;
+    ctrlV(false);
+    ASSERT_TRUE(WaitDone());
+    EXPECT_TRUE(ReadText(folder + "\\cut.mp3") == std::string(cutBytes.begin(), cutBytes.end()));
+    EXPECT_FALSE(Exists("I:\\Keys\\cut.mp3")) << "a cut moves";
+    dlg.m_clipboard.Names = {"copied.mp3"};
+    dlg.m_clipboard.Operation = TRANSFER_PLAYER_COPY;
+    ctrlV(true);
+    ASSERT_TRUE(WaitDone());
+    EXPECT_TRUE(ReadText(folder + "\\copied.mp3") == std::string(copyBytes.begin(), copyBytes.end()));
+    EXPECT_TRUE(Exists("I:\\Keys\\copied.mp3"));
+    EXPECT_FALSE(Said(IDS_NO_SELECTED_FILE));
+}
+
 // ---- the download list ------------------------------------------------------------
 
 TEST_F(TransferWindow, DownloadListCopiesItsRowsAndMarksThemComplete)

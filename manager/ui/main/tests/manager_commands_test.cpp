@@ -836,6 +836,21 @@ TEST_F(ManagerCommands, ImageDragBetweenThePanes)
     const std::string added = rowTexts("s1.mp3");
     dlg.ReopenPcFolder();
     EXPECT_EQ(rowTexts("s1.mp3"), added);
+    // ... onto a folder of the PC tree other than the shown one: the upload
+    // goes into that folder, and the shown folder is not touched.
+    int made = -1;
+    RunHost("mkdir -p " + mbtest::ShellQuote(kPcHost + "/DRAG/Into"), &made);
+    ASSERT_EQ(0, made);
+    HTREEITEM into = dlg.FindPcTreeItem(m_pc + "\\Into");
+    ASSERT_NE(nullptr, into);
+    dlg.m_pcTree.EnsureVisible(into);
+    ASSERT_NE(into, dlg.m_pcTree.GetSelectedItem());
+    SelectOnly(dlg.m_playerList, {"s2.mp3"});
+    drag(dlg.m_playerList, RowOf(dlg.m_playerList, "s2.mp3"), ItemPoint(dlg.m_pcTree, into));
+    EXPECT_EQ("StartUpload", dlg.m_calls.back());
+    ASSERT_TRUE(WaitDone(dlg));
+    EXPECT_EQ(ImageHash("DRAG/s2.mp3"), PcHash("DRAG/Into/s2.mp3"));
+    EXPECT_EQ("missing PC DRAG/s2.mp3", PcHash("DRAG/s2.mp3"));
     // ... onto the download list: refused, nothing happens.
     size_t calls = dlg.m_calls.size();
     SelectOnly(dlg.m_playerList, {"s2.mp3"});
