@@ -19,6 +19,7 @@ int fnQV_SysCtrl() { return 42; }
 namespace {
 
 constexpr int NAME_SLOT = 256;
+constexpr int MAX_FOLDER_ENTRIES = 65536;
 
 // The name table keeps, after its last slot, the number of slots filled: the
 // next name goes straight to its slot instead of a search past the others.
@@ -166,7 +167,9 @@ void CQV_SysCtrl::SetFileNum(int n)
     if (n == 0) return;
     CSysCtrlHold hold;
     FreeNames();
-    NameCount = n > 0 ? n : 0;
+    // No folder holds more than 65536 entries; a larger count is a caller's
+    // mistake, and on the 32-bit build its table size would wrap.
+    NameCount = n > 0 && n <= MAX_FOLDER_ENTRIES ? n : 0;
     if (NameCount > 0) Names = static_cast<char*>(std::calloc(1, NameTableBytes(NameCount)));
     if (!Names) NameCount = 0;
 }

@@ -591,6 +591,15 @@ TEST(NameTable, AddFileNameFillsSlotsAndRefusesWhatItCannotKeep)
     EXPECT_EQ(2, ctrl.AddFileName("c"));
     ctrl.SetFileNum(0);
     EXPECT_EQ(2, ctrl.AddFileName("d"));  // the old, full table is kept
+    // A folder holds at most 65536 entries: a larger count makes no table
+    // (on the 32-bit build its size would wrap to a few bytes).
+    ctrl.SetFileNum(65537);
+    EXPECT_EQ(0, ctrl.AddFileName("e"));
+    ctrl.SetFileNum(16777217);
+    EXPECT_EQ(0, ctrl.AddFileName("e"));
+    EXPECT_EQ(0, ctrl.AddFileName("f"));
+    ctrl.SetFileNum(65536);
+    EXPECT_EQ(1, ctrl.AddFileName("e"));
 }
 
 TEST(NameTable, CopiesOwnTheirTables)
