@@ -82,6 +82,11 @@ std::size_t CFileText::CharBoundaryBefore(const std::string& text, std::size_t p
     return i;
 }
 
+std::string CFileText::CutToBytes(const std::string& text, std::size_t limit) const
+{
+    return text.size() <= limit ? text : text.substr(0, CharBoundaryBefore(text, limit));
+}
+
 std::string CFileText::GetFileExt(const std::string& path) const
 {
     // Only the name counts: "C:\My.Music\track" has no extension.

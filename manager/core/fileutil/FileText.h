@@ -68,6 +68,9 @@ public:
     std::size_t FindFirst(const std::string& text, char ch, std::size_t from = 0) const;
     // The largest character boundary at or before pos.
     std::size_t CharBoundaryBefore(const std::string& text, std::size_t pos) const;
+    // At most limit bytes of the text, cut before a double-byte character
+    // that would not fit whole (an 11-byte volume label, say).
+    std::string CutToBytes(const std::string& text, std::size_t limit) const;
 
 private:
     std::size_t CharLength(const std::string& text, std::size_t pos) const;

@@ -7,6 +7,8 @@
 #include "registry/RegistryKey.h"
 #include "StringIds.h"
 #include "Text.h"
+#include "fileutil/FileText.h"
+#include "fileutil/WindowsCodePage.h"
 
 MB_BEGIN_MESSAGE_MAP(CConfigDlg, CDialog)
     mb::OnCommand(IDC_CONFIG_OK, &CConfigDlg::OnOkButton),
@@ -121,7 +123,7 @@ void CConfigDlg::OnOK()
                                                       {CONFIG_EXT_LABEL, IDC_CONFIG_LABEL_EXT}};
     for (int i = 0; i < 2; ++i) {
         if (!(m_result & labels[i].bit) || m_roots[i].empty()) continue;
-        const std::string text = EditText(m_hWnd, labels[i].edit).substr(0, LABEL_MAX);
+        const std::string text = CFileText(CWindowsCodePage()).CutToBytes(EditText(m_hWnd, labels[i].edit), LABEL_MAX);
         if (text == m_labels[i]) continue;
         m_labelsWritten[i] = text;
         ::SetVolumeLabelA(m_roots[i].c_str(), text.empty() ? nullptr : text.c_str());

@@ -6,6 +6,8 @@
 #include "ManagerGlobals.h"
 #include "StringIds.h"
 #include "Text.h"
+#include "fileutil/FileText.h"
+#include "fileutil/WindowsCodePage.h"
 
 bool CManagerDlg::FormatMemory(int memory)
 {
@@ -43,7 +45,7 @@ bool CManagerDlg::FormatMemory(int memory)
     // it until the tool has ended.
     m_formatTool = dlg.TakeProcess();
     m_formatMemory = memory;
-    m_formatLabel = label.substr(0, 11);
+    m_formatLabel = CFileText(CWindowsCodePage()).CutToBytes(label, 11);
     EnableWindow(false);
     if (m_formatTool)
         SetTimer(14, 200);

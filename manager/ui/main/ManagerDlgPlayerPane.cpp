@@ -12,6 +12,8 @@
 #include "Shell.h"
 #include "StringIds.h"
 #include "Text.h"
+#include "fileutil/FileText.h"
+#include "fileutil/WindowsCodePage.h"
 
 namespace {
 
@@ -759,7 +761,8 @@ void CManagerDlg::RenamePlayerTreeItem(HTREEITEM item, std::string typed)
         // The root item names the volume.
         if (typed.size() > 11) {
             ShowMessage(mb::LoadText(IDS_LABEL_TOO_LONG));
-            typed.resize(11);
+            // Never half a double-byte character at the end.
+            typed = CFileText(CWindowsCodePage()).CutToBytes(typed, 11);
         }
         CWaitCursor wait;
         std::string root = PlayerRoot();

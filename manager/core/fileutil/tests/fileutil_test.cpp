@@ -290,6 +290,18 @@ TEST(FileKind, FirstThreeLettersOfTheExtensionPerMemory)
     EXPECT_EQ(0, text.GetFileKindFlag(-1, "a.mp3"));
 }
 
+TEST(CutToBytes, AVolumeLabelKeepsWholeCharactersOnly)
+{
+    const CFileText korean(kKorean), western(kWestern);
+    const std::string six = GA + NA + DA + RA + MA + BA;  // 12 bytes
+    EXPECT_EQ(GA + NA + DA + RA + MA, korean.CutToBytes(six, 11));
+    EXPECT_EQ("A" + GA + NA + DA + RA + MA, korean.CutToBytes("A" + six, 11));
+    EXPECT_EQ("AB" + GA + NA + DA + RA, korean.CutToBytes("AB" + six, 11));
+    EXPECT_EQ(GAK + "A", korean.CutToBytes(GAK + "A", 11));
+    EXPECT_EQ("LARK MEMORY", western.CutToBytes("LARK MEMORY 2", 11));
+    EXPECT_EQ("", korean.CutToBytes("", 11));
+}
+
 TEST(ShortenName, NamesThatFitStayAndOthersKeepTheirExtension)
 {
     const CFileText text(kWestern);
