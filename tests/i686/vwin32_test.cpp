@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -60,6 +61,21 @@ std::vector<unsigned char> Pattern(DWORD sector)
     for (DWORD i = 0; i < SECTOR; i++)
         bytes[i] = static_cast<unsigned char>((sector * 7 + i * 13) & 0xFF);
     return bytes;
+}
+
+// 32-bit Wine reads the DISKIO packet's buffer address as an offset and takes
+// its top 16 bits for a segment selector as well; a selector with the table
+// bit (4) set sends the transfer elsewhere. On Windows the address is flat.
+// The sector buffers of the packet cases therefore lie where Wine finds them.
+unsigned char* SectorBuffer()
+{
+    for (uintptr_t at = 0x00500000; at < 0x40000000; at += 0x00010000) {
+        if ((at >> 16) & 4)
+            continue;
+        if (void* p = VirtualAlloc(reinterpret_cast<void*>(at), SECTOR, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE))
+            return static_cast<unsigned char*>(p);
+    }
+    return nullptr;
 }
 
 class Vwin32 : public ::testing::Test {
@@ -122,11 +138,14 @@ TEST_F(Vwin32, AbsoluteReadsReturnTheImage)
 {
     SectorIo io;
     ASSERT_EQ(1, io.UseDosServices);
+    unsigned char* buffer = SectorBuffer();
+    ASSERT_NE(nullptr, buffer);
     for (DWORD sector : {0u, 1u, 100u, 65535u, 65536u, 70000u}) {
-        std::vector<unsigned char> got(SECTOR, 0xEE);
-        EXPECT_TRUE(io.ReadSectors(DRIVE_N, sector, 1, got.data())) << "int 25h of sector " << sector;
-        EXPECT_EQ(Pattern(sector), got) << "sector " << sector;
+        std::fill(buffer, buffer + SECTOR, 0xEE);
+        EXPECT_TRUE(io.ReadSectors(DRIVE_N, sector, 1, buffer)) << "int 25h of sector " << sector;
+        EXPECT_EQ(Pattern(sector), std::vector<unsigned char>(buffer, buffer + SECTOR)) << "sector " << sector;
     }
+    VirtualFree(buffer, 0, MEM_RELEASE);
 }
 
 // Writes through int 26h land on the image, below and above 65536.
@@ -134,13 +153,17 @@ TEST_F(Vwin32, AbsoluteWritesReachTheImage)
 {
     SectorIo io;
     ASSERT_EQ(1, io.UseDosServices);
+    unsigned char* buffer = SectorBuffer();
+    ASSERT_NE(nullptr, buffer);
     for (DWORD sector : {2u, 65537u}) {
         std::vector<unsigned char> data = Pattern(sector + 1);
-        EXPECT_TRUE(io.WriteSectors(DRIVE_N, sector, 1, data.data())) << "int 26h of sector " << sector;
+        std::copy(data.begin(), data.end(), buffer);
+        EXPECT_TRUE(io.WriteSectors(DRIVE_N, sector, 1, buffer)) << "int 26h of sector " << sector;
         std::vector<unsigned char> back(SECTOR);
         ASSERT_TRUE(ReadImage(sector, back.data()));
         EXPECT_EQ(data, back) << "sector " << sector;
     }
+    VirtualFree(buffer, 0, MEM_RELEASE);
 }
 
 }  // namespace

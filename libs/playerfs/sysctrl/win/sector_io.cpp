@@ -65,17 +65,30 @@ bool SectorIo::DosLock(HANDLE vwin32, int drive, DWORD category, bool lock)
 
 bool SectorIo::DosTransfer(HANDLE vwin32, DWORD code, int drive, uint32_t first, uint32_t count, void* buffer)
 {
-    // Always the DISKIO packet form: DOS refuses the register form with
-    // error 0207h on any drive of more than 65535 sectors (every player
-    // memory over 32 MB), and that form's 16-bit sector number would wrap
-    // from sector 65536 on. The packet form serves drives of every size.
     if (count >= 0xFFFF) return false;
+    // The register form carries a 16-bit sector number, so from sector 65536
+    // on only the DISKIO packet reaches the sector instead of wrapping onto
+    // first - 65536. DOS also refuses the register form with error 0207h on
+    // any drive of more than 65535 sectors (every player memory over 32 MB);
+    // such a drive is then asked again with the packet.
+    if (first < 0x10000u) {
+        DIOC_REGISTERS regs = {};
+        regs.reg_EAX = DWORD(drive);
+        regs.reg_EBX = Address32(buffer);
+        regs.reg_EDX = first;
+        regs.reg_ECX = count;
+        regs.reg_Flags = 1;
+        DWORD returned = 0;
+        const BOOL ok = Calls.DeviceIoControl(vwin32, code, &regs, sizeof regs, &regs, sizeof regs, &returned);
+        if (ok && !(regs.reg_Flags & 1)) return true;
+        if (!ok || (regs.reg_EAX & 0xFFFF) != 0x0207) return false;
+    }
     DIOC_REGISTERS regs = {};
     DISKIO packet = {};
-    regs.reg_EAX = DWORD(drive);
     packet.dwStartSector = first;
     packet.wSectors = WORD(count);
     packet.dwBuffer = Address32(buffer);
+    regs.reg_EAX = DWORD(drive);
     regs.reg_EBX = Address32(&packet);
     regs.reg_ECX = 0xFFFF;
     regs.reg_Flags = 1;
