@@ -267,6 +267,16 @@ protected:
     }
     static void Drag(CManagerDlg& dlg, CListCtrl& from, int row, POINT to)
     {
+        // The drop finds its target by the window under the point, and other
+        // window tests share this display and lift their own windows to the
+        // top: the window is lifted again until the point is its own.
+        for (int tries = 0; tries < 50; ++tries) {
+            HWND under = ::WindowFromPoint(to);
+            if (under && (under == dlg.m_hWnd || ::IsChild(dlg.m_hWnd, under)))
+                break;
+            dlg.SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+            mbtest::PumpFor(100);
+        }
         POINT client = to;
         ScreenToClient(dlg.m_hWnd, &client);
         // A window of another program coming to the front takes the mouse,
