@@ -58,6 +58,17 @@ for server in Progress.dll TrackScope.ocx; do
         { echo "install-windows.sh: regsvr32 $server failed" >&2; exit 1; }
 done
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\MusicBridge.exe'
-"$wine" reg add "$key" /ve /t REG_SZ /d 'C:\Program Files\MusicBridge\MusicBridge.exe' /f </dev/null >/dev/null 2>&1 &&
-"$wine" reg add "$key" /v Path /t REG_SZ /d 'C:\Program Files\MusicBridge\' /f </dev/null >/dev/null 2>&1 ||
-    { echo "install-windows.sh: the App Paths key could not be written" >&2; exit 1; }
+app_paths() {
+    "$wine" reg add "$key" /ve /t REG_SZ /d 'C:\Program Files\MusicBridge\MusicBridge.exe' /f </dev/null &&
+    "$wine" reg add "$key" /v Path /t REG_SZ /d 'C:\Program Files\MusicBridge\' /f </dev/null
+}
+# A reg call has failed once on a loaded machine, its answer unseen: the key
+# is written again, and the last answer is shown when it never takes.
+for attempt in 1 2 3; do
+    answer=$(app_paths 2>&1) && break
+    if [ "$attempt" = 3 ]; then
+        echo "install-windows.sh: the App Paths key could not be written: $answer" >&2
+        exit 1
+    fi
+    sleep 1
+done
