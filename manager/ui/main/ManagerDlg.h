@@ -388,6 +388,8 @@ public:
     // One file or folder row of the PC list as a listing shows it (size,
     // type, time, icon) at index at; the row's index or -1.
     int InsertPcListRow(int at, const std::string& path, const std::string& name, bool folder);
+    // The answer to files sent to a PC item that takes none (no folder of its own).
+    static std::string NoFolderToCopyIntoText();
     bool FillShellList(IShellFolder* folder, HTREEITEM item);
     void SetPcListView(int view);
     void SortPcList(int column, bool fromRefill);

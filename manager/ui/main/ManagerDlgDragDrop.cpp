@@ -115,7 +115,7 @@ void CManagerDlg::OnControlDropFiles(HWND control, HDROP drop)
             break;
         std::string folder = GetPcTreeItemPath(item);
         if (!TakesPcFiles(folder)) {
-            ShowMessage(mb::LoadText(IDS_COPY_FAILED) + "\r\n" + mb::LoadText(IDS_INVALID_DIRECTORY));
+            ShowMessage(NoFolderToCopyIntoText());
             break;
         }
         mb::FileOperation(m_hWnd, FO_COPY, paths, folder, FOF_ALLOWUNDO);
@@ -345,7 +345,7 @@ void CManagerDlg::DropAt(HWND window, POINT screen)
         // place) would have the copy land in the current drive's root.
         const std::string folder = GetPcTreeItemPath(item);
         if (!TakesPcFiles(folder)) {
-            ShowMessage(mb::LoadText(IDS_COPY_FAILED) + "\r\n" + mb::LoadText(IDS_INVALID_DIRECTORY));
+            ShowMessage(NoFolderToCopyIntoText());
             break;
         }
         Reached("CollectSelection");

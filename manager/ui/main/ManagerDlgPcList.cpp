@@ -187,6 +187,11 @@ void CManagerDlg::ShowDriveList()
     m_pcListKind = 1;
 }
 
+std::string CManagerDlg::NoFolderToCopyIntoText()
+{
+    return mb::LoadText(IDS_COPY_FAILED) + "\r\n" + mb::LoadText(IDS_INVALID_DIRECTORY);
+}
+
 int CManagerDlg::InsertPcListRow(int at, const std::string& path, const std::string& name, bool folder)
 {
     const int next = InsertRows(m_pcList, at, {FileRow(path, name, folder)});
@@ -632,7 +637,7 @@ bool CManagerDlg::PastePc(const std::string& targetPath, bool refreshList)
     // by its name) would take the files into the current drive's root or a
     // folder of that name in the current directory.
     if (!commands::TakesPcFiles(targetPath)) {
-        m_message = mb::LoadText(IDS_COPY_FAILED) + "\r\n" + mb::LoadText(IDS_INVALID_DIRECTORY);
+        m_message = NoFolderToCopyIntoText();
         return false;
     }
     const bool move = m_clipboard.Operation == 2;
